@@ -1,0 +1,119 @@
+// The six functions the host calls. Nothing thrown inside the library
+// leaves them: failures become the statuses of istrel.h.
+#include <new>
+
+#include "api/aspect_ratio.h"
+#include "api/frame_driver.h"
+#include "api/v210_converter.h"
+#include "core/errors.h"
+#include "core/h264_decoder.h"
+#include "istrel/istrel.h"
+
+namespace H264 {
+namespace {
+
+template <typename Work>
+int guarded(Work work) {
+  try {
+    work();
+    return ISTREL_STATUS_OK;
+  } catch (int code) {
+    return code == kParameterSetError ? ISTREL_STATUS_PARAMETER_SET_ERROR : ISTREL_STATUS_OK;
+  } catch (const std::bad_alloc&) {
+    return ISTREL_STATUS_OUT_OF_MEMORY;
+  } catch (...) {
+    return ISTREL_STATUS_REFUSED;
+  }
+}
+
+bool isOpen(const AVCIntraInfo* handle) { return handle && handle->isOpen && handle->decoder; }
+
+// The conversion reads the picture with the host's width as its stride and
+// up to the host's height: both must fit the picture that was allocated.
+bool hostFieldsFit(const AVCIntraInfo& handle, const PictureFormat& format) {
+  if (handle.width <= 0 || handle.height < 0) return false;
+  auto width = static_cast<std::uint32_t>(handle.width);
+  auto height = static_cast<std::uint32_t>(handle.height);
+  if (width != format.lumaWidth || height > format.lumaHeight) return false;
+  if (format.chromaWidth != width / 2) return false;  // v210 carries 4:2:2 and 4:2:0 only
+  return !handle.is422 || format.chromaHeight >= format.lumaHeight;
+}
+
+V210Job conversionOf(const AVCIntraInfo& handle, const PictureFormat& format, char* output,
+                     bool fullResolution) {
+  V210Job job{};
+  job.output = output;
+  for (int i = 0; i < 3; ++i) {
+    job.planes[i] = reinterpret_cast<const unsigned short*>(handle.planes[i]);
+  }
+  job.height = handle.height;
+  job.width = handle.width;
+  job.stripes = fullResolution ? 6 : 3;
+  job.is422 = handle.is422;
+  job.fullResolution = fullResolution;
+  job.bitDepthLuma = static_cast<int>(format.bitDepthLuma);
+  job.bitDepthChroma = static_cast<int>(format.bitDepthChroma);
+  return job;
+}
+
+}  // namespace
+}  // namespace H264
+
+using namespace H264;
+
+extern "C" {
+
+ISTREL_API AVCIntraInfo* AVCINewTepDecoder(void) {
+  auto* handle = new (std::nothrow) AVCIntraInfo;
+  if (!handle) return nullptr;
+  handle->isOpen = 0;
+  handle->parametersRead = 0;
+  return handle;
+}
+
+ISTREL_API int AVCIFileOpen(AVCIntraInfo* handle) {
+  if (!handle) return 0;
+  if (handle->isOpen == 1) return 1;
+  try {
+    handle->decoder = new H264Decoder();
+  } catch (...) {
+    return 0;
+  }
+  handle->isOpen = 1;
+  return 1;
+}
+
+ISTREL_API int AVCIFileClose(AVCIntraInfo* handle) {
+  if (!handle) return 1;
+  if (handle->isOpen && handle->decoder) {
+    try {
+      delete handle->decoder;
+    } catch (...) {
+    }
+  }
+  handle->isOpen = 0;
+  return 1;
+}
+
+ISTREL_API void AVCIntraDispose(AVCIntraInfo* handle) { delete handle; }
+
+ISTREL_API int AVCIReadAspectRatio(AVCIntraInfo* handle, unsigned char* data, int size) {
+  if (!isOpen(handle) || size < 0 || (!data && size > 0)) return ISTREL_STATUS_REFUSED;
+  return guarded([&] { readAspectRatio(handle, data, size); });
+}
+
+ISTREL_API int AVCIDecodeFrame(void* /*reserved*/, AVCIntraInfo* handle, unsigned char* data,
+                               int size, char* output, bool fullResolution) {
+  if (!isOpen(handle)) return ISTREL_STATUS_REFUSED;
+  if (!handle->parametersRead) return ISTREL_STATUS_NOT_READY;
+  const PictureFormat& format = handle->decoder->pictureFormat();
+  if (!data || size < 0 || !output || !hostFieldsFit(*handle, format)) {
+    return ISTREL_STATUS_REFUSED;
+  }
+  return guarded([&] {
+    decodeFrame(handle, data, size);
+    convertToV210(conversionOf(*handle, format, output, fullResolution));
+  });
+}
+
+}  // extern "C"

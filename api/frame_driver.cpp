@@ -1,0 +1,57 @@
+#include "api/frame_driver.h"
+
+#include <boost/bind/bind.hpp>
+#include <boost/function.hpp>
+#include <zoncore/threads.h>
+
+#include "core/h264_decoder.h"
+#include "syntax/annexb.h"
+
+namespace H264 {
+namespace {
+
+bool isCodedSlice(std::uint8_t header) {
+  unsigned type = header & 0x1F;
+  return type == 1 || type == 5;
+}
+
+}  // namespace
+
+std::vector<WorkItem> scanSlices(unsigned char* data, int size, int maxSlices) {
+  std::vector<WorkItem> items;
+  if (!data || size <= 0) return items;
+  std::size_t length = static_cast<std::size_t>(size);
+  std::size_t read = 0;
+  std::size_t write = 0;
+  while (static_cast<int>(items.size()) < maxSlices) {
+    std::size_t header = findNalUnit(data, length, read, isCodedSlice);
+    if (header == length) break;
+    std::uint8_t nalHeader = data[header];
+    UnescapedNal nal = unescapeInPlace(data, length, header + 1, write);
+    items.push_back({static_cast<std::int32_t>(write), static_cast<std::uint32_t>(nal.length),
+                     nalHeader});
+    read = nal.end;
+    write = (write + nal.length + 3) & ~std::size_t{3};
+  }
+  return items;
+}
+
+void decodeSliceTask(int index, AVCIntraInfo* handle, unsigned char* data,
+                     const std::vector<WorkItem>& items) {
+  const WorkItem& item = items[static_cast<std::size_t>(index)];
+  handle->decoder->decodeSlice(data + item.offset, index, item.length,
+                               static_cast<unsigned char>((item.nalHeader >> 5) & 3),
+                               item.nalHeader & 31);
+}
+
+void decodeFrame(AVCIntraInfo* handle, unsigned char* data, int size) {
+  std::vector<WorkItem> items = scanSlices(data, size);
+  if (!items.empty()) {
+    using namespace boost::placeholders;
+    boost::function<void(int)> task = boost::bind(decodeSliceTask, _1, handle, data, items);
+    zoncore::threads::ExecuteCPUBoundTaskOnAllProcessors(task, static_cast<int>(items.size()));
+  }
+  handle->decoder->getPlanes(handle);
+}
+
+}  // namespace H264

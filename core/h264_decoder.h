@@ -1,0 +1,58 @@
+// The decoder core: owns the parameter-set store and the picture, decodes
+// one slice per call (several calls run at once), publishes the planes.
+#pragma once
+
+#include <atomic>
+#include <memory>
+
+#include "core/picture.h"
+#include "istrel/istrel.h"
+#include "syntax/picture_format.h"
+
+namespace H264 {
+
+class ParametersDecoder;
+
+class H264Decoder {
+ public:
+  H264Decoder();
+  virtual ~H264Decoder();
+
+  H264Decoder(const H264Decoder&) = delete;
+  H264Decoder& operator=(const H264Decoder&) = delete;
+
+  // Parses the first sequence parameter set of the Annex B `data` and the
+  // first picture parameter set after it, unescaping each in place at the
+  // start of the buffer. False when there is no sequence parameter set;
+  // throws kParameterSetError for a malformed set or a missing picture
+  // parameter set.
+  bool readParameterSets(unsigned char* data, int size);
+
+  // Gives the picture storage for sequence parameter set 0, once; later
+  // calls keep the first allocation. Throws kParameterSetError without it.
+  void allocatePicture();
+
+  // Decodes one slice payload (unescaped). Errors stay inside: code 2 and
+  // memory exhaustion are recorded in the error word, whose value is
+  // returned (0 on success).
+  int decodeSlice(unsigned char* payload, int sliceIndex, unsigned int length,
+                  unsigned char nal_ref_idc, unsigned int nal_unit_type);
+
+  // Writes the addresses of the luma, Cb and Cr planes into the handle.
+  int getPlanes(AVCIntraInfo* handle) const;
+
+  const ParametersDecoder& parameters() const { return *parameters_; }
+  const Picture<unsigned short>& picture() const { return *picture_; }
+  // The format the picture was allocated for.
+  const PictureFormat& pictureFormat() const { return pictureFormat_; }
+  bool outOfMemory() const { return outOfMemory_.load(std::memory_order_relaxed); }
+  unsigned errorFlags() const;
+
+ private:
+  std::atomic<bool> outOfMemory_{false};
+  std::unique_ptr<Picture<unsigned short>> picture_;
+  PictureFormat pictureFormat_;
+  std::unique_ptr<ParametersDecoder> parameters_;
+};
+
+}  // namespace H264

@@ -1,0 +1,44 @@
+// Decodes one slice: owns its header and the parameter sets it activates.
+#pragma once
+
+#include <cstdint>
+
+#include "core/picture.h"
+#include "syntax/slice_header.h"
+
+namespace H264 {
+
+class ParametersDecoder;
+class StreamParser;
+
+template <typename T>
+class SliceDecoder {
+ public:
+  SliceDecoder(const ParametersDecoder& parameters, StreamParser& parser, Picture<T>& picture);
+  virtual ~SliceDecoder() = default;
+
+  SliceDecoder(const SliceDecoder&) = delete;
+  SliceDecoder& operator=(const SliceDecoder&) = delete;
+
+  // Reads the slice header and activates the slice's parameter sets. Throws
+  // kSliceError for an unsupported slice.
+  void parseSliceHeader(unsigned nal_ref_idc, unsigned nal_unit_type);
+
+  void setSliceIndex(int index) { sliceIndex_ = index; }
+  int sliceIndex() const { return sliceIndex_; }
+  const SliceHeader& header() const { return header_; }
+  const ActiveParameters& active() const { return active_; }
+
+ private:
+  SliceHeader header_;
+  ActiveParameters active_;
+  const ParametersDecoder& parameters_;
+  StreamParser& parser_;
+  Picture<T>& picture_;
+  int sliceIndex_ = 0;
+};
+
+extern template class SliceDecoder<unsigned char>;
+extern template class SliceDecoder<unsigned short>;
+
+}  // namespace H264

@@ -1,0 +1,25 @@
+#include "syntax/parameters_decoder.h"
+
+#include "core/errors.h"
+#include "syntax/stream_parser.h"
+
+namespace H264 {
+
+ParametersDecoder::ParametersDecoder(StreamParser* parser) : parser_(parser) {}
+
+ParametersDecoder::~ParametersDecoder() = default;
+
+const SeqParameterSet* ParametersDecoder::sps(std::uint32_t id) const {
+  return id < kMaxSpsCount ? sps_[id].get() : nullptr;
+}
+
+const PicParameterSet* ParametersDecoder::pps(std::uint32_t id) const {
+  return id < kMaxPpsCount ? pps_[id].get() : nullptr;
+}
+
+StreamParser& ParametersDecoder::parser() {
+  if (!parser_) fail(kParameterSetError);
+  return *parser_;
+}
+
+}  // namespace H264

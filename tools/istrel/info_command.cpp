@@ -1,0 +1,130 @@
+#include "istrel/info_command.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "api/aspect_ratio.h"
+#include "istrel/stream_summary.h"
+
+namespace istrel::tools {
+namespace {
+
+std::string profileName(const H264::SeqParameterSet& sps) {
+  bool intra = (sps.constraint_set_flags & 1) != 0;  // constraint_set3_flag
+  switch (sps.profile_idc) {
+    case 66: return "Constrained Baseline/Baseline";
+    case 77: return "Main";
+    case 88: return "Extended";
+    case 100: return "High";
+    case 110: return intra ? "High 10 Intra" : "High 10";
+    case 122: return intra ? "High 4:2:2 Intra" : "High 4:2:2";
+    case 244: return intra ? "High 4:4:4 Intra" : "High 4:4:4 Predictive";
+    case 44: return "CAVLC 4:4:4 Intra";
+    default: return "profile_idc " + std::to_string(sps.profile_idc);
+  }
+}
+
+const char* chromaName(const H264::SeqParameterSet& sps) {
+  static const char* const kNames[] = {"4:0:0 (monochrome)", "4:2:0", "4:2:2", "4:4:4"};
+  return sps.separate_colour_plane_flag ? "4:4:4 (separate planes)"
+                                        : kNames[sps.chroma_format_idc];
+}
+
+std::string croppedSize(const H264::SeqParameterSet& sps, const H264::PictureFormat& f) {
+  bool hasChroma = sps.ChromaArrayType() != 0;
+  std::uint32_t unitX = hasChroma && sps.chroma_format_idc < 3 ? 2 : 1;
+  std::uint32_t unitY = (hasChroma && sps.chroma_format_idc == 1 ? 2 : 1) *
+                        (2 - sps.frame_mbs_only_flag);
+  std::uint32_t w = f.lumaWidth - unitX * (sps.frame_crop_left_offset + sps.frame_crop_right_offset);
+  std::uint32_t h =
+      f.lumaHeight - unitY * (sps.frame_crop_top_offset + sps.frame_crop_bottom_offset);
+  return std::to_string(w) + "x" + std::to_string(h);
+}
+
+std::string structureOf(const H264::SeqParameterSet& sps, const StreamSummary& s) {
+  if (sps.frame_mbs_only_flag) return "progressive frames";
+  std::string text = "interlaced-capable (frame_mbs_only_flag 0)";
+  text += sps.mb_adaptive_frame_field_flag ? ", MBAFF" : ", no MBAFF";
+  if (s.fieldSlices) text += ", " + std::to_string(s.fieldSlices) + " field slices";
+  return text;
+}
+
+std::string matricesOf(const H264::SeqParameterSet& sps, const H264::PicParameterSet& pps) {
+  if (!sps.seq_scaling_matrix_present_flag && !pps.pic_scaling_matrix_present_flag) {
+    return "flat";
+  }
+  std::string text;
+  if (sps.seq_scaling_matrix_present_flag) text = "in the sequence parameter set";
+  if (pps.pic_scaling_matrix_present_flag) {
+    text += text.empty() ? "in the picture parameter set" : " and the picture parameter set";
+  }
+  return text;
+}
+
+std::string aspectRatioOf(const H264::SeqParameterSet& sps) {
+  const H264::VuiParameters* vui = sps.vui.get();
+  if (!vui || !vui->aspect_ratio_info_present_flag) return "not signalled";
+  H264::SampleAspectRatio sar = H264::aspectRatioOf(vui, false);
+  return std::to_string(sar.width) + ":" + std::to_string(sar.height) + " (aspect_ratio_idc " +
+         std::to_string(vui->aspect_ratio_idc) + ")";
+}
+
+std::string slicesPerUnit(const std::vector<std::size_t>& counts) {
+  auto [low, high] = std::minmax_element(counts.begin(), counts.end());
+  if (*low == *high) return std::to_string(*low);
+  return std::to_string(*low) + " to " + std::to_string(*high);
+}
+
+void printSummary(const AnnexBStream& stream, const StreamSummary& s, std::ostream& out) {
+  const H264::SeqParameterSet& sps = *firstSps(s);
+  const H264::PicParameterSet& pps = *firstPps(s);
+  H264::PictureFormat f = H264::PictureFormat::of(sps);
+  out << "profile:          " << profileName(sps) << " (profile_idc " << int{sps.profile_idc}
+      << ")\n"
+      << "level:            " << sps.level_idc / 10 << "." << sps.level_idc % 10 << "\n"
+      << "chroma format:    " << chromaName(sps) << "\n"
+      << "bit depth:        luma " << sps.BitDepthY << ", chroma " << sps.BitDepthC << "\n"
+      << "coded size:       " << f.lumaWidth << "x" << f.lumaHeight << " (" << f.widthInMbs
+      << "x" << f.heightInMbs << " macroblocks)\n"
+      << "cropped size:     " << croppedSize(sps, f) << "\n"
+      << "structure:        " << structureOf(sps, s) << "\n"
+      << "entropy coding:   " << (pps.entropy_coding_mode_flag ? "CABAC" : "CAVLC") << "\n"
+      << "8x8 transform:    " << (pps.transform_8x8_mode_flag ? "yes" : "no") << "\n"
+      << "scaling matrices: " << matricesOf(sps, pps) << "\n"
+      << "lossless bypass:  " << (sps.qpprime_y_zero_transform_bypass_flag ? "yes" : "no")
+      << "\n"
+      << "aspect ratio:     " << aspectRatioOf(sps) << "\n"
+      << "access units:     " << stream.units.size() << "\n"
+      << "slices per unit:  " << slicesPerUnit(s.slicesPerUnit) << "\n";
+  if (s.sliceErrors) out << "unreadable slice headers: " << s.sliceErrors << "\n";
+  if (s.parameterSetErrors) out << "unreadable parameter sets: " << s.parameterSetErrors << "\n";
+}
+
+}  // namespace
+
+int runInfo(const std::string& path, std::ostream& out, std::ostream& err) {
+  AnnexBStream stream;
+  try {
+    stream = splitAnnexB(readFile(path));
+  } catch (const std::exception& e) {
+    err << "istrel: " << e.what() << "\n";
+    return 1;
+  }
+  if (stream.nals.empty()) {
+    err << "istrel: " << path << ": not an H.264 Annex B stream (no start code found)\n";
+    return 1;
+  }
+  StreamSummary summary;
+  summarise(stream, summary);
+  if (!firstSps(summary)) {
+    err << "istrel: " << path << ": no slice with readable parameter sets"
+        << (summary.parameterSetErrors ? " (parameter sets are malformed or unsupported)" : "")
+        << "\n";
+    return 1;
+  }
+  out << "file:             " << path << " (" << stream.bytes.size() << " bytes)\n";
+  printSummary(stream, summary, out);
+  return 0;
+}
+
+}  // namespace istrel::tools
