@@ -1,0 +1,228 @@
+#!/usr/bin/env bash
+# Regenerates every test vector in this folder, and the sample stream in samples/, from
+# istrel-synth pictures encoded by x264. The expected pictures are x264's own reconstruction.
+#
+# usage: tests/vectors/generate.sh [path/to/istrel-synth]
+#   The generator path may also come from $ISTREL_SYNTH; default: build/tools/istrel-synth.
+#   Builds nothing. Needs x264, md5sum, od, dd, grep.
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+synth=${1:-${ISTREL_SYNTH:-$root/build/tools/istrel-synth}}
+samples=$root/samples
+
+die() {
+  echo "generate.sh: $*" >&2
+  exit 1
+}
+
+[[ -x $synth ]] || die "istrel-synth not found at '$synth' (pass its path or set ISTREL_SYNTH)"
+for tool in x264 md5sum od dd grep; do
+  command -v "$tool" >/dev/null || die "$tool is required"
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Bytes per plane of one frame: luma, then each chroma plane.
+plane_sizes() { # width height csp depth
+  local w=$1 h=$2 csp=$3 bytes=$(($4 > 8 ? 2 : 1)) cw ch
+  case $csp in
+    i420) cw=$((w / 2)) ch=$((h / 2)) ;;
+    i422) cw=$((w / 2)) ch=$h ;;
+    i444) cw=$w ch=$h ;;
+    *) die "unknown csp $csp" ;;
+  esac
+  echo $((w * h * bytes)) $((cw * ch * bytes))
+}
+
+# One line per frame: index, md5 of Y, Cb, Cr.
+write_md5() { # recon width height csp depth frames out
+  local recon=$1 frames=$6 out=$7 luma chroma
+  read -r luma chroma < <(plane_sizes "$2" "$3" "$4" "$5")
+  local frame_bytes=$((luma + 2 * chroma))
+  local actual
+  actual=$(stat -c %s "$recon")
+  ((actual == frames * frame_bytes)) ||
+    die "$out: reconstruction holds $actual bytes, expected $frames frames of $frame_bytes"
+  : >"$out"
+  local f offset line size
+  for ((f = 0; f < frames; f++)); do
+    offset=$((f * frame_bytes))
+    line=$f
+    for size in "$luma" "$chroma" "$chroma"; do
+      line+=" $(dd if="$recon" iflag=skip_bytes,count_bytes skip="$offset" count="$size" \
+        status=none | md5sum | cut -d' ' -f1)"
+      offset=$((offset + size))
+    done
+    echo "$line" >>"$out"
+  done
+}
+
+# Each NAL unit as "type:next-byte", in stream order. The byte after a slice's NAL header starts
+# with first_mb_in_slice, which is 0 (a 1 bit) only in the first slice of a picture; after a PPS
+# header it starts with the two ids (both 0) and then entropy_coding_mode_flag.
+nal_units() { # stream
+  od -An -v -tx1 "$1" | tr -d '\n' | grep -o ' 00 00 01 [0-9a-f][0-9a-f] [0-9a-f][0-9a-f]' |
+    while read -r _ _ _ header next; do
+      echo "$((0x$header & 31)):$((0x$next))"
+    done
+}
+
+# Checks the stream against what its case declares and prints one summary line.
+verify() { # stream frames entropy slices log
+  local stream=$1 frames=$2 entropy=$3 slices=$4 log=$5
+  local pictures=0 slice_count=0 sps=0 pps=0 flag expect type next sei modes
+  [[ $entropy == cabac ]] && expect=1 || expect=0
+  while IFS=: read -r type next; do
+    case $type in
+      1 | 5)
+        slice_count=$((slice_count + 1))
+        ((next & 128)) && pictures=$((pictures + 1))
+        ;;
+      7) sps=$((sps + 1)) ;;
+      8)
+        pps=$((pps + 1))
+        ((next >> 6 == 3)) || die "$stream: PPS with nonzero ids"
+        flag=$(((next >> 5) & 1))
+        ((flag == expect)) || die "$stream: entropy_coding_mode_flag $flag, expected $entropy"
+        ;;
+    esac
+  done < <(nal_units "$stream")
+  ((pictures == frames)) || die "$stream: $pictures pictures, expected $frames"
+  ((slice_count == frames * slices)) ||
+    die "$stream: $slice_count slices, expected $slices per frame"
+  ((sps == frames && pps == frames)) || die "$stream: parameter sets not repeated per frame"
+  # x264 embeds its settings in an SEI message, except in AVC-Intra streams.
+  sei=$(grep -a -o -m 1 'cabac=[01]' "$stream" || true)
+  sei=${sei%%$'\n'*}
+  [[ -z $sei || $sei == "cabac=$expect" ]] || die "$stream: x264 reports $sei, expected $entropy"
+  modes=$(grep -o 'mb I .*' "$log" || true)
+  printf '  %-28s %7d bytes %d pictures %2d slices each  %s  %s\n' "$(basename "$stream")" \
+    "$(stat -c %s "$stream")" "$pictures" "$((slice_count / frames))" "$entropy" "${modes#mb I  }"
+}
+
+# Synthesises, encodes and checks one stream; writes STREAM and its .md5 beside it.
+encode() { # stream width height csp depth frames entropy slices seed [x264 options...]
+  local stream=$1 w=$2 h=$3 csp=$4 depth=$5 frames=$6 entropy=$7 slices=$8 seed=$9
+  shift 9
+  local input=$work/input.yuv recon=$work/recon.yuv log=$work/x264.log
+  rm -f "$input" "$recon"
+  "$synth" --width "$w" --height "$h" --frames "$frames" --csp "$csp" --depth "$depth" \
+    --seed "$seed" -o "$input"
+  # Raw input only, every frame an IDR picture, no loop filter (the decoder applies none).
+  if ! x264 --demuxer raw --input-res "${w}x$h" --input-csp "$csp" --input-depth "$depth" \
+    --output-csp "$csp" --output-depth "$depth" --frames "$frames" --keyint 1 --no-scenecut \
+    --threads 1 --no-deblock --ipratio 1 --no-progress "$@" --dump-yuv "$recon" \
+    -o "$stream" "$input" 2>"$log"; then
+    cat "$log" >&2
+    die "x264 failed for $stream"
+  fi
+  write_md5 "$recon" "$w" "$h" "$csp" "$depth" "$frames" "${stream%.264}.md5"
+  verify "$stream" "$frames" "$entropy" "$slices" "$log"
+  rm -f "$input" "$recon"
+}
+
+manifest=$here/vectors.txt
+: >"$manifest"
+
+vector() { # name width height csp depth frames entropy slices seed note -- x264 options...
+  local name=$1 w=$2 h=$3 csp=$4 depth=$5 frames=$6 entropy=$7 slices=$8 seed=$9 note=${10}
+  shift 10
+  [[ ${1-} == -- ]] && shift
+  encode "$here/$name.264" "$w" "$h" "$csp" "$depth" "$frames" "$entropy" "$slices" "$seed" "$@"
+  echo "$name $w $h $csp $depth $frames $entropy $slices $note" >>"$manifest"
+}
+
+echo "x264: $(x264 --version 2>/dev/null | head -n 1)"
+echo "vectors:"
+
+cavlc=(--no-cabac --fps 25)
+
+# Chroma formats and bit depths. For 10 bits x264's QP scale starts at -12, so 38 there is 26.
+vector cavlc_420_8bit 352 288 i420 8 3 cavlc 1 101 "4:2:0 8-bit, qp 26, one slice" -- \
+  "${cavlc[@]}" --qp 26 --no-psy
+vector cavlc_420_10bit 352 288 i420 10 3 cavlc 1 102 "4:2:0 10-bit, qp 26, one slice" -- \
+  "${cavlc[@]}" --qp 38 --no-psy
+vector cavlc_422_8bit 352 288 i422 8 3 cavlc 1 103 "4:2:2 8-bit, qp 26, one slice" -- \
+  "${cavlc[@]}" --qp 26 --no-psy
+vector cavlc_422_10bit 352 288 i422 10 3 cavlc 1 104 "4:2:2 10-bit, qp 26, one slice" -- \
+  "${cavlc[@]}" --qp 38 --no-psy
+vector cavlc_444_8bit 352 288 i444 8 2 cavlc 1 105 "4:4:4 8-bit, qp 26, one slice" -- \
+  "${cavlc[@]}" --qp 26 --no-psy
+vector cavlc_444_10bit 352 288 i444 10 2 cavlc 1 106 "4:4:4 10-bit, qp 26, one slice" -- \
+  "${cavlc[@]}" --qp 38 --no-psy
+
+# AVC-Intra: x264 picks the entropy coder, slice count, matrices and rate itself.
+vector avci100_720p_422_10bit 1280 720 i422 10 2 cavlc 10 111 \
+  "AVC-Intra class 100 720p50, SPS scaling matrices, 8x8 transform only" -- \
+  --avcintra-class 100 --fps 50
+vector avci200_720p_422_10bit 1280 720 i422 10 1 cavlc 10 112 \
+  "AVC-Intra class 200 720p50, 8x8 transform only" -- \
+  --avcintra-class 200 --fps 50
+vector avci50_720p_420_10bit 960 720 i420 10 1 cabac 10 113 \
+  "AVC-Intra class 50 720p50 (960x720, SAR 4:3), 8x8 transform only" -- \
+  --avcintra-class 50 --fps 50
+
+# Quantisation matrices.
+vector cqm_jvt_422_10bit 352 288 i422 10 2 cavlc 1 121 "--cqm jvt: PPS matrices, every list falling back to the default, qp 26" -- \
+  "${cavlc[@]}" --qp 38 --no-psy --cqm jvt
+vector cqm_custom_420_8bit 352 288 i420 8 2 cavlc 1 122 \
+  "--cqmfile custom_matrix.cfg: asymmetric explicit matrices, qp 24" -- \
+  "${cavlc[@]}" --qp 24 --no-psy --cqmfile "$here/custom_matrix.cfg"
+vector cqm_custom_444_8bit 176 144 i444 8 2 cavlc 1 123 \
+  "--cqmfile custom_matrix.cfg with the 4:4:4 chroma 8x8 lists, qp 24" -- \
+  "${cavlc[@]}" --qp 24 --no-psy --cqmfile "$here/custom_matrix.cfg"
+
+# Lossless: transform bypass, and I_PCM where the noise makes raw samples cheapest.
+vector lossless_420_8bit 176 144 i420 8 2 cavlc 1 131 "qp 0 lossless, transform bypass, I_PCM" -- \
+  "${cavlc[@]}" --qp 0 --no-psy
+vector lossless_422_10bit 176 144 i422 10 2 cavlc 1 132 "qp 0 lossless, transform bypass, I_PCM" -- \
+  "${cavlc[@]}" --qp 0 --no-psy
+vector lossless_444_8bit 176 144 i444 8 2 cavlc 1 133 "qp 0 lossless 4:4:4, I_PCM" -- \
+  "${cavlc[@]}" --qp 0 --no-psy
+
+# Picture structure and slicing.
+vector fake_interlaced_420_10bit 352 240 i420 10 2 cavlc 1 141 \
+  "--fake-interlaced: frame_mbs_only_flag 0 without MBAFF, coded height 256 cropped in field units" -- \
+  "${cavlc[@]}" --qp 38 --no-psy --fake-interlaced
+vector no8x8dct_422_10bit 352 288 i422 10 2 cavlc 1 142 "--no-8x8dct: 4x4 and 16x16 only" -- \
+  "${cavlc[@]}" --qp 38 --no-psy --no-8x8dct
+vector slices4_420_8bit 352 288 i420 8 2 cavlc 4 143 "4 slices" -- \
+  "${cavlc[@]}" --qp 26 --no-psy --slices 4
+vector slices10_422_10bit 352 288 i422 10 2 cavlc 10 144 "10 slices" -- \
+  "${cavlc[@]}" --qp 38 --no-psy --slices 10
+
+# Extreme quantisers. Psy stays on at low QP: it keeps x264 from I_PCM, so the large levels
+# get coded. 10-bit qp 1 is a negative luma QP (-11).
+vector lowqp_420_8bit 352 288 i420 8 2 cavlc 1 151 "qp 2, large levels" -- \
+  "${cavlc[@]}" --qp 2
+vector lowqp_422_10bit 176 144 i422 10 2 cavlc 1 152 "qp -11 (x264 --qp 1), large levels" -- \
+  "${cavlc[@]}" --qp 1
+vector highqp_420_8bit 352 288 i420 8 2 cavlc 1 153 "qp 51" -- \
+  "${cavlc[@]}" --qp 51 --no-psy
+vector highqp_422_10bit 352 288 i422 10 2 cavlc 1 154 "qp 48 (x264 --qp 60)" -- \
+  "${cavlc[@]}" --qp 60 --no-psy
+
+# I_PCM among coded macroblocks, away from lossless.
+vector pcm_422_10bit 176 144 i422 10 2 cavlc 1 155 "qp 12 (x264 --qp 24), I_PCM on noise" -- \
+  "${cavlc[@]}" --qp 24 --no-psy
+
+# Sizes that are not whole macroblocks.
+vector crop_200x120_420_8bit 200 120 i420 8 2 cavlc 1 161 "200x120: 8 columns and 8 rows cropped" -- \
+  "${cavlc[@]}" --qp 26 --no-psy
+vector crop_176x100_422_10bit 176 100 i422 10 2 cavlc 1 162 "height 100: 12 rows cropped" -- \
+  "${cavlc[@]}" --qp 38 --no-psy
+
+# CABAC.
+vector cabac_420_8bit 176 144 i420 8 2 cabac 1 171 "CABAC 4:2:0 8-bit, qp 16, a few I_PCM" -- \
+  --fps 25 --qp 16 --no-psy
+
+echo "samples:"
+mkdir -p "$samples"
+encode "$samples/class100_720p_422_10bit.264" 1280 720 i422 10 2 cavlc 10 201 \
+  --avcintra-class 100 --fps 50
+
+total=$(cat "$here"/*.264 | wc -c)
+echo "vectors: $(wc -l <"$manifest") cases, $total bytes of streams"
