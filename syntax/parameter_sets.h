@@ -108,6 +108,13 @@ struct SeqParameterSet {
   std::uint32_t ChromaArrayType() const {
     return separate_colour_plane_flag ? 0 : chroma_format_idc;
   }
+  // Units of the frame_crop offsets, clause 7.4.2.1.1.
+  std::uint32_t CropUnitX() const {
+    return ChromaArrayType() == 0 || chroma_format_idc == 3 ? 1 : 2;
+  }
+  std::uint32_t CropUnitY() const {
+    return (ChromaArrayType() == 1 ? 2 : 1) * (2 - std::uint32_t{frame_mbs_only_flag});
+  }
 };
 
 struct PicParameterSet {

@@ -27,4 +27,14 @@ bool PictureFormat::sameLayout(const PictureFormat& o) const {
          bitDepthChroma == o.bitDepthChroma;
 }
 
+std::uint32_t croppedWidth(const SeqParameterSet& sps) {
+  return (sps.pic_width_in_mbs_minus1 + 1) * 16 -
+         sps.CropUnitX() * (sps.frame_crop_left_offset + sps.frame_crop_right_offset);
+}
+
+std::uint32_t croppedHeight(const SeqParameterSet& sps) {
+  return PictureFormat::of(sps).lumaHeight -
+         sps.CropUnitY() * (sps.frame_crop_top_offset + sps.frame_crop_bottom_offset);
+}
+
 }  // namespace H264

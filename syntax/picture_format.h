@@ -29,4 +29,8 @@ struct PictureFormat {
   bool sameLayout(const PictureFormat& other) const;
 };
 
+// The size of the frame cropping window (the displayed picture), in luma samples.
+std::uint32_t croppedWidth(const SeqParameterSet& sps);
+std::uint32_t croppedHeight(const SeqParameterSet& sps);
+
 }  // namespace H264

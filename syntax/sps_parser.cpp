@@ -28,10 +28,8 @@ bool hasChromaSyntax(std::uint8_t profile) {
 
 // The cropping window must leave at least one sample in each direction.
 void checkCropping(const SeqParameterSet& sps) {
-  bool hasChroma = sps.ChromaArrayType() != 0;
-  std::uint64_t unitX = hasChroma && sps.chroma_format_idc < 3 ? 2 : 1;
-  std::uint64_t unitY = (hasChroma && sps.chroma_format_idc == 1 ? 2 : 1) *
-                        (2 - std::uint64_t{sps.frame_mbs_only_flag});
+  std::uint64_t unitX = sps.CropUnitX();
+  std::uint64_t unitY = sps.CropUnitY();
   std::uint64_t width = (std::uint64_t{sps.pic_width_in_mbs_minus1} + 1) * 16;
   std::uint64_t height = (2 - std::uint64_t{sps.frame_mbs_only_flag}) *
                          (std::uint64_t{sps.pic_height_in_map_units_minus1} + 1) * 16;

@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "api/aspect_ratio.h"
-#include "istrel/stream_summary.h"
+#include "common/stream_summary.h"
 
 namespace istrel::tools {
 namespace {
@@ -28,17 +28,6 @@ const char* chromaName(const H264::SeqParameterSet& sps) {
   static const char* const kNames[] = {"4:0:0 (monochrome)", "4:2:0", "4:2:2", "4:4:4"};
   return sps.separate_colour_plane_flag ? "4:4:4 (separate planes)"
                                         : kNames[sps.chroma_format_idc];
-}
-
-std::string croppedSize(const H264::SeqParameterSet& sps, const H264::PictureFormat& f) {
-  bool hasChroma = sps.ChromaArrayType() != 0;
-  std::uint32_t unitX = hasChroma && sps.chroma_format_idc < 3 ? 2 : 1;
-  std::uint32_t unitY = (hasChroma && sps.chroma_format_idc == 1 ? 2 : 1) *
-                        (2 - sps.frame_mbs_only_flag);
-  std::uint32_t w = f.lumaWidth - unitX * (sps.frame_crop_left_offset + sps.frame_crop_right_offset);
-  std::uint32_t h =
-      f.lumaHeight - unitY * (sps.frame_crop_top_offset + sps.frame_crop_bottom_offset);
-  return std::to_string(w) + "x" + std::to_string(h);
 }
 
 std::string structureOf(const H264::SeqParameterSet& sps, const StreamSummary& s) {
@@ -86,7 +75,8 @@ void printSummary(const AnnexBStream& stream, const StreamSummary& s, std::ostre
       << "bit depth:        luma " << sps.BitDepthY << ", chroma " << sps.BitDepthC << "\n"
       << "coded size:       " << f.lumaWidth << "x" << f.lumaHeight << " (" << f.widthInMbs
       << "x" << f.heightInMbs << " macroblocks)\n"
-      << "cropped size:     " << croppedSize(sps, f) << "\n"
+      << "cropped size:     " << H264::croppedWidth(sps) << "x" << H264::croppedHeight(sps)
+      << "\n"
       << "structure:        " << structureOf(sps, s) << "\n"
       << "entropy coding:   " << (pps.entropy_coding_mode_flag ? "CABAC" : "CAVLC") << "\n"
       << "8x8 transform:    " << (pps.transform_8x8_mode_flag ? "yes" : "no") << "\n"

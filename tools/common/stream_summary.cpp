@@ -1,4 +1,4 @@
-#include "istrel/stream_summary.h"
+#include "common/stream_summary.h"
 
 #include "syntax/slice_header.h"
 #include "syntax/stream_parser.h"

@@ -1,0 +1,48 @@
+// Builds RBSPs bit by bit for parser tests.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace istrel::test {
+
+class BitWriter {
+ public:
+  BitWriter& bits(std::uint32_t value, int count) {
+    for (int i = count - 1; i >= 0; --i) bit((value >> i) & 1);
+    return *this;
+  }
+  BitWriter& bit(unsigned value) {
+    if (used_ % 8 == 0) bytes_.push_back(0);
+    if (value) bytes_.back() |= static_cast<std::uint8_t>(0x80 >> (used_ % 8));
+    ++used_;
+    return *this;
+  }
+  BitWriter& flag(bool value) { return bit(value ? 1 : 0); }
+  BitWriter& ue(std::uint32_t value) {
+    std::uint64_t code = std::uint64_t{value} + 1;
+    int length = 0;
+    while ((code >> length) > 1) ++length;
+    bits(0, length);
+    for (int i = length; i >= 0; --i) bit(static_cast<unsigned>((code >> i) & 1));
+    return *this;
+  }
+  BitWriter& se(std::int32_t value) {
+    return ue(value > 0 ? static_cast<std::uint32_t>(2 * value - 1)
+                        : static_cast<std::uint32_t>(-2 * std::int64_t{value}));
+  }
+  // rbsp_trailing_bits: the stop bit, then zeros to the byte boundary.
+  BitWriter& trailing() {
+    bit(1);
+    while (used_ % 8) bit(0);
+    return *this;
+  }
+  std::size_t bitCount() const { return used_; }
+  const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+  std::size_t used_ = 0;
+};
+
+}  // namespace istrel::test

@@ -1,0 +1,93 @@
+// Writes sequence and picture parameter sets and slice headers for tests,
+// field by field in stream order.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "support/bit_writer.h"
+
+namespace istrel::test {
+
+struct SpsFields {
+  std::uint32_t profile_idc = 122;
+  std::uint32_t constraintByte = 0x10;  // constraint_set3_flag
+  std::uint32_t level_idc = 41;
+  std::uint32_t id = 0;
+  std::uint32_t chroma_format_idc = 2;
+  std::uint32_t bitDepthMinus8 = 2;
+  bool transformBypass = false;
+  // Writes the scaling matrix after its present flag; none when empty.
+  std::function<void(BitWriter&)> scalingMatrix;
+  std::uint32_t log2_max_frame_num_minus4 = 0;
+  std::uint32_t pic_order_cnt_type = 2;
+  std::uint32_t log2_max_pic_order_cnt_lsb_minus4 = 0;
+  std::uint32_t widthInMbsMinus1 = 119;
+  std::uint32_t heightInMapUnitsMinus1 = 67;
+  bool frameMbsOnly = true;
+  bool mbaff = false;
+  bool cropping = false;
+  std::uint32_t crop[4] = {0, 0, 0, 0};
+  // Writes the VUI after its present flag; none when empty.
+  std::function<void(BitWriter&)> vui;
+  bool stopBit = true;
+};
+
+inline std::vector<std::uint8_t> writeSps(const SpsFields& f) {
+  BitWriter w;
+  w.bits(f.profile_idc, 8).bits(f.constraintByte, 8).bits(f.level_idc, 8).ue(f.id);
+  if (f.profile_idc == 100 || f.profile_idc == 110 || f.profile_idc == 122 ||
+      f.profile_idc == 244) {
+    w.ue(f.chroma_format_idc);
+    if (f.chroma_format_idc == 3) w.bit(0);
+    w.ue(f.bitDepthMinus8).ue(f.bitDepthMinus8).flag(f.transformBypass);
+    w.flag(static_cast<bool>(f.scalingMatrix));
+    if (f.scalingMatrix) f.scalingMatrix(w);
+  }
+  w.ue(f.log2_max_frame_num_minus4).ue(f.pic_order_cnt_type);
+  if (f.pic_order_cnt_type == 0) w.ue(f.log2_max_pic_order_cnt_lsb_minus4);
+  w.ue(0).bit(0).ue(f.widthInMbsMinus1).ue(f.heightInMapUnitsMinus1).flag(f.frameMbsOnly);
+  if (!f.frameMbsOnly) w.flag(f.mbaff);
+  w.bit(1).flag(f.cropping);
+  if (f.cropping) w.ue(f.crop[0]).ue(f.crop[1]).ue(f.crop[2]).ue(f.crop[3]);
+  w.flag(static_cast<bool>(f.vui));
+  if (f.vui) f.vui(w);
+  if (f.stopBit) {
+    w.trailing();
+  } else {
+    w.bits(0, 8);
+  }
+  return w.bytes();
+}
+
+struct PpsFields {
+  std::uint32_t id = 0;
+  std::uint32_t spsId = 0;
+  bool cabac = false;
+  bool bottomFieldPicOrder = false;
+  std::int32_t pic_init_qp_minus26 = 0;
+  std::int32_t chroma_qp_index_offset = 0;
+  bool deblockingControl = true;
+  bool redundantPicCnt = false;
+  bool highTail = true;  // transform_8x8_mode_flag and what follows
+  bool transform8x8 = true;
+  std::function<void(BitWriter&)> scalingMatrix;
+  std::int32_t second_chroma_qp_index_offset = 0;
+};
+
+inline std::vector<std::uint8_t> writePps(const PpsFields& f) {
+  BitWriter w;
+  w.ue(f.id).ue(f.spsId).flag(f.cabac).flag(f.bottomFieldPicOrder).ue(0);
+  w.ue(0).ue(0).bit(0).bits(0, 2).se(f.pic_init_qp_minus26).se(0).se(f.chroma_qp_index_offset);
+  w.flag(f.deblockingControl).bit(0).flag(f.redundantPicCnt);
+  if (f.highTail) {
+    w.flag(f.transform8x8).flag(static_cast<bool>(f.scalingMatrix));
+    if (f.scalingMatrix) f.scalingMatrix(w);
+    w.se(f.second_chroma_qp_index_offset);
+  }
+  w.trailing();
+  return w.bytes();
+}
+
+}  // namespace istrel::test

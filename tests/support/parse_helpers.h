@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "syntax/parameters_decoder.h"
+#include "syntax/stream_parser.h"
+
+namespace istrel::test {
+
+// Parses one SPS or PPS RBSP into `parameters`; returns the thrown code, or 0.
+inline int parseInto(H264::ParametersDecoder& parameters, const std::vector<std::uint8_t>& rbsp,
+                     bool isSps) {
+  H264::StreamParser parser(rbsp.data(), static_cast<std::uint32_t>(rbsp.size()),
+                            H264::kParameterSetError);
+  parameters.setParser(&parser);
+  int code = 0;
+  try {
+    isSps ? parameters.parseSps() : parameters.parsePps();
+  } catch (int thrown) {
+    code = thrown;
+  }
+  parameters.setParser(nullptr);
+  return code;
+}
+
+}  // namespace istrel::test

@@ -1,0 +1,206 @@
+// The six exported functions: life cycle, statuses and what each refuses.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "common/annexb_file.h"
+#include "core/h264_decoder.h"
+#include "istrel/istrel.h"
+#include "support/annexb_writer.h"
+#include "support/parameter_set_writer.h"
+#include "support/vectors.h"
+
+namespace {
+
+using istrel::test::appendNal;
+using istrel::test::Bytes;
+
+// The first access unit of the sample stream (1280x720 4:2:2 10-bit, ten slices).
+Bytes sampleFrame() {
+  istrel::tools::AnnexBStream s = istrel::tools::splitAnnexB(
+      istrel::tools::readFile(istrel::test::samplePath()));
+  const istrel::tools::AccessUnit& unit = s.units.at(0);
+  return Bytes(s.bytes.begin() + static_cast<std::ptrdiff_t>(unit.begin),
+               s.bytes.begin() + static_cast<std::ptrdiff_t>(unit.end));
+}
+
+class Handle : public testing::Test {
+ protected:
+  void SetUp() override {
+    h = AVCINewTepDecoder();
+    ASSERT_NE(h, nullptr);
+  }
+  void TearDown() override {
+    AVCIFileClose(h);
+    AVCIntraDispose(h);
+  }
+  void openAs(bool is422, int width, int height) {
+    ASSERT_EQ(AVCIFileOpen(h), 1);
+    h->is422 = is422;
+    h->width = width;
+    h->height = height;
+  }
+  int readAspect(Bytes data) {
+    return AVCIReadAspectRatio(h, data.data(), static_cast<int>(data.size()));
+  }
+  int decode(Bytes data, bool full = true) {
+    return AVCIDecodeFrame(nullptr, h, data.data(), static_cast<int>(data.size()), output.data(),
+                           full);
+  }
+  bool outputUntouched() const {
+    for (char c : output) {
+      if (c != kCanary) return false;
+    }
+    return true;
+  }
+
+  static constexpr char kCanary = 0x5A;
+  AVCIntraInfo* h = nullptr;
+  std::vector<char> output = std::vector<char>(5120 * 1088, kCanary);  // v210 1920x1088
+};
+
+TEST_F(Handle, LifeCycle) {
+  EXPECT_EQ(h->isOpen, 0);
+  EXPECT_EQ(h->parametersRead, 0);
+  ASSERT_EQ(AVCIFileOpen(h), 1);
+  H264::H264Decoder* core = h->decoder;
+  EXPECT_EQ(AVCIFileOpen(h), 1);
+  EXPECT_EQ(h->decoder, core) << "a second open built a second core";
+  EXPECT_EQ(AVCIFileClose(h), 1);
+  EXPECT_EQ(h->isOpen, 0);
+  EXPECT_EQ(AVCIFileClose(h), 1);  // must not destroy the core twice
+  EXPECT_EQ(AVCIFileClose(nullptr), 1);
+  EXPECT_EQ(AVCIFileOpen(nullptr), 0);
+  AVCIntraDispose(nullptr);
+}
+
+TEST_F(Handle, NullOrClosedHandlesAreRefused) {
+  Bytes frame = sampleFrame();
+  EXPECT_EQ(AVCIDecodeFrame(nullptr, nullptr, frame.data(), 1, output.data(), true),
+            ISTREL_STATUS_REFUSED);
+  EXPECT_EQ(AVCIReadAspectRatio(nullptr, frame.data(), 1), ISTREL_STATUS_REFUSED);
+  EXPECT_EQ(decode(frame), ISTREL_STATUS_REFUSED);  // never opened
+  openAs(true, 1280, 720);
+  ASSERT_EQ(readAspect(frame), ISTREL_STATUS_OK);
+  AVCIFileClose(h);
+  EXPECT_EQ(decode(frame), ISTREL_STATUS_REFUSED);
+  EXPECT_EQ(readAspect(frame), ISTREL_STATUS_REFUSED);
+  EXPECT_TRUE(outputUntouched());
+}
+
+TEST_F(Handle, DecodingWaitsForTheParameterSets) {
+  openAs(true, 1280, 720);
+  Bytes frame = sampleFrame();
+  Bytes before = frame;
+  EXPECT_EQ(AVCIDecodeFrame(reinterpret_cast<void*>(7), h, frame.data(),
+                            static_cast<int>(frame.size()), output.data(), true),
+            ISTREL_STATUS_NOT_READY);
+  EXPECT_EQ(frame, before) << "the frame was touched";
+  EXPECT_EQ(readAspect({0x00, 0x00, 0x01, 0x65, 0x88}), ISTREL_STATUS_OK);
+  EXPECT_EQ(h->parametersRead, 0);
+  EXPECT_EQ(decode(frame), ISTREL_STATUS_NOT_READY);
+  EXPECT_TRUE(outputUntouched());
+}
+
+TEST_F(Handle, ParameterSetFailuresKeepTheHandleAsItWas) {
+  openAs(false, 1920, 1088);
+  istrel::test::SpsFields sps;
+  sps.id = 3;
+  Bytes otherId;
+  appendNal(otherId, 0x67, istrel::test::writeSps(sps));
+  appendNal(otherId, 0x68, istrel::test::writePps({}));
+  EXPECT_EQ(readAspect(otherId), ISTREL_STATUS_PARAMETER_SET_ERROR);  // no set with id 0
+
+  sps.id = 0;
+  Bytes onlySps;
+  appendNal(onlySps, 0x67, istrel::test::writeSps(sps));
+  EXPECT_EQ(readAspect(onlySps), ISTREL_STATUS_PARAMETER_SET_ERROR);  // no picture set after it
+
+  Bytes malformed;
+  sps.level_idc = 0;
+  appendNal(malformed, 0x67, istrel::test::writeSps(sps));
+  appendNal(malformed, 0x68, istrel::test::writePps({}));
+  EXPECT_EQ(readAspect(malformed), ISTREL_STATUS_PARAMETER_SET_ERROR);
+  EXPECT_EQ(h->parametersRead, 0);
+  EXPECT_EQ(AVCIReadAspectRatio(h, nullptr, 5), ISTREL_STATUS_REFUSED);
+}
+
+TEST_F(Handle, DecodesTheSampleAtFullSizeAndAsAPreview) {
+  openAs(true, 1280, 720);
+  ASSERT_EQ(readAspect(sampleFrame()), ISTREL_STATUS_OK);
+  EXPECT_EQ(h->parametersRead, 1);
+  EXPECT_EQ(h->sarWidth, 1);
+  EXPECT_EQ(h->sarHeight, 1);
+  EXPECT_EQ(decode(sampleFrame()), ISTREL_STATUS_OK);
+  EXPECT_EQ(h->planes[0], reinterpret_cast<unsigned char*>(h->decoder->picture().plane(0)));
+  EXPECT_EQ(h->planes[2], reinterpret_cast<unsigned char*>(h->decoder->picture().plane(2)));
+  EXPECT_EQ(h->decoder->errorFlags(), 0u) << "a slice of the sample failed";
+  EXPECT_FALSE(outputUntouched());
+  EXPECT_EQ(decode(sampleFrame(), false), ISTREL_STATUS_OK);
+}
+
+TEST_F(Handle, HostFieldsMustFitThePicture) {
+  openAs(true, 1280, 720);
+  ASSERT_EQ(readAspect(sampleFrame()), ISTREL_STATUS_OK);
+  struct Case {
+    bool is422;
+    int width;
+    int height;
+  };
+  for (Case c : {Case{true, 1264, 720}, Case{true, 1296, 720}, Case{true, 1280, 736},
+                 Case{true, 1280, -1}, Case{true, 0, 720}}) {
+    h->is422 = c.is422;
+    h->width = c.width;
+    h->height = c.height;
+    EXPECT_EQ(decode(sampleFrame()), ISTREL_STATUS_REFUSED) << c.width << "x" << c.height;
+  }
+  h->width = 1280;
+  h->height = 720;
+  EXPECT_EQ(AVCIDecodeFrame(nullptr, h, nullptr, 10, output.data(), true), ISTREL_STATUS_REFUSED);
+  Bytes frame = sampleFrame();
+  EXPECT_EQ(AVCIDecodeFrame(nullptr, h, frame.data(), -1, output.data(), true),
+            ISTREL_STATUS_REFUSED);
+  EXPECT_EQ(AVCIDecodeFrame(nullptr, h, frame.data(), 10, nullptr, true), ISTREL_STATUS_REFUSED);
+  EXPECT_TRUE(outputUntouched());
+}
+
+TEST_F(Handle, Is422OnA420StreamIsRefused) {
+  istrel::test::SpsFields sps;
+  sps.profile_idc = 100;
+  sps.chroma_format_idc = 1;
+  sps.bitDepthMinus8 = 0;
+  Bytes frame;
+  appendNal(frame, 0x67, istrel::test::writeSps(sps));
+  appendNal(frame, 0x68, istrel::test::writePps({}));
+  openAs(false, 1920, 1080);
+  ASSERT_EQ(readAspect(frame), ISTREL_STATUS_OK);
+  EXPECT_EQ(h->sarWidth, 4);  // no VUI: the 4:2:0 default
+  EXPECT_EQ(h->sarHeight, 3);
+  EXPECT_EQ(decode(frame), ISTREL_STATUS_OK);
+  h->is422 = true;
+  std::fill(output.begin(), output.end(), kCanary);
+  EXPECT_EQ(decode(frame), ISTREL_STATUS_REFUSED);
+  EXPECT_TRUE(outputUntouched());
+}
+
+TEST_F(Handle, AFailingSliceIsRecordedAndTheOthersStillRun) {
+  openAs(true, 1280, 720);
+  ASSERT_EQ(readAspect(sampleFrame()), ISTREL_STATUS_OK);
+  Bytes frame = sampleFrame();
+  // Turn the first slice into an SP slice: first_mb_in_slice ue(0) = 1 and
+  // slice_type 7 = 0001000 fill the first byte; slice_type 8 = 0001001.
+  std::size_t slice = 0;
+  for (std::size_t i = 0; i + 3 < frame.size(); ++i) {
+    if (frame[i] == 0 && frame[i + 1] == 0 && frame[i + 2] == 1 && (frame[i + 3] & 31) == 5) {
+      slice = i + 4;
+      break;
+    }
+  }
+  ASSERT_NE(slice, 0u);
+  ASSERT_EQ(frame[slice], 0x88);
+  frame[slice] = 0x89;
+  EXPECT_EQ(decode(frame), ISTREL_STATUS_OK);
+  EXPECT_EQ(h->decoder->errorFlags(), 2u);
+}
+
+}  // namespace

@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "api/frame_driver.h"
+#include "support/annexb_writer.h"
+#include "syntax/annexb.h"
+
+namespace H264 {
+namespace {
+
+using istrel::test::appendNal;
+using istrel::test::Bytes;
+
+Bytes payloadAt(const Bytes& buffer, const WorkItem& item) {
+  auto first = buffer.begin() + item.offset;
+  return Bytes(first, first + item.length);
+}
+
+TEST(Unescape, DropsEmulationPreventionAndStopsAtTheNextStartCode) {
+  Bytes data = {0xAA, 0, 0, 3, 1, 0xBB, 0, 0, 3, 0, 0x80, 0, 0, 1, 0x65};
+  UnescapedNal nal = unescapeInPlace(data.data(), data.size(), 0, 0);
+  EXPECT_EQ(nal.end, 11u);
+  ASSERT_EQ(nal.length, 9u);
+  EXPECT_EQ(Bytes(data.begin(), data.begin() + 9), (Bytes{0xAA, 0, 0, 1, 0xBB, 0, 0, 0, 0x80}));
+}
+
+TEST(Unescape, KeepsTheLastBytesOfTheBufferButNotTrailingZeros) {
+  Bytes tail = {0x11, 0x22, 0x33, 0x80};
+  UnescapedNal nal = unescapeInPlace(tail.data(), tail.size(), 0, 0);
+  EXPECT_EQ(nal.length, 4u);
+  Bytes padded = {0x11, 0x80, 0, 0};
+  EXPECT_EQ(unescapeInPlace(padded.data(), padded.size(), 0, 0).length, 2u);
+}
+
+TEST(FrameScan, FindsSlicesPastOtherUnitsAndAlignsTheirPayloads) {
+  Bytes stream;
+  appendNal(stream, 0x09, {0xF0}, false, true);                        // access unit delimiter
+  appendNal(stream, 0x67, {0x7A, 0x10, 0x29}, false, true);            // sequence parameter set
+  appendNal(stream, 0x68, {0xCE, 0x3C, 0x80}, false);                  // picture parameter set
+  appendNal(stream, 0x65, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0x80}, false, true);  // 13 bytes
+  appendNal(stream, 0x06, {0x05, 0x80}, false);                        // SEI between slices
+  appendNal(stream, 0x01, {0x21, 0, 0, 3, 1, 0x80}, false);            // nal_ref_idc 0
+  appendNal(stream, 0x0C, {0xFF, 0xFF, 0x80}, false);                  // filler
+  appendNal(stream, 0x45, {0x42, 0x80}, false);
+  std::vector<WorkItem> items = scanSlices(stream.data(), static_cast<int>(stream.size()));
+  ASSERT_EQ(items.size(), 3u);
+  EXPECT_EQ(items[0].offset, 0);
+  EXPECT_EQ(items[0].length, 13u);
+  EXPECT_EQ(items[0].nalHeader, 0x65u);
+  EXPECT_EQ(items[1].offset, 16);  // 13 rounded up to a multiple of four
+  EXPECT_EQ(payloadAt(stream, items[1]), (Bytes{0x21, 0, 0, 1, 0x80}));
+  EXPECT_EQ(items[1].nalHeader, 0x01u);
+  EXPECT_EQ(items[2].offset, 24);
+  EXPECT_EQ(payloadAt(stream, items[2]), (Bytes{0x42, 0x80}));
+}
+
+TEST(FrameScan, TakesAtMostTenSlices) {
+  Bytes stream;
+  for (std::uint8_t i = 0; i < 11; ++i) appendNal(stream, 0x65, {i, 0x80});
+  std::vector<WorkItem> items = scanSlices(stream.data(), static_cast<int>(stream.size()));
+  ASSERT_EQ(items.size(), 10u);
+  EXPECT_EQ(payloadAt(stream, items[9]), (Bytes{9, 0x80}));
+}
+
+TEST(FrameScan, StopsAtTheEndOfTheBuffer) {
+  Bytes stream = {0, 0, 1};  // a start code cut before its header byte
+  EXPECT_TRUE(scanSlices(stream.data(), 3).empty());
+  EXPECT_TRUE(scanSlices(nullptr, 0).empty());
+  Bytes noise(64, 0xFF);
+  EXPECT_TRUE(scanSlices(noise.data(), 64).empty());
+}
+
+}  // namespace
+}  // namespace H264
