@@ -1,8 +1,9 @@
 #include "api/frame_driver.h"
 
+#include <zoncore/threads.h>
+
 #include <boost/bind/bind.hpp>
 #include <boost/function.hpp>
-#include <zoncore/threads.h>
 
 #include "core/h264_decoder.h"
 #include "syntax/annexb.h"
@@ -28,8 +29,8 @@ std::vector<WorkItem> scanSlices(unsigned char* data, int size, int maxSlices) {
     if (header == length) break;
     std::uint8_t nalHeader = data[header];
     UnescapedNal nal = unescapeInPlace(data, length, header + 1, write);
-    items.push_back({static_cast<std::int32_t>(write), static_cast<std::uint32_t>(nal.length),
-                     nalHeader});
+    items.push_back(
+        {static_cast<std::int32_t>(write), static_cast<std::uint32_t>(nal.length), nalHeader});
     read = nal.end;
     write = (write + nal.length + 3) & ~std::size_t{3};
   }

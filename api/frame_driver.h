@@ -11,9 +11,9 @@ namespace H264 {
 
 // One coded slice of the current frame.
 struct WorkItem {
-  std::int32_t offset;     // unescaped payload (after the NAL header byte), 4-byte aligned
-  std::uint32_t length;    // payload bytes after emulation-prevention removal
-  std::uint32_t nalHeader; // bits 0-4 nal_unit_type, bits 5-6 nal_ref_idc
+  std::int32_t offset;      // unescaped payload (after the NAL header byte), 4-byte aligned
+  std::uint32_t length;     // payload bytes after emulation-prevention removal
+  std::uint32_t nalHeader;  // bits 0-4 nal_unit_type, bits 5-6 nal_ref_idc
 };
 
 // A frame is taken to hold at most this many slices; further ones are ignored.

@@ -59,8 +59,8 @@ void H264Decoder::allocatePicture() {
   if (!sps) fail(kParameterSetError);
   if (picture_->hasStorage()) return;
   PictureFormat format = PictureFormat::of(*sps);
-  picture_->allocate(format.lumaWidth, format.lumaHeight, format.chromaWidth,
-                     format.chromaHeight, format.bitDepthLuma);
+  picture_->allocate(format.lumaWidth, format.lumaHeight, format.chromaWidth, format.chromaHeight,
+                     format.bitDepthLuma);
   pictureFormat_ = format;
 }
 

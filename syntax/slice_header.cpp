@@ -23,7 +23,8 @@ void activate(const ParametersDecoder& parameters, std::uint32_t ppsId, ActivePa
 
 void readPictureOrder(StreamParser& p, const ActiveParameters& active, SliceHeader& h) {
   const SeqParameterSet& sps = *active.sps;
-  bool bottomPresent = active.pps->bottom_field_pic_order_in_frame_present_flag && !h.field_pic_flag;
+  bool bottomPresent =
+      active.pps->bottom_field_pic_order_in_frame_present_flag && !h.field_pic_flag;
   if (sps.pic_order_cnt_type == 0) {
     h.pic_order_cnt_lsb = p.readBits(sps.log2_max_pic_order_cnt_lsb_minus4 + 4);
     if (bottomPresent) h.delta_pic_order_cnt_bottom = p.readSe();

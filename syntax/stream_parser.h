@@ -16,8 +16,7 @@ class StreamParser {
  public:
   // `syntaxError` is the code thrown for an Exp-Golomb code that no stream
   // may hold: the calling parser's own error (parameter sets or slices).
-  StreamParser(const unsigned char* start, std::uint32_t sizeBytes,
-               int syntaxError = kSliceError);
+  StreamParser(const unsigned char* start, std::uint32_t sizeBytes, int syntaxError = kSliceError);
   virtual ~StreamParser() = default;
 
   StreamParser(const StreamParser&) = delete;

@@ -16,12 +16,12 @@ typedef int (*DecodeFn)(void*, AVCIntraInfo*, unsigned char*, int, char*, bool);
 
 static int failures = 0;
 
-#define CHECK(cond)                                            \
-  do {                                                         \
-    if (!(cond)) {                                             \
+#define CHECK(cond)                                                \
+  do {                                                             \
+    if (!(cond)) {                                                 \
       fprintf(stderr, "c_host:%d: failed: %s\n", __LINE__, #cond); \
-      ++failures;                                              \
-    }                                                          \
+      ++failures;                                                  \
+    }                                                              \
   } while (0)
 
 static unsigned char* readAll(const char* path, long* size) {

@@ -10,8 +10,8 @@ using Bytes = std::vector<std::uint8_t>;
 
 // Appends a start code, the header byte and `payload`; with `escape` set,
 // emulation-prevention bytes are inserted as an encoder would.
-inline void appendNal(Bytes& stream, std::uint8_t header, const Bytes& payload,
-                      bool escape = true, bool fourByteStartCode = false) {
+inline void appendNal(Bytes& stream, std::uint8_t header, const Bytes& payload, bool escape = true,
+                      bool fourByteStartCode = false) {
   if (fourByteStartCode) stream.push_back(0);
   stream.insert(stream.end(), {0, 0, 1, header});
   int zeros = 0;

@@ -17,8 +17,8 @@ using istrel::test::Bytes;
 
 // The first access unit of the sample stream (1280x720 4:2:2 10-bit, ten slices).
 Bytes sampleFrame() {
-  istrel::tools::AnnexBStream s = istrel::tools::splitAnnexB(
-      istrel::tools::readFile(istrel::test::samplePath()));
+  istrel::tools::AnnexBStream s =
+      istrel::tools::splitAnnexB(istrel::tools::readFile(istrel::test::samplePath()));
   const istrel::tools::AccessUnit& unit = s.units.at(0);
   return Bytes(s.bytes.begin() + static_cast<std::ptrdiff_t>(unit.begin),
                s.bytes.begin() + static_cast<std::ptrdiff_t>(unit.end));

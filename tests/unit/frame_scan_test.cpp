@@ -35,13 +35,13 @@ TEST(Unescape, KeepsTheLastBytesOfTheBufferButNotTrailingZeros) {
 
 TEST(FrameScan, FindsSlicesPastOtherUnitsAndAlignsTheirPayloads) {
   Bytes stream;
-  appendNal(stream, 0x09, {0xF0}, false, true);                        // access unit delimiter
-  appendNal(stream, 0x67, {0x7A, 0x10, 0x29}, false, true);            // sequence parameter set
-  appendNal(stream, 0x68, {0xCE, 0x3C, 0x80}, false);                  // picture parameter set
+  appendNal(stream, 0x09, {0xF0}, false, true);              // access unit delimiter
+  appendNal(stream, 0x67, {0x7A, 0x10, 0x29}, false, true);  // sequence parameter set
+  appendNal(stream, 0x68, {0xCE, 0x3C, 0x80}, false);        // picture parameter set
   appendNal(stream, 0x65, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0x80}, false, true);  // 13 bytes
-  appendNal(stream, 0x06, {0x05, 0x80}, false);                        // SEI between slices
-  appendNal(stream, 0x01, {0x21, 0, 0, 3, 1, 0x80}, false);            // nal_ref_idc 0
-  appendNal(stream, 0x0C, {0xFF, 0xFF, 0x80}, false);                  // filler
+  appendNal(stream, 0x06, {0x05, 0x80}, false);              // SEI between slices
+  appendNal(stream, 0x01, {0x21, 0, 0, 3, 1, 0x80}, false);  // nal_ref_idc 0
+  appendNal(stream, 0x0C, {0xFF, 0xFF, 0x80}, false);        // filler
   appendNal(stream, 0x45, {0x42, 0x80}, false);
   std::vector<WorkItem> items = scanSlices(stream.data(), static_cast<int>(stream.size()));
   ASSERT_EQ(items.size(), 3u);

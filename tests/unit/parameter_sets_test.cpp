@@ -118,16 +118,16 @@ void writeHrd(BitWriter& w, std::uint32_t cpbCntMinus1) {
 TEST(SequenceParameterSet, ReadsAFullVuiToItsTrailingBits) {
   SpsFields fields;
   fields.vui = [](BitWriter& w) {
-    w.bit(1).bits(255, 8).bits(4, 16).bits(3, 16);     // Extended_SAR 4:3
-    w.bit(1).bit(1);                                     // overscan
+    w.bit(1).bits(255, 8).bits(4, 16).bits(3, 16);  // Extended_SAR 4:3
+    w.bit(1).bit(1);                                // overscan
     w.bit(1).bits(5, 3).bit(0).bit(1).bits(1, 8).bits(1, 8).bits(1, 8);
-    w.bit(1).ue(0).ue(0);                                // chroma location
-    w.bit(1).bits(1001, 32).bits(60000, 32).bit(1);      // timing
-    w.bit(1);                                            // NAL HRD
+    w.bit(1).ue(0).ue(0);                            // chroma location
+    w.bit(1).bits(1001, 32).bits(60000, 32).bit(1);  // timing
+    w.bit(1);                                        // NAL HRD
     writeHrd(w, 2);
-    w.bit(1);                                            // VCL HRD
+    w.bit(1);  // VCL HRD
     writeHrd(w, 0);
-    w.bit(0).bit(0);                                     // low_delay, pic_struct
+    w.bit(0).bit(0);                                        // low_delay, pic_struct
     w.bit(1).bit(1).ue(2).ue(1).ue(16).ue(16).ue(0).ue(1);  // restrictions
   };
   ParametersDecoder pd;

@@ -98,8 +98,8 @@ TEST(SliceHeader, ReadsFieldAndOrderSyntaxOnlyWhenPresent) {
   Stream s(sps, pps);
   BitWriter w;
   w.ue(0).ue(7).ue(0).bits(0, 4).bit(1).bit(1);  // field_pic_flag, bottom_field_flag
-  w.ue(0).bits(17, 6);                            // idr_pic_id, pic_order_cnt_lsb
-  w.se(3);                                        // slice_qp_delta: no delta_pic_order_cnt_bottom
+  w.ue(0).bits(17, 6);                           // idr_pic_id, pic_order_cnt_lsb
+  w.se(3);                                       // slice_qp_delta: no delta_pic_order_cnt_bottom
   SliceHeader h;
   ASSERT_EQ(s.parse(w, 0, 5, h), 0);
   EXPECT_EQ(h.field_pic_flag, 1);

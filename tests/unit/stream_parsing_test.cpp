@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "common/annexb_file.h"
+#include "common/stream_summary.h"
 #include "support/vectors.h"
 #include "syntax/slice_header.h"
 #include "syntax/stream_parser.h"
-#include "common/stream_summary.h"
 
 namespace {
 
@@ -47,6 +47,8 @@ INSTANTIATE_TEST_SUITE_P(Committed, VectorStreams,
                            return info.param.name;
                          });
 
-TEST(VectorStreams, ManifestIsNotEmpty) { EXPECT_GE(istrel::test::loadVectorManifest().size(), 20u); }
+TEST(VectorStreams, ManifestIsNotEmpty) {
+  EXPECT_GE(istrel::test::loadVectorManifest().size(), 20u);
+}
 
 }  // namespace

@@ -12,22 +12,30 @@ namespace {
 std::string profileName(const H264::SeqParameterSet& sps) {
   bool intra = (sps.constraint_set_flags & 1) != 0;  // constraint_set3_flag
   switch (sps.profile_idc) {
-    case 66: return "Constrained Baseline/Baseline";
-    case 77: return "Main";
-    case 88: return "Extended";
-    case 100: return "High";
-    case 110: return intra ? "High 10 Intra" : "High 10";
-    case 122: return intra ? "High 4:2:2 Intra" : "High 4:2:2";
-    case 244: return intra ? "High 4:4:4 Intra" : "High 4:4:4 Predictive";
-    case 44: return "CAVLC 4:4:4 Intra";
-    default: return "profile_idc " + std::to_string(sps.profile_idc);
+    case 66:
+      return "Constrained Baseline/Baseline";
+    case 77:
+      return "Main";
+    case 88:
+      return "Extended";
+    case 100:
+      return "High";
+    case 110:
+      return intra ? "High 10 Intra" : "High 10";
+    case 122:
+      return intra ? "High 4:2:2 Intra" : "High 4:2:2";
+    case 244:
+      return intra ? "High 4:4:4 Intra" : "High 4:4:4 Predictive";
+    case 44:
+      return "CAVLC 4:4:4 Intra";
+    default:
+      return "profile_idc " + std::to_string(sps.profile_idc);
   }
 }
 
 const char* chromaName(const H264::SeqParameterSet& sps) {
   static const char* const kNames[] = {"4:0:0 (monochrome)", "4:2:0", "4:2:2", "4:4:4"};
-  return sps.separate_colour_plane_flag ? "4:4:4 (separate planes)"
-                                        : kNames[sps.chroma_format_idc];
+  return sps.separate_colour_plane_flag ? "4:4:4 (separate planes)" : kNames[sps.chroma_format_idc];
 }
 
 std::string structureOf(const H264::SeqParameterSet& sps, const StreamSummary& s) {
@@ -73,16 +81,14 @@ void printSummary(const AnnexBStream& stream, const StreamSummary& s, std::ostre
       << "level:            " << sps.level_idc / 10 << "." << sps.level_idc % 10 << "\n"
       << "chroma format:    " << chromaName(sps) << "\n"
       << "bit depth:        luma " << sps.BitDepthY << ", chroma " << sps.BitDepthC << "\n"
-      << "coded size:       " << f.lumaWidth << "x" << f.lumaHeight << " (" << f.widthInMbs
-      << "x" << f.heightInMbs << " macroblocks)\n"
-      << "cropped size:     " << H264::croppedWidth(sps) << "x" << H264::croppedHeight(sps)
-      << "\n"
+      << "coded size:       " << f.lumaWidth << "x" << f.lumaHeight << " (" << f.widthInMbs << "x"
+      << f.heightInMbs << " macroblocks)\n"
+      << "cropped size:     " << H264::croppedWidth(sps) << "x" << H264::croppedHeight(sps) << "\n"
       << "structure:        " << structureOf(sps, s) << "\n"
       << "entropy coding:   " << (pps.entropy_coding_mode_flag ? "CABAC" : "CAVLC") << "\n"
       << "8x8 transform:    " << (pps.transform_8x8_mode_flag ? "yes" : "no") << "\n"
       << "scaling matrices: " << matricesOf(sps, pps) << "\n"
-      << "lossless bypass:  " << (sps.qpprime_y_zero_transform_bypass_flag ? "yes" : "no")
-      << "\n"
+      << "lossless bypass:  " << (sps.qpprime_y_zero_transform_bypass_flag ? "yes" : "no") << "\n"
       << "aspect ratio:     " << aspectRatioOf(sps) << "\n"
       << "access units:     " << stream.units.size() << "\n"
       << "slices per unit:  " << slicesPerUnit(s.slicesPerUnit) << "\n";
