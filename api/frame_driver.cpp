@@ -37,21 +37,23 @@ std::vector<WorkItem> scanSlices(unsigned char* data, int size, int maxSlices) {
   return items;
 }
 
-void decodeSliceTask(int index, AVCIntraInfo* handle, unsigned char* data,
+void decodeSliceTask(int index, H264Decoder* decoder, unsigned char* data,
                      const std::vector<WorkItem>& items) {
   const WorkItem& item = items[static_cast<std::size_t>(index)];
-  handle->decoder->decodeSlice(data + item.offset, index, item.length,
-                               static_cast<unsigned char>((item.nalHeader >> 5) & 3),
-                               item.nalHeader & 31);
+  decoder->decodeSlice(data + item.offset, index, item.length,
+                       static_cast<unsigned char>((item.nalHeader >> 5) & 3), item.nalHeader & 31);
+}
+
+void decodeSlices(H264Decoder& decoder, unsigned char* data, int size) {
+  std::vector<WorkItem> items = scanSlices(data, size);
+  if (items.empty()) return;
+  using namespace boost::placeholders;
+  boost::function<void(int)> task = boost::bind(decodeSliceTask, _1, &decoder, data, items);
+  zoncore::threads::ExecuteCPUBoundTaskOnAllProcessors(task, static_cast<int>(items.size()));
 }
 
 void decodeFrame(AVCIntraInfo* handle, unsigned char* data, int size) {
-  std::vector<WorkItem> items = scanSlices(data, size);
-  if (!items.empty()) {
-    using namespace boost::placeholders;
-    boost::function<void(int)> task = boost::bind(decodeSliceTask, _1, handle, data, items);
-    zoncore::threads::ExecuteCPUBoundTaskOnAllProcessors(task, static_cast<int>(items.size()));
-  }
+  decodeSlices(*handle->decoder, data, size);
   handle->decoder->getPlanes(handle);
 }
 

@@ -24,9 +24,14 @@ constexpr int kSlicesPerFrame = 10;
 // the start of the buffer.
 std::vector<WorkItem> scanSlices(unsigned char* data, int size, int maxSlices = kSlicesPerFrame);
 
+class H264Decoder;
+
 // Decodes slice `index` of `items`; errors stay inside the decoder core.
-void decodeSliceTask(int index, AVCIntraInfo* handle, unsigned char* data,
+void decodeSliceTask(int index, H264Decoder* decoder, unsigned char* data,
                      const std::vector<WorkItem>& items);
+
+// Decodes the slices of the frame in `data` in parallel, one task per slice.
+void decodeSlices(H264Decoder& decoder, unsigned char* data, int size);
 
 // Decodes the frame in `data` into the handle's decoder core and publishes
 // the picture's planes in the handle.

@@ -36,8 +36,9 @@ std::optional<std::size_t> parseFirstNal(ParametersDecoder& parameters, std::uin
 
 }  // namespace
 
-H264Decoder::H264Decoder()
-    : picture_(std::make_unique<Picture<unsigned short>>()),
+H264Decoder::H264Decoder(DecodeMode mode)
+    : mode_(mode),
+      picture_(std::make_unique<Picture<unsigned short>>()),
       parameters_(std::make_unique<ParametersDecoder>()) {}
 
 H264Decoder::~H264Decoder() = default;
@@ -69,12 +70,13 @@ int H264Decoder::decodeSlice(unsigned char* payload, int sliceIndex, unsigned in
   try {
     if (!picture_->hasStorage()) fail(kSliceError);
     StreamParser parser(payload, length, kSliceError);
-    SliceDecoder<unsigned short> slice(*parameters_, parser, *picture_);
+    SliceDecoder<unsigned short> slice(*parameters_, parser, *picture_, mode_);
     slice.parseSliceHeader(nal_ref_idc, nal_unit_type);
     // The picture was sized by an earlier sequence parameter set; a slice of
     // another layout would write outside it or out of range.
     if (!slice.active().format.sameLayout(pictureFormat_)) fail(kSliceError);
     slice.setSliceIndex(sliceIndex);
+    slice.decodeSliceData();
     return 0;
   } catch (int code) {
     if (code == kSliceError) parameters_->recordError(kErrorSliceFailed);

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <memory>
 
+#include "core/decode_mode.h"
 #include "core/picture.h"
 #include "istrel/istrel.h"
 #include "syntax/picture_format.h"
@@ -15,7 +16,7 @@ class ParametersDecoder;
 
 class H264Decoder {
  public:
-  H264Decoder();
+  explicit H264Decoder(DecodeMode mode = DecodeMode::kCompatible);
   virtual ~H264Decoder();
 
   H264Decoder(const H264Decoder&) = delete;
@@ -49,6 +50,7 @@ class H264Decoder {
   unsigned errorFlags() const;
 
  private:
+  DecodeMode mode_;
   std::atomic<bool> outOfMemory_{false};
   std::unique_ptr<Picture<unsigned short>> picture_;
   PictureFormat pictureFormat_;

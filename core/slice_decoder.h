@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "core/decode_mode.h"
 #include "core/picture.h"
 #include "syntax/slice_header.h"
 
@@ -11,10 +12,15 @@ namespace H264 {
 class ParametersDecoder;
 class StreamParser;
 
+// Results of decodeSliceData.
+constexpr int kSliceReachedPictureEnd = 1001;
+constexpr int kSliceEndedInside = 1002;
+
 template <typename T>
 class SliceDecoder {
  public:
-  SliceDecoder(const ParametersDecoder& parameters, StreamParser& parser, Picture<T>& picture);
+  SliceDecoder(const ParametersDecoder& parameters, StreamParser& parser, Picture<T>& picture,
+               DecodeMode mode = DecodeMode::kCompatible);
   virtual ~SliceDecoder() = default;
 
   SliceDecoder(const SliceDecoder&) = delete;
@@ -23,6 +29,11 @@ class SliceDecoder {
   // Reads the slice header and activates the slice's parameter sets. Throws
   // kSliceError for an unsupported slice.
   void parseSliceHeader(unsigned nal_ref_idc, unsigned nal_unit_type);
+
+  // Decodes the slice's macroblocks into the picture until the slice or the
+  // picture ends. Returns kSliceReachedPictureEnd or kSliceEndedInside;
+  // throws kSliceError for malformed slice data (decoded macroblocks stay).
+  int decodeSliceData();
 
   void setSliceIndex(int index) { sliceIndex_ = index; }
   int sliceIndex() const { return sliceIndex_; }
@@ -35,6 +46,7 @@ class SliceDecoder {
   const ParametersDecoder& parameters_;
   StreamParser& parser_;
   Picture<T>& picture_;
+  DecodeMode mode_;
   int sliceIndex_ = 0;
 };
 

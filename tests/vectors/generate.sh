@@ -175,6 +175,12 @@ vector cqm_custom_444_8bit 176 144 i444 8 2 cavlc 1 123 \
   "--cqmfile custom_matrix.cfg with the 4:4:4 chroma 8x8 lists, qp 24" -- \
   "${cavlc[@]}" --qp 24 --no-psy --cqmfile "$here/custom_matrix.cfg"
 
+# 4:2:2 chroma DC scaled at q below 4 with weights that are not multiples of 16: where the
+# compatible mode's two-step rounding of the chroma DC shows.
+vector cqm_lowqp_422_10bit 176 144 i422 10 2 cavlc 1 124 \
+  "--cqm jvt at qp -4: 4:2:2 chroma DC rounding at q below 4" -- \
+  "${cavlc[@]}" --qp 8 --no-psy --cqm jvt
+
 # Lossless: transform bypass, and I_PCM where the noise makes raw samples cheapest.
 vector lossless_420_8bit 176 144 i420 8 2 cavlc 1 131 "qp 0 lossless, transform bypass, I_PCM" -- \
   "${cavlc[@]}" --qp 0 --no-psy

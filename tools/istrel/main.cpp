@@ -2,13 +2,17 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <vector>
 
+#include "istrel/decode_command.h"
+#include "istrel/decode_options.h"
 #include "istrel/info_command.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage: istrel info FILE.264    summarise an H.264 Annex B stream\n"
+    "usage: istrel info FILE.264               summarise an H.264 Annex B stream\n"
+    "       istrel decode FILE.264 [options]   decode it (istrel decode --help)\n"
     "       istrel --help | --version\n";
 
 }  // namespace
@@ -21,6 +25,14 @@ int main(int argc, char** argv) {
   if (argc >= 2 && !std::strcmp(argv[1], "--version")) {
     std::cout << "istrel " << ISTREL_VERSION << "\n";
     return 0;
+  }
+  if (argc >= 2 && !std::strcmp(argv[1], "decode")) {
+    std::vector<std::string> args(argv + 2, argv + argc);
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+      std::cout << istrel::tools::kDecodeUsage;
+      return 0;
+    }
+    return istrel::tools::runDecode(args, std::cout, std::cerr);
   }
   if (argc == 3 && !std::strcmp(argv[1], "info")) {
     return istrel::tools::runInfo(argv[2], std::cout, std::cerr);

@@ -1,0 +1,145 @@
+// Parses and reconstructs the macroblocks of one slice. A fresh object per
+// slice means every macroblock outside the slice is simply unknown to it,
+// which is exactly "not available" (clause 6.4.8).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "core/decode_mode.h"
+#include "core/picture.h"
+#include "macroblock/macroblock_record.h"
+#include "recon/intra_prediction.h"
+#include "syntax/slice_header.h"
+
+namespace H264 {
+
+class StreamParser;
+
+// A neighbouring block location (clause 6.4.12): the macroblock holding it,
+// or null when it is not available, and the block index inside it.
+struct NeighbourBlock {
+  const MacroblockRecord* mb;
+  int blockIndex;
+};
+
+template <typename T>
+class MacroblockDecoder {
+ public:
+  MacroblockDecoder(const ActiveParameters& active, const SliceHeader& header, StreamParser& parser,
+                    Picture<T>& picture, DecodeMode mode);
+  virtual ~MacroblockDecoder() = default;
+
+  MacroblockDecoder(const MacroblockDecoder&) = delete;
+  MacroblockDecoder& operator=(const MacroblockDecoder&) = delete;
+
+  // One macroblock_layer() of a CAVLC slice, parsed and reconstructed.
+  virtual void DecodeMacroblockCavlc() = 0;
+  // Steps to the next macroblock; true when the picture is complete.
+  virtual bool NextMacroblock() = 0;
+
+  std::uint32_t CurrMbAddr() const { return currMbAddr_; }
+
+ protected:
+  // Where the current macroblock lies and which neighbours it has; set by the
+  // concrete class before the macroblock is parsed.
+  struct Placement {
+    T* samples[3];             // first sample of the macroblock per plane
+    std::ptrdiff_t stride[3];  // row stride per plane, in samples
+    MacroblockRecord* current;
+    const MacroblockRecord* A;  // left, null when not available
+    const MacroblockRecord* B;  // above
+    const MacroblockRecord* C;  // above right
+    const MacroblockRecord* D;  // above left
+  };
+
+  // Block neighbours of a location (xN, yN) relative to the macroblock, in
+  // luma samples (chroma: chroma samples of a MbWidthC x MbHeightC block).
+  virtual NeighbourBlock lumaNeighbour(int xN, int yN) const = 0;
+  virtual NeighbourBlock chromaNeighbour(int xN, int yN) const = 0;
+  // Samples around a block of plane p at (x, y) inside the macroblock.
+  virtual void gatherEdges(int plane, int x, int y, int width, int height, bool topRightUsable,
+                           IntraEdges& edges) const = 0;
+
+  // The macroblock layer once Placement is set.
+  void decodeCavlcLayer();
+
+  T* blockAt(int plane, int x, int y) const {
+    return at_.samples[plane] + y * at_.stride[plane] + x;
+  }
+
+  const ActiveParameters& active_;
+  const SliceHeader& header_;
+  StreamParser& parser_;
+  Picture<T>& picture_;
+  Placement at_{};
+  std::uint32_t currMbAddr_ = 0;
+  std::uint32_t firstMbAddr_ = 0;
+  std::uint32_t widthInMbs_;
+  std::vector<MacroblockRecord> ring_;  // neighbour records, allocated once per slice
+
+ private:
+  void readIntraPredModes();
+  void readIntraNxNModes(bool eightByEight);
+  void readCodedBlockPattern();
+  void updateQp(std::int32_t mb_qp_delta);
+  void decodePcm();
+  void decodeResidual();
+  void decodeLumaLike(int plane);
+  void decodeIntra16x16(int plane);
+  void decodeIntra4x4(int plane);
+  void decodeIntra8x8(int plane);
+  void decodeChroma();
+  void decodeChromaComponent(int plane);
+  template <typename Place>
+  int readResidualBlock(int plane, int blockIndex, int nC, int maxNumCoeff, Place place);
+  int read4x4Block(int plane, int blockIndex, bool chroma, int startIdx, std::int32_t* coeff);
+  int predictTotalCoeff(int plane, int blockIndex, bool chroma) const;
+  int neighbourPredMode(NeighbourBlock n, bool eightByEight, bool isLeft) const;
+  bool topRightAvailable(int x, int y, int size) const;
+  void predictBlock(int plane, int x, int y, int size, int mode);
+  void predictChroma(int plane);
+  void finishBlock(int plane, int x, int y, int size, std::int32_t* coeff, bool coded,
+                   int direction);
+  void stashResidual(int x, int y, int width);
+  void setupScaling();
+
+  // Per slice.
+  DecodeMode mode_;
+  int bitDepth_[3];
+  int maxValue_[3];
+  int qpBdOffsetY_;
+  int qpBdOffsetC_;
+  int chromaArrayType_;
+  int mbWidthC_;
+  int mbHeightC_;
+  bool transformBypassAllowed_;
+  const std::uint8_t* scan4x4_;
+  const std::uint8_t* scan8x8_;
+  const std::int32_t (*levelScale4x4_[3])[16];
+  const std::int32_t (*levelScale8x8_[3])[64];
+  std::int32_t levelScale4x4Storage_[3][6][16];
+  std::int32_t levelScale8x8Storage_[3][6][64];
+
+  // Per macroblock.
+  std::int32_t qpY_;
+  int qp_[3];  // QP'Y, QP'Cb, QP'Cr
+  bool bypass_ = false;
+  std::uint32_t mb_type_ = 0;
+  bool transform_size_8x8_flag_ = false;
+  int intra16x16PredMode_ = 0;
+  int intraChromaPredMode_ = 0;
+  int cbpLuma_ = 0;
+  int cbpChroma_ = 0;
+  alignas(16) std::int32_t pred_[16 * 16];
+  alignas(16) std::int32_t coeff_[64];          // one block
+  alignas(16) std::int32_t residual_[16 * 16];  // a whole plane's residual, for bypass
+  std::int32_t dc_[16];
+  std::int32_t chromaDc_[2][8];
+};
+
+extern template class MacroblockDecoder<unsigned char>;
+extern template class MacroblockDecoder<unsigned short>;
+
+}  // namespace H264

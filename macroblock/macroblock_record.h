@@ -1,0 +1,35 @@
+// What a decoded macroblock leaves for the macroblocks after it.
+#pragma once
+
+#include <cstdint>
+
+namespace H264 {
+
+enum MbTypeI : std::uint32_t {
+  kMbINxN = 0,   // Intra_4x4 or Intra_8x8
+  kMbIPcm = 25,  // 1..24 are the Intra_16x16 variants
+};
+
+enum IntraKind : std::uint8_t {
+  kIntra4x4 = 0,
+  kIntra8x8 = 1,
+  kIntraOther = 2,  // Intra_16x16 and I_PCM: neighbours see DC (mode 2)
+};
+
+struct MacroblockRecord {
+  std::uint32_t mbType;
+  std::uint32_t mbAddr;
+  std::uint8_t intraKind;
+  std::uint8_t intra4x4PredMode[16];
+  std::uint8_t intra8x8PredMode[4];
+  std::uint8_t intraChromaPredMode;
+  std::uint8_t cbpLuma;
+  std::uint8_t cbpChroma;
+  std::uint8_t transform8x8;
+  std::uint8_t fieldFlag;
+  std::int32_t mbQpDelta;
+  // CAVLC TotalCoeff per plane (Y, Cb, Cr) and 4x4 block; 16 for I_PCM.
+  std::uint8_t totalCoeff[3][16];
+};
+
+}  // namespace H264

@@ -1,0 +1,306 @@
+// residual() of a CAVLC macroblock (clause 7.3.5.3) with reconstruction:
+// each block is predicted, its coefficients read already scaled, and its
+// samples stored before the next block predicts from them.
+#include <algorithm>
+
+#include "core/errors.h"
+#include "macroblock/macroblock_decoder.h"
+#include "macroblock/macroblock_tables.h"
+#include "recon/inverse_transform.h"
+#include "syntax/cavlc_reader.h"
+
+namespace H264 {
+namespace {
+
+// Coefficients are kept within what a conforming stream can produce
+// (clause 8.5.12.1 bounds them to 16 + bitDepth bits), so the transforms
+// never overflow on damaged input.
+constexpr std::int64_t kCoefficientLimit = std::int64_t{1} << 24;
+
+ISTREL_FORCE_INLINE std::int32_t scaleLevel(std::int32_t level, std::int32_t levelScale, int shift,
+                                            int norm) {
+  std::int64_t value = ((std::int64_t{level} * levelScale) << shift) + (1 << (norm - 1));
+  return static_cast<std::int32_t>(
+      std::clamp(value >> norm, -kCoefficientLimit, kCoefficientLimit));
+}
+
+// Bypass direction of a prediction mode (clause 8.5.15): 1 vertical, 2 horizontal.
+int bypassDirection(int predMode) { return predMode == 0 ? 1 : predMode == 1 ? 2 : 0; }
+int chromaBypassDirection(int chromaMode) { return chromaMode == 2 ? 1 : chromaMode == 1 ? 2 : 0; }
+
+// Chroma blocks of a component in decoding order (4:2:0 uses the first four).
+constexpr int kChromaBlocks[8] = {0, 1, 2, 3, 8, 9, 10, 11};
+
+// DC level of each chroma block in bypass mode: the 2x2 or 2x4 DC matrix of
+// clause 8.5.11.1 read in raster order (4:2:2 levels fill it as c0 c2 / c1 c5 / c3 c6 / c4 c7).
+constexpr int kChromaDcRaster422[8] = {0, 2, 1, 5, 3, 6, 4, 7};
+
+}  // namespace
+
+template <typename T>
+template <typename Place>
+int MacroblockDecoder<T>::readResidualBlock(int plane, int blockIndex, int nC, int maxNumCoeff,
+                                            Place place) {
+  CoeffToken token = readCoeffToken(parser_, nC);
+  if (token.totalCoeff > maxNumCoeff) fail(kSliceError);
+  if (blockIndex >= 0) {
+    at_.current->totalCoeff[plane][blockIndex] = static_cast<std::uint8_t>(token.totalCoeff);
+  }
+  if (token.totalCoeff == 0) return 0;
+  ResidualLevels levels;
+  readResidualLevels(parser_, token, maxNumCoeff, levels);
+  for (int i = 0; i < levels.count; ++i) place(levels.position[i], levels.level[i]);
+  return token.totalCoeff;
+}
+
+// A 4x4 block of scan positions startIdx..15 into coeff (raster), scaled by
+// the plane's LevelScale unless the macroblock is lossless.
+template <typename T>
+int MacroblockDecoder<T>::read4x4Block(int plane, int blockIndex, bool chroma, int startIdx,
+                                       std::int32_t* coeff) {
+  const std::int32_t* scale = levelScale4x4_[plane][qp_[plane] % 6];
+  int shift = qp_[plane] / 6;
+  const std::uint8_t* scan = scan4x4_;
+  bool bypass = bypass_;
+  return readResidualBlock(plane, blockIndex, predictTotalCoeff(plane, blockIndex, chroma),
+                           16 - startIdx, [&](int position, std::int32_t level) {
+                             int pos = scan[startIdx + position];
+                             coeff[pos] = bypass ? level : scaleLevel(level, scale[pos], shift, 4);
+                           });
+}
+
+template <typename T>
+void MacroblockDecoder<T>::decodeResidual() {
+  int planes = chromaArrayType_ == 3 ? 3 : 1;
+  for (int p = 0; p < planes; ++p) decodeLumaLike(p);
+  if (chromaArrayType_ == 1 || chromaArrayType_ == 2) decodeChroma();
+}
+
+template <typename T>
+void MacroblockDecoder<T>::decodeLumaLike(int plane) {
+  if (mb_type_ != kMbINxN) {
+    decodeIntra16x16(plane);
+  } else if (transform_size_8x8_flag_) {
+    decodeIntra8x8(plane);
+  } else {
+    decodeIntra4x4(plane);
+  }
+}
+
+template <typename T>
+void MacroblockDecoder<T>::decodeIntra16x16(int plane) {
+  std::int32_t levels[16] = {};
+  readResidualBlock(plane, -1, predictTotalCoeff(plane, 0, false), 16,
+                    [&](int position, std::int32_t level) { levels[position] = level; });
+  if (bypass_) {
+    // Untransformed: block k takes the level at its position in the DC matrix.
+    for (int n = 0; n < 16; ++n) {
+      int raster = scan4x4_[n];
+      dc_[blockIndexAt(4 * (raster % 4), 4 * (raster / 4))] = levels[n];
+    }
+  } else {
+    inverseLumaDc(levels, scan4x4_, levelScale4x4_[plane][qp_[plane] % 6][0], qp_[plane], dc_);
+  }
+  predictBlock(plane, 0, 0, 16, intra16x16PredMode_);
+  for (int k = 0; k < 16; ++k) {
+    int x = kBlockX[k], y = kBlockY[k];
+    std::fill_n(coeff_, 16, 0);
+    if (cbpLuma_ & (1 << (k / 4))) {
+      read4x4Block(plane, k, false, 1, coeff_);
+    } else {
+      at_.current->totalCoeff[plane][k] = 0;
+    }
+    coeff_[0] = dc_[k];
+    if (bypass_) {
+      stashResidual(x, y, 16);
+    } else {
+      finishBlock(plane, x, y, 4, coeff_, cbpLuma_ & (1 << (k / 4)), 0);
+    }
+  }
+  if (bypass_) {
+    bypassReconstruct(residual_, 16, 16, bypassDirection(intra16x16PredMode_), pred_, 16,
+                      blockAt(plane, 0, 0), at_.stride[plane], maxValue_[plane]);
+  }
+}
+
+template <typename T>
+void MacroblockDecoder<T>::decodeIntra4x4(int plane) {
+  const MacroblockRecord& mb = *at_.current;
+  for (int k = 0; k < 16; ++k) {
+    int x = kBlockX[k], y = kBlockY[k];
+    int mode = mb.intra4x4PredMode[k];
+    predictBlock(plane, x, y, 4, mode);
+    bool coded = cbpLuma_ & (1 << (k / 4));
+    std::fill_n(coeff_, 16, 0);
+    if (coded) {
+      read4x4Block(plane, k, false, 0, coeff_);
+    } else {
+      at_.current->totalCoeff[plane][k] = 0;
+    }
+    finishBlock(plane, x, y, 4, coeff_, coded, bypassDirection(mode));
+  }
+}
+
+template <typename T>
+void MacroblockDecoder<T>::decodeIntra8x8(int plane) {
+  const MacroblockRecord& mb = *at_.current;
+  const std::int32_t* scale = levelScale8x8_[plane][qp_[plane] % 6];
+  int shift = qp_[plane] / 6;
+  for (int b = 0; b < 4; ++b) {
+    int x = 8 * (b % 2), y = 8 * (b / 2);
+    int mode = mb.intra8x8PredMode[b];
+    predictBlock(plane, x, y, 8, mode);
+    bool coded = cbpLuma_ & (1 << b);
+    std::fill_n(coeff_, 64, 0);
+    for (int i = 0; i < 4; ++i) {
+      int k = 4 * b + i;
+      if (!coded) {
+        at_.current->totalCoeff[plane][k] = 0;
+        continue;
+      }
+      readResidualBlock(plane, k, predictTotalCoeff(plane, k, false), 16,
+                        [&](int position, std::int32_t level) {
+                          int pos = scan8x8_[4 * position + i];
+                          coeff_[pos] = bypass_ ? level : scaleLevel(level, scale[pos], shift, 6);
+                        });
+    }
+    finishBlock(plane, x, y, 8, coeff_, coded, bypassDirection(mode));
+  }
+}
+
+template <typename T>
+void MacroblockDecoder<T>::decodeChroma() {
+  int dcCount = 4 * (mbHeightC_ / 8);
+  for (int c = 0; c < 2; ++c) {
+    std::int32_t* dc = chromaDc_[c];
+    std::fill_n(dc, 8, 0);
+    if (cbpChroma_ != 0) {
+      readResidualBlock(1 + c, -1, dcCount == 4 ? -1 : -2, dcCount,
+                        [&](int position, std::int32_t level) { dc[position] = level; });
+    }
+    int qp = qp_[1 + c];
+    if (bypass_) {
+      if (dcCount == 8) {
+        std::int32_t levels[8];
+        std::copy_n(dc, 8, levels);
+        for (int i = 0; i < 8; ++i) dc[i] = levels[kChromaDcRaster422[i]];
+      }
+    } else if (dcCount == 4) {
+      inverseChromaDc420(dc, levelScale4x4_[1 + c][qp % 6][0], qp);
+    } else {
+      inverseChromaDc422(dc, levelScale4x4_[1 + c], qp, mode_ == DecodeMode::kConformant);
+    }
+  }
+  for (int c = 0; c < 2; ++c) decodeChromaComponent(1 + c);
+}
+
+template <typename T>
+void MacroblockDecoder<T>::decodeChromaComponent(int plane) {
+  predictChroma(plane);
+  int blocks = 4 * (mbHeightC_ / 8);
+  for (int i = 0; i < blocks; ++i) {
+    int k = kChromaBlocks[i];
+    int x = kBlockX[k], y = kBlockY[k];
+    std::fill_n(coeff_, 16, 0);
+    int total = 0;
+    if (cbpChroma_ == 2) {
+      total = read4x4Block(plane, k, true, 1, coeff_);
+    } else {
+      at_.current->totalCoeff[plane][k] = 0;
+    }
+    coeff_[0] = chromaDc_[plane - 1][i];
+    if (bypass_) {
+      stashResidual(x, y, mbWidthC_);
+    } else {
+      finishBlock(plane, x, y, 4, coeff_, total > 0, 0);
+    }
+  }
+  if (bypass_) {
+    bypassReconstruct(residual_, mbWidthC_, mbHeightC_, chromaBypassDirection(intraChromaPredMode_),
+                      pred_, 16, blockAt(plane, 0, 0), at_.stride[plane], maxValue_[plane]);
+  }
+}
+
+// Lossless Intra_16x16 and chroma accumulate residuals across the whole
+// block (clause 8.5.15), so their 4x4 parts are gathered first.
+template <typename T>
+void MacroblockDecoder<T>::stashResidual(int x, int y, int width) {
+  for (int j = 0; j < 4; ++j) {
+    std::copy_n(&coeff_[4 * j], 4, &residual_[(y + j) * width + x]);
+  }
+}
+
+// Reconstructs one block from its coefficients (raster order, already scaled)
+// and the prediction; a block without coded AC coefficients needs only its DC.
+template <typename T>
+void MacroblockDecoder<T>::finishBlock(int plane, int x, int y, int size, std::int32_t* coeff,
+                                       bool coded, int direction) {
+  const std::int32_t* pred = pred_ + y * 16 + x;
+  T* dst = blockAt(plane, x, y);
+  std::ptrdiff_t stride = at_.stride[plane];
+  int max = maxValue_[plane];
+  if (bypass_) {
+    bypassReconstruct(coeff, size, size, direction, pred, 16, dst, stride, max);
+  } else if (size == 8) {
+    if (coded) {
+      reconstruct8x8(coeff, pred, 16, dst, stride, max);
+    } else {
+      copyPrediction(pred, 16, dst, stride, 8, 8);
+    }
+  } else if (coded) {
+    reconstruct4x4(coeff, pred, 16, dst, stride, max);
+  } else if (coeff[0] != 0) {
+    addDc4x4(coeff[0], pred, 16, dst, stride, max);
+  } else {
+    copyPrediction(pred, 16, dst, stride, 4, 4);
+  }
+}
+
+// nC of clause 9.2.1 from the left and upper blocks' TotalCoeff.
+template <typename T>
+int MacroblockDecoder<T>::predictTotalCoeff(int plane, int blockIndex, bool chroma) const {
+  int x = kBlockX[blockIndex], y = kBlockY[blockIndex];
+  NeighbourBlock a = chroma ? chromaNeighbour(x - 1, y) : lumaNeighbour(x - 1, y);
+  NeighbourBlock b = chroma ? chromaNeighbour(x, y - 1) : lumaNeighbour(x, y - 1);
+  int nA = a.mb ? a.mb->totalCoeff[plane][a.blockIndex] : 0;
+  int nB = b.mb ? b.mb->totalCoeff[plane][b.blockIndex] : 0;
+  if (a.mb && b.mb) return (nA + nB + 1) >> 1;
+  return nA + nB;
+}
+
+// The above-right samples of a block are usable when their macroblock is
+// available and, inside the current macroblock, already decoded.
+template <typename T>
+bool MacroblockDecoder<T>::topRightAvailable(int x, int y, int size) const {
+  NeighbourBlock c = lumaNeighbour(x + size, y - 1);
+  if (!c.mb) return false;
+  return c.mb != at_.current || c.blockIndex < blockIndexAt(x, y);
+}
+
+template <typename T>
+void MacroblockDecoder<T>::predictBlock(int plane, int x, int y, int size, int mode) {
+  IntraEdges edges;
+  bool topRight = size < 16 && topRightAvailable(x, y, size);
+  gatherEdges(plane, x, y, size, size, topRight, edges);
+  int bitDepth = bitDepth_[plane];
+  std::int32_t* pred = pred_ + y * 16 + x;
+  bool ok = size == 4   ? predictIntra4x4(mode, edges, bitDepth, pred, 16)
+            : size == 8 ? predictIntra8x8(mode, edges, bitDepth, pred, 16)
+                        : predictIntra16x16(mode, edges, bitDepth, pred, 16);
+  if (!ok) fail(kSliceError);
+}
+
+template <typename T>
+void MacroblockDecoder<T>::predictChroma(int plane) {
+  IntraEdges edges;
+  gatherEdges(plane, 0, 0, mbWidthC_, mbHeightC_, false, edges);
+  if (!predictIntraChroma(intraChromaPredMode_, edges, mbWidthC_, mbHeightC_, bitDepth_[plane],
+                          pred_, 16)) {
+    fail(kSliceError);
+  }
+}
+
+template class MacroblockDecoder<unsigned char>;
+template class MacroblockDecoder<unsigned short>;
+
+}  // namespace H264

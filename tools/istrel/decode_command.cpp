@@ -1,0 +1,123 @@
+#include "istrel/decode_command.h"
+
+#include <zoncore/threads.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "common/md5.h"
+#include "common/stream_summary.h"
+#include "istrel/decode_options.h"
+#include "istrel/frame_source.h"
+#include "istrel/frame_writer.h"
+#include "istrel/png_writer.h"
+#include "istrel/progress_line.h"
+
+namespace istrel::tools {
+namespace {
+
+FrameRate frameRateOf(const H264::SeqParameterSet& sps) {
+  const H264::VuiParameters* vui = sps.vui.get();
+  if (!vui || !vui->timing_info_present_flag || !vui->num_units_in_tick || !vui->time_scale) {
+    return {};
+  }
+  return {vui->time_scale, 2 * vui->num_units_in_tick};
+}
+
+std::string md5Line(long index, const PictureView& view) {
+  std::string line = std::to_string(index);
+  for (int p = 0; p < 3; ++p) {
+    std::vector<std::uint8_t> bytes = planeBytes(view, p);
+    Md5 md5;
+    md5.update(bytes.data(), bytes.size());
+    line += " " + md5.hexDigest();
+  }
+  return line + "\n";
+}
+
+// The exported functions deliver 4:2:0 and 4:2:2 only; anything else goes
+// through the C++ classes.
+std::unique_ptr<FrameSource> chooseSource(const DecodeOptions& o, const H264::SeqParameterSet& sps,
+                                          std::ostream& err) {
+  if (o.conformant) return classSource(H264::DecodeMode::kConformant, o.preview);
+  if (sps.chroma_format_idc == 1 || sps.chroma_format_idc == 2) {
+    return exportedSource(sps, o.preview);
+  }
+  err << "istrel: note: chroma format " << sps.chroma_format_idc
+      << " is not delivered by the exported functions; decoding with the C++ interface\n";
+  return classSource(H264::DecodeMode::kCompatible, o.preview);
+}
+
+struct Outcome {
+  long frames = 0;
+  long failedFrames = 0;
+};
+
+Outcome decodeFrames(const DecodeOptions& o, const AnnexBStream& stream, FrameSource& source,
+                     FrameWriter* writer, std::ostream& out, std::ostream& err) {
+  long total = static_cast<long>(stream.units.size());
+  if (o.frames >= 0) total = std::min(total, o.frames);
+  ProgressLine progress(err, total);
+  Outcome outcome;
+  unsigned errorsBefore = 0;
+  for (long i = 0; i < total; ++i) {
+    std::string failure = source.decode(stream, stream.units[static_cast<std::size_t>(i)]);
+    unsigned errors = source.errorFlags();
+    if (!failure.empty() || errors != errorsBefore) {
+      err << "\nistrel: frame " << i << ": "
+          << (failure.empty() ? "a slice could not be decoded" : failure) << "\n";
+      ++outcome.failedFrames;
+      errorsBefore = errors;
+      if (!failure.empty()) continue;
+    }
+    PictureView view = source.view();
+    if (writer) writer->write(view, writer->wantsV210() ? source.v210() : std::vector<char>{});
+    if (o.md5) out << md5Line(i, view);
+    if (i == 0 && !o.png.empty()) writePng(o.png, view);
+    ++outcome.frames;
+    progress.update(i + 1);
+  }
+  progress.finish(total);
+  return outcome;
+}
+
+}  // namespace
+
+int runDecode(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::string usageError;
+  std::optional<DecodeOptions> options = parseDecodeOptions(args, usageError);
+  if (!options) {
+    err << "istrel decode: " << usageError << "\n" << kDecodeUsage;
+    return 2;
+  }
+  const DecodeOptions& o = *options;
+  try {
+    AnnexBStream stream = splitAnnexB(readFile(o.input));
+    if (stream.nals.empty()) throw std::runtime_error(o.input + ": not an H.264 Annex B stream");
+    StreamSummary summary;
+    summarise(stream, summary);
+    const H264::SeqParameterSet* sps = summary.parameters.sps(0);
+    if (!sps || !firstSps(summary)) {
+      throw std::runtime_error(o.input + ": no decodable slice with sequence parameter set 0");
+    }
+    if (o.threads > 0) zoncore::threads::SetWorkerCount(o.threads);
+    std::unique_ptr<FrameSource> source = chooseSource(o, *sps, err);
+    std::unique_ptr<FrameWriter> writer;
+    if (!o.output.empty()) writer = openFrameWriter(o.output, frameRateOf(*sps));
+    if (writer && writer->wantsV210() && sps->chroma_format_idc == 3) {
+      throw std::runtime_error("v210 output carries 4:2:0 and 4:2:2 streams only");
+    }
+    Outcome outcome = decodeFrames(o, stream, *source, writer.get(), out, err);
+    if (outcome.failedFrames) {
+      err << "istrel: " << outcome.failedFrames << " of " << outcome.frames
+          << " frames had errors\n";
+      return 1;
+    }
+    return 0;
+  } catch (const std::exception& e) {
+    err << "istrel: " << e.what() << "\n";
+    return 1;
+  }
+}
+
+}  // namespace istrel::tools

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace istrel::tools {
+
+struct DecodeOptions {
+  std::string input;
+  std::string output;  // .y4m, .yuv or .v210; empty: decode only
+  std::string png;     // the first frame as a PNG
+  bool md5 = false;
+  bool preview = false;
+  bool conformant = false;
+  long frames = -1;  // all
+  int threads = 0;   // one per processor
+};
+
+// Parses the words after "decode". On a usage error returns nothing and
+// sets `error`.
+std::optional<DecodeOptions> parseDecodeOptions(const std::vector<std::string>& args,
+                                                std::string& error);
+
+extern const char kDecodeUsage[];
+
+}  // namespace istrel::tools

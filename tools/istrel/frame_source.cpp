@@ -1,0 +1,109 @@
+#include "istrel/frame_source.h"
+
+#include <zonmediatypes/pixel_format.h>
+
+#include "api/v210_converter.h"
+#include "common/stream_decoder.h"
+#include "istrel/host_session.h"
+#include "syntax/parameter_sets.h"
+#include "syntax/parameters_decoder.h"
+#include "syntax/picture_format.h"
+
+namespace istrel::tools {
+namespace {
+
+class ExportedSource : public FrameSource {
+ public:
+  ExportedSource(const H264::SeqParameterSet& sps, bool preview)
+      : sps_(sps),
+        preview_(preview),
+        session_(sps.chroma_format_idc == 2,
+                 static_cast<int>(H264::PictureFormat::of(sps).lumaWidth),
+                 static_cast<int>(H264::croppedHeight(sps))) {}
+
+  std::string decode(const AnnexBStream& stream, const AccessUnit& unit) override {
+    const std::uint8_t* bytes = stream.bytes.data() + unit.begin;
+    std::size_t size = unit.end - unit.begin;
+    if (!primed_) {
+      int status = session_.readAspectRatio(bytes, size);
+      if (status != ISTREL_STATUS_OK || !session_.handle().parametersRead) {
+        return "AVCIReadAspectRatio returned " + std::to_string(status);
+      }
+      primed_ = true;
+    }
+    int status = session_.decode(bytes, size, !preview_);
+    return status == ISTREL_STATUS_OK ? "" : "AVCIDecodeFrame returned " + std::to_string(status);
+  }
+  PictureView view() const override {
+    PictureView v = session_.view(sps_);
+    return preview_ ? previewOf(v) : v;
+  }
+  const std::vector<char>& v210() override {
+    v210_.assign(
+        session_.v210().begin(),
+        session_.v210().begin() + static_cast<std::ptrdiff_t>(session_.v210FrameBytes(!preview_)));
+    return v210_;
+  }
+  unsigned errorFlags() const override { return session_.errorFlags(); }
+
+ private:
+  const H264::SeqParameterSet& sps_;
+  bool preview_;
+  HostSession session_;
+  bool primed_ = false;
+  std::vector<char> v210_;
+};
+
+class ClassSource : public FrameSource {
+ public:
+  ClassSource(H264::DecodeMode mode, bool preview) : decoder_(mode), preview_(preview) {}
+
+  std::string decode(const AnnexBStream& stream, const AccessUnit& unit) override {
+    return decoder_.decode(stream, unit) ? "" : "no usable parameter sets before this frame";
+  }
+  PictureView view() const override {
+    return preview_ ? previewOf(decoder_.view()) : decoder_.view();
+  }
+  const std::vector<char>& v210() override;
+  unsigned errorFlags() const override { return decoder_.core().errorFlags(); }
+
+ private:
+  StreamDecoder decoder_;
+  bool preview_;
+  std::vector<char> v210_;
+};
+
+// The library's own conversion, over the whole coded width as the host sees it.
+const std::vector<char>& ClassSource::v210() {
+  const H264::H264Decoder& core = decoder_.core();
+  const H264::PictureFormat& f = core.pictureFormat();
+  H264::V210Job job{};
+  for (int p = 0; p < 3; ++p) job.planes[p] = core.picture().plane(p);
+  job.width = static_cast<int>(f.lumaWidth);
+  job.height = static_cast<int>(H264::croppedHeight(*core.parameters().sps(0)));
+  job.fullResolution = !preview_;
+  job.stripes = preview_ ? 3 : 6;
+  job.is422 = f.chromaHeight == f.lumaHeight;
+  job.bitDepthLuma = static_cast<int>(f.bitDepthLuma);
+  job.bitDepthChroma = static_cast<int>(f.bitDepthChroma);
+  int shift = preview_ ? 1 : 0;
+  std::uint64_t rowBytes = zonmediatypes::UncompressedPixelFormatRowBytes(
+      zonmediatypes::kPixelFormat_V210_422_10u_709, job.width >> shift);
+  v210_.assign(static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(job.height >> shift),
+               0);
+  job.output = v210_.data();
+  H264::convertToV210(job);
+  return v210_;
+}
+
+}  // namespace
+
+std::unique_ptr<FrameSource> exportedSource(const H264::SeqParameterSet& sps, bool preview) {
+  return std::make_unique<ExportedSource>(sps, preview);
+}
+
+std::unique_ptr<FrameSource> classSource(H264::DecodeMode mode, bool preview) {
+  return std::make_unique<ClassSource>(mode, preview);
+}
+
+}  // namespace istrel::tools

@@ -1,0 +1,89 @@
+#include "istrel/frame_writer.h"
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+namespace istrel::tools {
+namespace {
+
+std::string extensionOf(const std::string& path) {
+  std::size_t dot = path.rfind('.');
+  return dot == std::string::npos ? "" : path.substr(dot + 1);
+}
+
+// Raw planar frames, as x264 --dump-yuv writes them.
+class YuvWriter : public FrameWriter {
+ public:
+  using FrameWriter::FrameWriter;
+  void write(const PictureView& view, const std::vector<char>&) override {
+    for (int p = 0; p < 3; ++p) {
+      std::vector<std::uint8_t> bytes = planeBytes(view, p);
+      put(bytes.data(), bytes.size());
+    }
+  }
+};
+
+// YUV4MPEG2 with the colour space tag of the sample format (C420p10 ...).
+class Y4mWriter : public YuvWriter {
+ public:
+  Y4mWriter(const std::string& path, FrameRate rate) : YuvWriter(path), rate_(rate) {}
+  void write(const PictureView& view, const std::vector<char>& v210) override {
+    if (!headerWritten_) {
+      std::string header = "YUV4MPEG2 W" + std::to_string(view.width[0]) + " H" +
+                           std::to_string(view.height[0]) + " F" + std::to_string(rate_.num) + ":" +
+                           std::to_string(rate_.den) + " Ip A1:1 C" + colourSpace(view) + "\n";
+      put(header.data(), header.size());
+      headerWritten_ = true;
+    }
+    put("FRAME\n", 6);
+    YuvWriter::write(view, v210);
+  }
+
+ private:
+  static std::string colourSpace(const PictureView& view) {
+    static const char* const kSampling[] = {"mono", "420", "422", "444"};
+    std::string sampling = kSampling[view.chromaFormat & 3];
+    if (view.bitDepth[0] == 8) return view.chromaFormat == 1 ? "420jpeg" : sampling;
+    return sampling + "p" + std::to_string(view.bitDepth[0]);
+  }
+
+  FrameRate rate_;
+  bool headerWritten_ = false;
+};
+
+// The exported functions' output, frame after frame.
+class V210Writer : public FrameWriter {
+ public:
+  using FrameWriter::FrameWriter;
+  void write(const PictureView&, const std::vector<char>& v210) override {
+    put(v210.data(), v210.size());
+  }
+  bool wantsV210() const override { return true; }
+};
+
+}  // namespace
+
+FrameWriter::FrameWriter(const std::string& path)
+    : path_(path), file_(std::fopen(path.c_str(), "wb"), &std::fclose) {
+  if (!file_) throw std::runtime_error("cannot create " + path + ": " + std::strerror(errno));
+}
+
+FrameWriter::~FrameWriter() = default;
+
+void FrameWriter::put(const void* data, std::size_t size) {
+  if (std::fwrite(data, 1, size, file_.get()) != size) {
+    throw std::runtime_error("cannot write " + path_ + ": " + std::strerror(errno));
+  }
+}
+
+std::unique_ptr<FrameWriter> openFrameWriter(const std::string& path, FrameRate rate) {
+  std::string ext = extensionOf(path);
+  if (ext == "y4m") return std::make_unique<Y4mWriter>(path, rate);
+  if (ext == "yuv") return std::make_unique<YuvWriter>(path);
+  if (ext == "v210") return std::make_unique<V210Writer>(path);
+  throw std::runtime_error("unknown output format '" + path +
+                           "' (use a .y4m, .yuv or .v210 file name)");
+}
+
+}  // namespace istrel::tools
