@@ -139,7 +139,4 @@ class MacroblockDecoder {
   std::int32_t chromaDc_[2][8];
 };
 
-extern template class MacroblockDecoder<unsigned char>;
-extern template class MacroblockDecoder<unsigned short>;
-
 }  // namespace H264

@@ -300,7 +300,8 @@ void MacroblockDecoder<T>::predictChroma(int plane) {
   }
 }
 
-template class MacroblockDecoder<unsigned char>;
-template class MacroblockDecoder<unsigned short>;
+// The entry point; everything it calls in this file is instantiated with it.
+template void MacroblockDecoder<unsigned char>::decodeResidual();
+template void MacroblockDecoder<unsigned short>::decodeResidual();
 
 }  // namespace H264

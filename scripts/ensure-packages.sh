@@ -2,7 +2,8 @@
 # Installs the Debian packages Istrel builds and tests with, when missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ clang libclang-rt-dev binutils libboost-dev libgtest-dev "$@")
+packages=(cmake ninja-build g++ clang libclang-rt-dev binutils libboost-dev libgtest-dev libpng-dev
+  "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <set>
 #include <sstream>
 
 #include "common/annexb_file.h"
@@ -59,11 +58,6 @@ int mismatchingFrames(const VectorCase& c, H264::DecodeMode mode) {
   return mismatches;
 }
 
-// 4:2:2 streams whose chroma DC is scaled at q below 4 with weights that are
-// not multiples of 16: there the compatible mode's two-step rounding differs
-// from ITU-T H.264 by design (flat weights make both roundings agree).
-const std::set<std::string> kCompatibleDeviations = {"cqm_lowqp_422_10bit"};
-
 class VectorDecoding : public testing::TestWithParam<VectorCase> {};
 
 TEST_P(VectorDecoding, ConformantModeIsBitExact) {
@@ -76,7 +70,7 @@ TEST_P(VectorDecoding, CompatibleModeIsBitExactWhereItCannotDeviate) {
   const VectorCase& c = GetParam();
   if (c.entropy != "cavlc") GTEST_SKIP() << "CABAC decoding is not built yet";
   int mismatches = mismatchingFrames(c, H264::DecodeMode::kCompatible);
-  if (kCompatibleDeviations.count(c.name)) {
+  if (istrel::test::compatibleModeDeviates(c)) {
     EXPECT_GT(mismatches, 0) << "expected the documented chroma DC rounding to show";
   } else {
     EXPECT_EQ(mismatches, 0);

@@ -158,6 +158,9 @@ vector cavlc_444_10bit 352 288 i444 10 2 cavlc 1 106 "4:4:4 10-bit, qp 26, one s
 vector avci100_720p_422_10bit 1280 720 i422 10 2 cavlc 10 111 \
   "AVC-Intra class 100 720p50, SPS scaling matrices, 8x8 transform only" -- \
   --avcintra-class 100 --fps 50
+vector avci100_1080p_422_10bit 1920 1080 i422 10 1 cavlc 10 114 \
+  "AVC-Intra class 100 1080p25, about 110 Mbit/s, coded height 1088 cropped" -- \
+  --avcintra-class 100 --fps 25
 vector avci200_720p_422_10bit 1280 720 i422 10 1 cavlc 10 112 \
   "AVC-Intra class 200 720p50, 8x8 transform only" -- \
   --avcintra-class 200 --fps 50
