@@ -1,0 +1,107 @@
+#include "syntax/cavlc_reader.h"
+
+#include <algorithm>
+#include <bit>
+
+#include "syntax/cavlc_tables.h"
+
+namespace H264 {
+namespace {
+
+// The bound documented with readResidualLevels.
+constexpr int kMaxLevelPrefix = 25;
+
+ISTREL_FORCE_INLINE int readCode(StreamParser& parser, const VlcTable& table) {
+  const VlcEntry entry = lookupVlc(table, parser.peek32());
+  if (entry.length == 0) fail(kSliceError);
+  parser.skipBits(entry.length);
+  return entry.value;
+}
+
+// levelCode of clause 9.2.2.1, before the adjustment of the first level after
+// fewer than three trailing ones.
+ISTREL_FORCE_INLINE int readLevelCode(StreamParser& parser, int suffixLength) {
+  // Accepted prefixes end inside one peeked word; a longer run of zeros fails here.
+  const int prefix = std::countl_zero(parser.peek32());
+  if (prefix > kMaxLevelPrefix) fail(kSliceError);
+  parser.skipBits(static_cast<unsigned>(prefix) + 1);
+  int levelCode = std::min(15, prefix) << suffixLength;
+  int suffixSize = suffixLength;
+  if (prefix >= 15) {
+    suffixSize = prefix - 3;
+  } else if (prefix == 14 && suffixLength == 0) {
+    suffixSize = 4;
+  }
+  if (suffixSize > 0) {
+    levelCode += static_cast<int>(parser.readBits(static_cast<unsigned>(suffixSize)));
+  }
+  if (prefix >= 15 && suffixLength == 0) levelCode += 15;
+  if (prefix >= 16) levelCode += (1 << (prefix - 3)) - 4096;
+  return levelCode;
+}
+
+void readLevels(StreamParser& parser, CoeffToken token, std::int32_t* level) {
+  const int trailingOnes = token.trailingOnes;
+  if (trailingOnes > 0) {
+    const std::uint32_t signs = parser.readBits(static_cast<unsigned>(trailingOnes));
+    for (int i = 0; i < trailingOnes; ++i) {
+      level[i] = 1 - 2 * static_cast<int>((signs >> (trailingOnes - 1 - i)) & 1);
+    }
+  }
+  int suffixLength = token.totalCoeff > 10 && trailingOnes < 3 ? 1 : 0;
+  for (int i = trailingOnes; i < token.totalCoeff; ++i) {
+    int levelCode = readLevelCode(parser, suffixLength);
+    // After fewer than three trailing ones the next level cannot be +-1.
+    if (i == trailingOnes && trailingOnes < 3) levelCode += 2;
+    const int magnitude = (levelCode + 2) >> 1;
+    level[i] = (levelCode & 1) ? -magnitude : magnitude;
+    if (suffixLength == 0) suffixLength = 1;
+    if (magnitude > (3 << (suffixLength - 1)) && suffixLength < 6) ++suffixLength;
+  }
+}
+
+int readTotalZeros(StreamParser& parser, int totalCoeff, int maxNumCoeff) {
+  const VlcTable& table = maxNumCoeff == 4   ? kTotalZerosChromaDc420[totalCoeff - 1]
+                          : maxNumCoeff == 8 ? kTotalZerosChromaDc422[totalCoeff - 1]
+                                             : kTotalZeros4x4[totalCoeff - 1];
+  const int totalZeros = readCode(parser, table);
+  // Tables 9-7 and 9-8 also serve 15-coefficient blocks, which have one zero fewer to place.
+  if (totalZeros > maxNumCoeff - totalCoeff) fail(kSliceError);
+  return totalZeros;
+}
+
+// Clause 9.2.3: each run_before moves the coefficient number down from the highest one.
+void readPositions(StreamParser& parser, int totalCoeff, int zerosLeft, std::uint8_t* position) {
+  int coeffNum = totalCoeff - 1 + zerosLeft;
+  for (int i = 0; i < totalCoeff - 1; ++i) {
+    position[i] = static_cast<std::uint8_t>(coeffNum);
+    int run = 0;
+    if (zerosLeft > 0) {
+      run = readCode(parser, kRunBefore[std::min(zerosLeft, 7) - 1]);
+      if (run > zerosLeft) fail(kSliceError);
+      zerosLeft -= run;
+    }
+    coeffNum -= run + 1;
+  }
+  position[totalCoeff - 1] = static_cast<std::uint8_t>(coeffNum);
+}
+
+}  // namespace
+
+CoeffToken readCoeffToken(StreamParser& parser, int nC) {
+  const int value = readCode(parser, kCoeffTokenTables[kCoeffTokenClass[std::min(nC, 8) + 2]]);
+  return {value & kTotalCoeffMask, value >> kTrailingOnesShift};
+}
+
+void readResidualLevels(StreamParser& parser, CoeffToken token, int maxNumCoeff,
+                        ResidualLevels& out) {
+  if (token.totalCoeff > maxNumCoeff) fail(kSliceError);
+  out.count = token.totalCoeff;
+  if (token.totalCoeff == 0) return;
+  readLevels(parser, token, out.level);
+  const int totalZeros =
+      token.totalCoeff < maxNumCoeff ? readTotalZeros(parser, token.totalCoeff, maxNumCoeff) : 0;
+  readPositions(parser, token.totalCoeff, totalZeros, out.position);
+}
+
+}  // namespace H264
