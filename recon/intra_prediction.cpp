@@ -1,0 +1,357 @@
+#include "recon/intra_prediction.h"
+
+#include <array>
+
+#include "core/compiler.h"
+
+#if defined(__SSE4_1__)
+#include <smmintrin.h>
+#endif
+
+namespace H264 {
+namespace {
+
+using Sample = std::int32_t;
+
+enum Needs : unsigned { kNeedTop = 1, kNeedLeft = 2, kNeedTopLeft = 4, kNeedAll = 7 };
+
+ISTREL_FORCE_INLINE unsigned availability(const IntraEdges& e) {
+  return (e.hasTop ? kNeedTop : 0u) | (e.hasLeft ? kNeedLeft : 0u) |
+         (e.hasTopLeft ? kNeedTopLeft : 0u);
+}
+
+ISTREL_FORCE_INLINE bool available(unsigned needs, const IntraEdges& e) {
+  return (needs & availability(e)) == needs;
+}
+
+ISTREL_FORCE_INLINE Sample filter121(Sample a, Sample b, Sample c) {
+  return (a + 2 * b + c + 2) >> 2;
+}
+
+// DC of an n x n block (n = 1 << log2n) from the sums of its n top and n left samples.
+ISTREL_FORCE_INLINE Sample dcValue(bool useTop, bool useLeft, Sample topSum, Sample leftSum,
+                                   int log2n, int bitDepth) {
+  if (useTop && useLeft) return (topSum + leftSum + (1 << log2n)) >> (log2n + 1);
+  if (useTop) return (topSum + (1 << (log2n - 1))) >> log2n;
+  if (useLeft) return (leftSum + (1 << (log2n - 1))) >> log2n;
+  return 1 << (bitDepth - 1);
+}
+
+template <int N>
+ISTREL_FORCE_INLINE Sample sum(const Sample* v) {
+  Sample s = 0;
+  for (int i = 0; i < N; ++i) s += v[i];
+  return s;
+}
+
+template <int W, int H>
+ISTREL_FORCE_INLINE void fill(Sample value, Sample* pred, int stride) {
+  for (int y = 0; y < H; ++y, pred += stride) std::fill_n(pred, W, value);
+}
+
+template <int W, int H>
+ISTREL_FORCE_INLINE void fillVertical(const Sample* top, Sample* pred, int stride) {
+  for (int y = 0; y < H; ++y, pred += stride) std::copy_n(top, W, pred);
+}
+
+template <int W, int H>
+ISTREL_FORCE_INLINE void fillHorizontal(const Sample* left, Sample* pred, int stride) {
+  for (int y = 0; y < H; ++y, pred += stride) std::fill_n(pred, W, left[y]);
+}
+
+// ---- Intra_4x4 and Intra_8x8 -------------------------------------------------------------
+//
+// The references of an N x N block lie on one line, bottom-left to top-right:
+// pad, p[-1, N-1] .. p[-1, 0], p[-1, -1], p[0, -1] .. p[2N-1, -1], pad (each pad repeats its
+// neighbour). Every directional sample of clauses 8.3.1.2.x / 8.3.2.2.x is a raw sample, a
+// [1 2 1] tap or a [1 1] tap of that line, so each mode is a table of positions into
+// raw | [1 2 1] | [1 1].
+
+template <int N>
+struct EdgeLine {
+  static constexpr int kLength = 3 * N + 3;
+  static constexpr int kCorner = N + 1;  // p[-1, -1]
+  static constexpr int top(int x) { return kCorner + 1 + x; }
+  static constexpr int left(int y) { return kCorner - 1 - y; }
+  Sample v[kLength];
+};
+
+enum Section : int { kRaw = 0, kTap121 = 1, kTap11 = 2 };
+
+// Position in raw | [1 2 1] | [1 1] of sample (x, y) of mode 0..8 (2, DC, is unused).
+template <int N>
+constexpr int gatherIndex(int mode, int x, int y) {
+  using L = EdgeLine<N>;
+  auto at = [](Section s, int i) { return s * L::kLength + i; };
+  switch (mode) {
+    case 0:
+      return at(kRaw, L::top(x));
+    case 1:
+      return at(kRaw, L::left(y));
+    case 3:
+      return at(kTap121, L::top(x + y + 1));
+    case 4:
+      return at(kTap121, L::kCorner + x - y);
+    case 5: {
+      const int z = 2 * x - y;
+      if (z < 0) return at(kTap121, L::kCorner + 1 + z);
+      return z % 2 ? at(kTap121, L::kCorner + (z + 1) / 2) : at(kTap11, L::kCorner + z / 2);
+    }
+    case 6: {
+      const int z = 2 * y - x;
+      if (z < 0) return at(kTap121, L::kCorner - 1 - z);
+      return z % 2 ? at(kTap121, L::kCorner - (z + 1) / 2) : at(kTap11, L::kCorner - 1 - z / 2);
+    }
+    case 7:
+      return y % 2 ? at(kTap121, L::top(x + y / 2 + 1)) : at(kTap11, L::top(x + y / 2));
+    case 8: {
+      const int z = x + 2 * y;
+      if (z > 2 * N - 3) return at(kRaw, L::left(N - 1));
+      return z % 2 ? at(kTap121, L::left((z + 1) / 2)) : at(kTap11, L::left(z / 2 + 1));
+    }
+    default:
+      return 0;
+  }
+}
+
+template <int N>
+constexpr auto makeGatherTable() {
+  static_assert(3 * EdgeLine<N>::kLength <= 256);
+  std::array<std::array<std::uint8_t, N * N>, 9> table{};
+  for (int mode = 0; mode < 9; ++mode)
+    for (int y = 0; y < N; ++y)
+      for (int x = 0; x < N; ++x)
+        table[mode][y * N + x] = static_cast<std::uint8_t>(gatherIndex<N>(mode, x, y));
+  return table;
+}
+
+template <int N>
+inline constexpr auto kGather = makeGatherTable<N>();
+
+// Clauses 8.3.1.2.x and 8.3.2.2.x: what each mode reads besides DC's fallbacks.
+constexpr unsigned kNxNNeeds[9] = {kNeedTop, kNeedLeft, 0,        kNeedTop, kNeedAll,
+                                   kNeedAll, kNeedAll,  kNeedTop, kNeedLeft};
+
+template <int N>
+ISTREL_FORCE_INLINE void repeatEnds(EdgeLine<N>& line) {
+  line.v[0] = line.v[1];
+  line.v[EdgeLine<N>::kLength - 1] = line.v[EdgeLine<N>::kLength - 2];
+}
+
+// Unavailable sides read as 0 so that no indeterminate value enters the taps.
+template <int N>
+ISTREL_FORCE_INLINE void buildLine(const IntraEdges& e, EdgeLine<N>& line) {
+  using L = EdgeLine<N>;
+  for (int y = 0; y < N; ++y) line.v[L::left(y)] = e.hasLeft ? e.left[y] : 0;
+  line.v[L::kCorner] = e.hasTopLeft ? e.topLeft : 0;
+  for (int x = 0; x < N; ++x) line.v[L::top(x)] = e.hasTop ? e.top[x] : 0;
+  for (int x = N; x < 2 * N; ++x)
+    line.v[L::top(x)] = !e.hasTop ? 0 : e.hasTopRight ? e.top[x] : e.top[N - 1];
+  repeatEnds(line);
+}
+
+// dst[i] = [1 2 1] tap at i for i in [1, n - 1), ends copied.
+ISTREL_FORCE_INLINE void tap121(const Sample* src, Sample* dst, int n) {
+  for (int i = 1; i < n - 1; ++i) dst[i] = filter121(src[i - 1], src[i], src[i + 1]);
+  dst[0] = src[0];
+  dst[n - 1] = src[n - 1];
+}
+
+// Clause 8.3.2.2.1. Off the corner, the filter is the line's [1 2 1] tap; next to an
+// unavailable p[-1, -1] each side repeats its own first sample instead.
+ISTREL_FORCE_INLINE void filterReferences8x8(const IntraEdges& e, EdgeLine<8>& line) {
+  using L = EdgeLine<8>;
+  const Sample* p = line.v;
+  Sample out[L::kLength];
+  tap121(p, out, L::kLength);
+  const int t0 = L::top(0), l0 = L::left(0), c = L::kCorner;
+  if (e.hasTopLeft) {
+    out[c] = filter121(e.hasTop ? p[t0] : p[c], p[c], e.hasLeft ? p[l0] : p[c]);
+  } else {
+    out[t0] = filter121(p[t0], p[t0], p[t0 + 1]);
+    out[l0] = filter121(p[l0], p[l0], p[l0 - 1]);
+  }
+  std::copy_n(out, L::kLength, line.v);
+  repeatEnds(line);
+}
+
+template <int N>
+ISTREL_FORCE_INLINE void predictDirectional(int mode, const EdgeLine<N>& line, Sample* pred,
+                                            int stride) {
+  constexpr int kLen = EdgeLine<N>::kLength;
+  Sample taps[3 * kLen];
+  std::copy_n(line.v, kLen, taps);
+  tap121(line.v, taps + kLen, kLen);
+  for (int i = 0; i < kLen - 1; ++i) taps[2 * kLen + i] = (line.v[i] + line.v[i + 1] + 1) >> 1;
+  taps[3 * kLen - 1] = line.v[kLen - 1];
+  const std::uint8_t* index = kGather<N>[mode].data();
+  for (int y = 0; y < N; ++y, pred += stride)
+    for (int x = 0; x < N; ++x) pred[x] = taps[index[y * N + x]];
+}
+
+template <int N>
+ISTREL_FORCE_INLINE void predictDcNxN(const IntraEdges& e, const EdgeLine<N>& line, int bitDepth,
+                                      Sample* pred, int stride) {
+  using L = EdgeLine<N>;
+  constexpr int kLog2 = N == 4 ? 2 : 3;
+  const Sample value = dcValue(e.hasTop, e.hasLeft, sum<N>(line.v + L::top(0)),
+                               sum<N>(line.v + L::left(N - 1)), kLog2, bitDepth);
+  fill<N, N>(value, pred, stride);
+}
+
+template <int N>
+ISTREL_FORCE_INLINE void predictNxN(int mode, const IntraEdges& e, const EdgeLine<N>& line,
+                                    int bitDepth, Sample* pred, int stride) {
+  switch (mode) {
+    case 0:
+      fillVertical<N, N>(line.v + EdgeLine<N>::top(0), pred, stride);
+      break;
+    case 2:
+      predictDcNxN<N>(e, line, bitDepth, pred, stride);
+      break;
+    default:
+      predictDirectional<N>(mode, line, pred, stride);
+      break;
+  }
+}
+
+ISTREL_FORCE_INLINE bool nxnModeUsable(int mode, const IntraEdges& e) {
+  return mode >= 0 && mode <= 8 && available(kNxNNeeds[mode], e);
+}
+
+// ---- Intra_16x16 and chroma -------------------------------------------------------------
+
+// H or V of clauses 8.3.3.4 / 8.3.4.4 over a run of n samples preceded by p[-1, -1].
+template <int Nn>
+ISTREL_FORCE_INLINE Sample planeGradient(const Sample* run, Sample corner) {
+  constexpr int kHalf = Nn / 2;
+  Sample g = kHalf * (run[Nn - 1] - corner);
+  for (int i = 0; i < kHalf - 1; ++i) g += (i + 1) * (run[kHalf + i] - run[kHalf - 2 - i]);
+  return g;
+}
+
+// 5 for a 16-sample side (luma, 4:2:2 chroma height), 34 for an 8-sample chroma side.
+template <int Nn>
+ISTREL_FORCE_INLINE Sample planeSlope(Sample gradient) {
+  return ((Nn == 16 ? 5 : 34) * gradient + 32) >> 6;
+}
+
+template <int W, int H>
+void predictPlane(const IntraEdges& e, int bitDepth, Sample* pred, int stride) {
+  const Sample b = planeSlope<W>(planeGradient<W>(e.top, e.topLeft));
+  const Sample c = planeSlope<H>(planeGradient<H>(e.left, e.topLeft));
+  const Sample a = 16 * (e.left[H - 1] + e.top[W - 1]);
+  const Sample start = a - b * (W / 2 - 1) - c * (H / 2 - 1) + 16;
+  const Sample maxValue = (1 << bitDepth) - 1;
+  for (int y = 0; y < H; ++y, pred += stride) {
+#if defined(__SSE4_1__)
+    intra_kernels::planeRowSse41(pred, W, start + c * y, b, maxValue);
+#else
+    intra_kernels::planeRowPlain(pred, W, start + c * y, b, maxValue);
+#endif
+  }
+}
+
+// Vertical (0), horizontal (1) and plane (3), in Intra_16x16 numbering.
+template <int W, int H>
+bool predictWhole(int mode, const IntraEdges& e, int bitDepth, Sample* pred, int stride) {
+  switch (mode) {
+    case 0:
+      if (!e.hasTop) return false;
+      fillVertical<W, H>(e.top, pred, stride);
+      return true;
+    case 1:
+      if (!e.hasLeft) return false;
+      fillHorizontal<W, H>(e.left, pred, stride);
+      return true;
+    case 3:
+      if (!available(kNeedAll, e)) return false;
+      predictPlane<W, H>(e, bitDepth, pred, stride);
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Clauses 8.3.4.1 to 8.3.4.3: each 4x4 chroma block at (xO, yO) takes both sums, or prefers
+// its above group on the top row and its left group in the left column.
+template <int H>
+void predictChromaDc(const IntraEdges& e, int bitDepth, Sample* pred, int stride) {
+  for (int yO = 0; yO < H; yO += 4) {
+    for (int xO = 0; xO < 8; xO += 4) {
+      const bool useTop = e.hasTop && !(xO == 0 && yO > 0 && e.hasLeft);
+      const bool useLeft = e.hasLeft && !(yO == 0 && xO > 0 && e.hasTop);
+      const Sample value = dcValue(useTop, useLeft, useTop ? sum<4>(e.top + xO) : 0,
+                                   useLeft ? sum<4>(e.left + yO) : 0, 2, bitDepth);
+      fill<4, 4>(value, pred + yO * stride + xO, stride);
+    }
+  }
+}
+
+template <int H>
+bool predictChroma(int mode, const IntraEdges& e, int bitDepth, Sample* pred, int stride) {
+  static constexpr int kAsIntra16x16[4] = {2, 1, 0, 3};
+  if (mode == 0) {
+    predictChromaDc<H>(e, bitDepth, pred, stride);
+    return true;
+  }
+  return mode > 0 && mode < 4 && predictWhole<8, H>(kAsIntra16x16[mode], e, bitDepth, pred, stride);
+}
+
+}  // namespace
+
+namespace intra_kernels {
+
+void planeRowPlain(Sample* dst, int width, Sample start, Sample step, Sample maxValue) {
+  for (int x = 0; x < width; ++x) dst[x] = std::clamp((start + step * x) >> 5, 0, maxValue);
+}
+
+#if defined(__SSE4_1__)
+void planeRowSse41(Sample* dst, int width, Sample start, Sample step, Sample maxValue) {
+  const __m128i step4 = _mm_set1_epi32(4 * step);
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i maxv = _mm_set1_epi32(maxValue);
+  __m128i v = _mm_add_epi32(_mm_set1_epi32(start), _mm_setr_epi32(0, step, 2 * step, 3 * step));
+  for (int x = 0; x < width; x += 4, v = _mm_add_epi32(v, step4)) {
+    const __m128i clipped = _mm_min_epi32(_mm_max_epi32(_mm_srai_epi32(v, 5), zero), maxv);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), clipped);
+  }
+}
+#endif
+
+}  // namespace intra_kernels
+
+bool predictIntra4x4(int mode, const IntraEdges& e, int bitDepth, Sample* pred, int stride) {
+  if (!nxnModeUsable(mode, e)) return false;
+  EdgeLine<4> line;
+  buildLine(e, line);
+  predictNxN<4>(mode, e, line, bitDepth, pred, stride);
+  return true;
+}
+
+bool predictIntra8x8(int mode, const IntraEdges& e, int bitDepth, Sample* pred, int stride) {
+  if (!nxnModeUsable(mode, e)) return false;
+  EdgeLine<8> line;
+  buildLine(e, line);
+  filterReferences8x8(e, line);
+  predictNxN<8>(mode, e, line, bitDepth, pred, stride);
+  return true;
+}
+
+bool predictIntra16x16(int mode, const IntraEdges& e, int bitDepth, Sample* pred, int stride) {
+  if (mode != 2) return predictWhole<16, 16>(mode, e, bitDepth, pred, stride);
+  const Sample value = dcValue(e.hasTop, e.hasLeft, e.hasTop ? sum<16>(e.top) : 0,
+                               e.hasLeft ? sum<16>(e.left) : 0, 4, bitDepth);
+  fill<16, 16>(value, pred, stride);
+  return true;
+}
+
+bool predictIntraChroma(int mode, const IntraEdges& e, int width, int height, int bitDepth,
+                        Sample* pred, int stride) {
+  if (width != 8) return false;
+  if (height == 8) return predictChroma<8>(mode, e, bitDepth, pred, stride);
+  if (height == 16) return predictChroma<16>(mode, e, bitDepth, pred, stride);
+  return false;
+}
+
+}  // namespace H264
