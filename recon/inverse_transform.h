@@ -1,0 +1,104 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Scaling tables, DC transforms, inverse transforms and the add-and-clip into the picture
+// (ITU-T H.264 clauses 8.5.9 to 8.5.15).
+//
+// Blocks are in raster order. Predictions come as int32 samples with a row stride (the
+// macroblock's prediction buffer); output goes to the picture through a T* (unsigned char or
+// unsigned short) with a row stride in samples. maxValue is (1 << bitDepth) - 1 of the plane.
+// Coefficients arrive already scaled (clauses 8.5.12.1 and 8.5.13.1 are applied while placing
+// the levels); the transforms only transform. Arithmetic wraps at 32 bits, so coefficients
+// of a broken stream give a defined (if meaningless) picture and every kernel twin agrees.
+namespace H264 {
+
+// Flat LevelScale: 16 * normAdjust (clause 8.5.9), [qP % 6][raster position]. Constant tables
+// whose storage the macroblock decoders may point at.
+extern const std::int32_t (&kFlatLevelScale4x4)[6][16];
+extern const std::int32_t (&kFlatLevelScale8x8)[6][64];
+
+// LevelScale of a weight list in raster order: out[m][k] = weights[k] * normAdjust(m, k).
+void buildLevelScale4x4(const std::uint8_t* weights, std::int32_t out[6][16]);
+void buildLevelScale8x8(const std::uint8_t* weights, std::int32_t out[6][64]);
+
+// Clause 8.5.10, Intra_16x16 DC. levels: the 16 parsed DC levels in scan order; scan: raster
+// position of each scan index (frame zig-zag or field scan); levelScale00 =
+// LevelScale4x4[qP % 6][0]; qP: QP'Y, or the plane's QP' for colour planes coded like luma.
+// dc[k] receives the value of 4x4 block k in the macroblock's block numbering.
+void inverseLumaDc(const std::int32_t levels[16], const std::uint8_t* scan,
+                   std::int32_t levelScale00, int qP, std::int32_t dc[16]);
+
+// Clause 8.5.11, 4:2:0: c holds the 4 parsed levels (raster of the 2x2 matrix) and receives
+// the DC values of chroma blocks 0..3. levelScale00 = LevelScale4x4[qP % 6][0], qP = QP'C.
+void inverseChromaDc420(std::int32_t c[4], std::int32_t levelScale00, int qP);
+
+// Clause 8.5.11, 4:2:2: c holds the 8 parsed levels and receives the DC values of chroma blocks
+// 0, 1, 2, 3, 8, 9, 10, 11 (raster of the 2-wide, 4-high grid). qP = QP'C; the function uses
+// QP'C,DC = qP + 3 and picks levelScale[QP'C,DC % 6][0] from the component's whole table.
+// conformant: clause 8.5.11.2 exactly; otherwise the two-step rounding of the compatible mode,
+// which can give one more for QP'C,DC below 24.
+void inverseChromaDc422(std::int32_t c[8], const std::int32_t levelScale[6][16], int qP,
+                        bool conformant);
+
+// Clause 8.5.15 transform bypass: coeff is the width x height residual in raster order (row
+// stride width), assembled by the caller over the whole block the prediction mode covers:
+// 4x4 or 8x8 for Intra_NxN, 16x16 for Intra_16x16, MbWidthC x MbHeightC for chroma. direction:
+// 0 none, 1 vertical (sums down the columns), 2 horizontal (sums along the rows). coeff is
+// used as scratch. Then adds the prediction and clips.
+enum BypassDirection : int { kBypassNone = 0, kBypassVertical = 1, kBypassHorizontal = 2 };
+template <typename T>
+void bypassReconstruct(std::int32_t* coeff, int width, int height, int direction,
+                       const std::int32_t* pred, int predStride, T* dst, std::ptrdiff_t dstStride,
+                       int maxValue);
+
+// The block kernels, each in a plain version and, on x86-64, an SSE4.1 version with identical
+// results. The names in H264 itself are the build's choice.
+//
+// reconstruct4x4 / reconstruct8x8: clause 8.5.12.2 / 8.5.13.2 on the scaled coefficients (the
+// array is used as scratch), then clause 8.5.14: add the prediction, clip to [0, maxValue],
+// store. addDc4x4: a block whose only coefficient is dc (already through the DC transforms):
+// every residual sample is (dc + 32) >> 6, the full transform's result. copyPrediction: no
+// residual, store width x height predicted samples (in range already; width a multiple of 4).
+namespace plain {
+template <typename T>
+void reconstruct4x4(std::int32_t* coeff, const std::int32_t* pred, int predStride, T* dst,
+                    std::ptrdiff_t dstStride, int maxValue);
+template <typename T>
+void reconstruct8x8(std::int32_t* coeff, const std::int32_t* pred, int predStride, T* dst,
+                    std::ptrdiff_t dstStride, int maxValue);
+template <typename T>
+void addDc4x4(std::int32_t dc, const std::int32_t* pred, int predStride, T* dst,
+              std::ptrdiff_t dstStride, int maxValue);
+template <typename T>
+void copyPrediction(const std::int32_t* pred, int predStride, T* dst, std::ptrdiff_t dstStride,
+                    int width, int height);
+}  // namespace plain
+
+#if defined(__SSE4_1__)
+namespace sse41 {
+template <typename T>
+void reconstruct4x4(std::int32_t* coeff, const std::int32_t* pred, int predStride, T* dst,
+                    std::ptrdiff_t dstStride, int maxValue);
+template <typename T>
+void reconstruct8x8(std::int32_t* coeff, const std::int32_t* pred, int predStride, T* dst,
+                    std::ptrdiff_t dstStride, int maxValue);
+template <typename T>
+void addDc4x4(std::int32_t dc, const std::int32_t* pred, int predStride, T* dst,
+              std::ptrdiff_t dstStride, int maxValue);
+template <typename T>
+void copyPrediction(const std::int32_t* pred, int predStride, T* dst, std::ptrdiff_t dstStride,
+                    int width, int height);
+}  // namespace sse41
+namespace kernels = sse41;
+#else
+namespace kernels = plain;
+#endif
+
+using kernels::addDc4x4;
+using kernels::copyPrediction;
+using kernels::reconstruct4x4;
+using kernels::reconstruct8x8;
+
+}  // namespace H264
