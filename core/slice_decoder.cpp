@@ -19,15 +19,17 @@ void SliceDecoder<T>::parseSliceHeader(unsigned nal_ref_idc, unsigned nal_unit_t
 
 template <typename T>
 int SliceDecoder<T>::decodeSliceData() {
-  // Entropy coding and frame structures decoded so far: CAVLC, frames without
-  // MBAFF and field pictures.
-  if (active_.pps->entropy_coding_mode_flag || header_.MbaffFrameFlag) fail(kSliceError);
+  // MBAFF frames are not decoded yet.
+  if (header_.MbaffFrameFlag) fail(kSliceError);
   NonMbaffMacroblockDecoder<T> macroblocks(active_, header_, parser_, picture_, mode_);
+  bool cabac = active_.pps->entropy_coding_mode_flag != 0;
+  if (cabac) macroblocks.startCabac();
   std::uint32_t picSizeInMbs = active_.format.sizeInMbs >> header_.field_pic_flag;
   for (;;) {
-    macroblocks.DecodeMacroblockCavlc();
-    if (macroblocks.NextMacroblock()) break;
-    if (!parser_.moreRbspData()) break;
+    macroblocks.DecodeMacroblock();
+    bool moreData = cabac ? !macroblocks.DecodeEndOfSliceFlag() : true;
+    if (macroblocks.NextMacroblock() || !moreData) break;
+    if (!cabac && !parser_.moreRbspData()) break;
   }
   return macroblocks.CurrMbAddr() < picSizeInMbs ? kSliceEndedInside : kSliceReachedPictureEnd;
 }

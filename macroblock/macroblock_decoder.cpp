@@ -31,6 +31,7 @@ MacroblockDecoder<T>::MacroblockDecoder(const ActiveParameters& active, const Sl
   mbWidthC_ = static_cast<int>(active.format.mbWidthC);
   mbHeightC_ = static_cast<int>(active.format.mbHeightC);
   transformBypassAllowed_ = sps.qpprime_y_zero_transform_bypass_flag != 0;
+  entropyCabac_ = active.pps->entropy_coding_mode_flag != 0;
   bool field = header.field_pic_flag != 0;
   scan4x4_ = field ? kFieldScan4x4 : kZigzagScan4x4;
   scan8x8_ = field ? kFieldScan8x8 : kZigzagScan8x8;
@@ -56,40 +57,68 @@ void MacroblockDecoder<T>::setupScaling() {
 }
 
 template <typename T>
-void MacroblockDecoder<T>::decodeCavlcLayer() {
+void MacroblockDecoder<T>::startCabac() {
+  parser_.alignToByte();  // cabac_alignment_one_bit, not checked
+  cabac_.start(parser_.data(), parser_.sizeBytes(), parser_.bitOffset() / 8, header_.SliceQPY);
+}
+
+template <typename T>
+void MacroblockDecoder<T>::decodeMacroblockLayer() {
   MacroblockRecord& mb = *at_.current;
-  mb_type_ = parser_.readUe();
-  if (mb_type_ > kMbIPcm) fail(kSliceError);
+  mb_type_ = readMbType();
   mb.mbType = mb_type_;
   mb.mbAddr = currMbAddr_;
   mb.mbQpDelta = 0;
   mb.fieldFlag = header_.field_pic_flag;
   if (mb_type_ == kMbIPcm) {
     decodePcm();
-    return;
-  }
-  transform_size_8x8_flag_ = false;
-  if (mb_type_ == kMbINxN && active_.pps->transform_8x8_mode_flag) {
-    transform_size_8x8_flag_ = parser_.readFlag();
-  }
-  mb.transform8x8 = transform_size_8x8_flag_;
-  readIntraPredModes();
-  if (mb_type_ == kMbINxN) {
-    readCodedBlockPattern();
   } else {
-    intra16x16PredMode_ = static_cast<int>((mb_type_ - 1) % 4);
-    cbpChroma_ = static_cast<int>(((mb_type_ - 1) / 4) % 3);
-    cbpLuma_ = mb_type_ >= 13 ? 15 : 0;
-  }
-  mb.cbpLuma = static_cast<std::uint8_t>(cbpLuma_);
-  mb.cbpChroma = static_cast<std::uint8_t>(cbpChroma_);
-  if (cbpLuma_ || cbpChroma_ || mb_type_ != kMbINxN) {
-    mb.mbQpDelta = parser_.readSe();
+    transform_size_8x8_flag_ =
+        mb_type_ == kMbINxN && active_.pps->transform_8x8_mode_flag && readTransformSize8x8Flag();
+    mb.transform8x8 = transform_size_8x8_flag_;
+    readIntraPredModes();
+    if (mb_type_ == kMbINxN) {
+      readCodedBlockPattern();
+    } else {
+      intra16x16PredMode_ = static_cast<int>((mb_type_ - 1) % 4);
+      cbpChroma_ = static_cast<int>(((mb_type_ - 1) / 4) % 3);
+      cbpLuma_ = mb_type_ >= 13 ? 15 : 0;
+    }
+    mb.cbpLuma = static_cast<std::uint8_t>(cbpLuma_);
+    mb.cbpChroma = static_cast<std::uint8_t>(cbpChroma_);
+    bool hasQpDelta = cbpLuma_ || cbpChroma_ || mb_type_ != kMbINxN;
+    mb.mbQpDelta = hasQpDelta ? readMbQpDelta() : 0;
     updateQp(mb.mbQpDelta);
-  } else {
-    updateQp(0);
+    decodeResidual();
   }
-  decodeResidual();
+  previous_ = &mb;
+}
+
+// 1 when neighbour n exists and `term` holds for it (condTermFlagN).
+template <typename T>
+int MacroblockDecoder<T>::neighbourCondition(const MacroblockRecord* n,
+                                             bool (*term)(const MacroblockRecord&)) const {
+  return n && term(*n) ? 1 : 0;
+}
+
+template <typename T>
+std::uint32_t MacroblockDecoder<T>::readMbType() {
+  if (!entropyCabac_) {
+    std::uint32_t type = parser_.readUe();
+    if (type > kMbIPcm) fail(kSliceError);
+    return type;
+  }
+  auto notNxN = [](const MacroblockRecord& n) { return n.mbType != kMbINxN; };
+  int inc = neighbourCondition(at_.A, notNxN) + neighbourCondition(at_.B, notNxN);
+  return static_cast<std::uint32_t>(cabac_.mbTypeI(inc));
+}
+
+template <typename T>
+bool MacroblockDecoder<T>::readTransformSize8x8Flag() {
+  if (!entropyCabac_) return parser_.readFlag();
+  auto eightByEight = [](const MacroblockRecord& n) { return n.transform8x8 != 0; };
+  int inc = neighbourCondition(at_.A, eightByEight) + neighbourCondition(at_.B, eightByEight);
+  return cabac_.transformSize8x8Flag(inc);
 }
 
 template <typename T>
@@ -102,11 +131,23 @@ void MacroblockDecoder<T>::readIntraPredModes() {
   }
   intraChromaPredMode_ = 0;
   if (chromaArrayType_ == 1 || chromaArrayType_ == 2) {
-    std::uint32_t chromaMode = parser_.readUe();
-    if (chromaMode > 3) fail(kSliceError);
-    intraChromaPredMode_ = static_cast<int>(chromaMode);
+    intraChromaPredMode_ = readIntraChromaPredMode();
   }
   mb.intraChromaPredMode = static_cast<std::uint8_t>(intraChromaPredMode_);
+}
+
+template <typename T>
+int MacroblockDecoder<T>::readIntraChromaPredMode() {
+  if (!entropyCabac_) {
+    std::uint32_t mode = parser_.readUe();
+    if (mode > 3) fail(kSliceError);
+    return static_cast<int>(mode);
+  }
+  auto predicts = [](const MacroblockRecord& n) {
+    return n.mbType != kMbIPcm && n.intraChromaPredMode != 0;
+  };
+  return cabac_.intraChromaPredMode(neighbourCondition(at_.A, predicts) +
+                                    neighbourCondition(at_.B, predicts));
 }
 
 // prev_intraNxN_pred_mode_flag / rem_intraNxN_pred_mode per block, each
@@ -117,8 +158,11 @@ void MacroblockDecoder<T>::readIntraNxNModes(bool eightByEight) {
   mb.intraKind = eightByEight ? kIntra8x8 : kIntra4x4;
   int blocks = eightByEight ? 4 : 16;
   for (int k = 0; k < blocks; ++k) {
-    bool prevFlag = parser_.readFlag();
-    int rem = prevFlag ? 0 : static_cast<int>(parser_.readBits(3));
+    bool prevFlag = entropyCabac_ ? cabac_.prevIntraPredModeFlag() : parser_.readFlag();
+    int rem = 0;
+    if (!prevFlag) {
+      rem = entropyCabac_ ? cabac_.remIntraPredMode() : static_cast<int>(parser_.readBits(3));
+    }
     int x = eightByEight ? 8 * (k % 2) : kBlockX[k];
     int y = eightByEight ? 8 * (k / 2) : kBlockY[k];
     NeighbourBlock a = lumaNeighbour(x - 1, y);
@@ -149,13 +193,60 @@ int MacroblockDecoder<T>::neighbourPredMode(NeighbourBlock n, bool eightByEight,
 
 template <typename T>
 void MacroblockDecoder<T>::readCodedBlockPattern() {
-  std::uint32_t codeNum = parser_.readUe();
-  bool withChroma = chromaArrayType_ == 1 || chromaArrayType_ == 2;
-  if (codeNum >= (withChroma ? 48u : 16u)) fail(kSliceError);
-  int pattern =
-      withChroma ? kCodedBlockPatternIntra[codeNum] : kCodedBlockPatternIntraNoChroma[codeNum];
+  int pattern;
+  if (entropyCabac_) {
+    pattern = readCodedBlockPatternCabac();
+  } else {
+    std::uint32_t codeNum = parser_.readUe();
+    bool withChroma = chromaArrayType_ == 1 || chromaArrayType_ == 2;
+    if (codeNum >= (withChroma ? 48u : 16u)) fail(kSliceError);
+    pattern =
+        withChroma ? kCodedBlockPatternIntra[codeNum] : kCodedBlockPatternIntraNoChroma[codeNum];
+  }
   cbpLuma_ = pattern % 16;
   cbpChroma_ = pattern / 16;
+}
+
+// coded_block_pattern, clause 9.3.3.1.1.4: a prefix bin per 8x8 luma block,
+// whose context looks at the neighbouring 8x8 blocks' bits, then up to two
+// chroma bins.
+template <typename T>
+int MacroblockDecoder<T>::readCodedBlockPatternCabac() {
+  int luma = 0;
+  for (int b8 = 0; b8 < 4; ++b8) {
+    int x = 8 * (b8 % 2), y = 8 * (b8 / 2);
+    auto uncoded = [&](NeighbourBlock n) {
+      if (!n.mb || n.mb->mbType == kMbIPcm) return 0;
+      int bits = n.mb == at_.current ? luma : n.mb->cbpLuma;
+      return (bits >> (n.blockIndex >> 2)) & 1 ? 0 : 1;
+    };
+    int inc = uncoded(lumaNeighbour(x - 1, y)) + 2 * uncoded(lumaNeighbour(x, y - 1));
+    luma |= cabac_.codedBlockPatternLumaBin(inc) << b8;
+  }
+  if (chromaArrayType_ != 1 && chromaArrayType_ != 2) return luma;
+  auto anyChroma = [](const MacroblockRecord& n) {
+    return n.mbType == kMbIPcm || n.cbpChroma != 0;
+  };
+  auto acChroma = [](const MacroblockRecord& n) { return n.mbType == kMbIPcm || n.cbpChroma == 2; };
+  int chroma = 0;
+  if (cabac_.codedBlockPatternChromaBin(
+          0, neighbourCondition(at_.A, anyChroma) + 2 * neighbourCondition(at_.B, anyChroma))) {
+    chroma = 1 + cabac_.codedBlockPatternChromaBin(1, neighbourCondition(at_.A, acChroma) +
+                                                          2 * neighbourCondition(at_.B, acChroma));
+  }
+  return luma + 16 * chroma;
+}
+
+template <typename T>
+std::int32_t MacroblockDecoder<T>::readMbQpDelta() {
+  int maxMagnitude = 26 + qpBdOffsetY_ / 2;
+  if (!entropyCabac_) return parser_.readSe();
+  const MacroblockRecord* p = previous_;
+  int inc = p && p->mbType != kMbIPcm && (p->mbType != kMbINxN || p->cbpLuma || p->cbpChroma) &&
+                    p->mbQpDelta != 0
+                ? 1
+                : 0;
+  return cabac_.mbQpDelta(inc, maxMagnitude);
 }
 
 // QPY and the chroma QPs (clauses 7.4.5 and 8.5.8).
@@ -181,6 +272,7 @@ void MacroblockDecoder<T>::updateQp(std::int32_t mb_qp_delta) {
 template <typename T>
 void MacroblockDecoder<T>::decodePcm() {
   MacroblockRecord& mb = *at_.current;
+  if (entropyCabac_) parser_.seek(cabac_.pcmBitPosition());
   parser_.alignToByte();
   int planes = chromaArrayType_ == 0 ? 1 : 3;
   for (int p = 0; p < planes; ++p) {
@@ -198,6 +290,7 @@ void MacroblockDecoder<T>::decodePcm() {
   mb.cbpChroma = 2;
   mb.intraChromaPredMode = 0;
   std::fill(&mb.totalCoeff[0][0], &mb.totalCoeff[0][0] + 3 * 16, std::uint8_t{16});
+  if (entropyCabac_) cabac_.restart(parser_.bitOffset() / 8);
   // QPY is unchanged; QP'Y 0 would select lossless only for coded macroblocks.
 }
 

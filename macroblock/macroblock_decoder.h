@@ -9,6 +9,7 @@
 
 #include "core/decode_mode.h"
 #include "core/picture.h"
+#include "macroblock/cabac_syntax.h"
 #include "macroblock/macroblock_record.h"
 #include "recon/intra_prediction.h"
 #include "syntax/slice_header.h"
@@ -34,10 +35,15 @@ class MacroblockDecoder {
   MacroblockDecoder(const MacroblockDecoder&) = delete;
   MacroblockDecoder& operator=(const MacroblockDecoder&) = delete;
 
-  // One macroblock_layer() of a CAVLC slice, parsed and reconstructed.
-  virtual void DecodeMacroblockCavlc() = 0;
+  // One macroblock_layer(), parsed and reconstructed.
+  virtual void DecodeMacroblock() = 0;
   // Steps to the next macroblock; true when the picture is complete.
   virtual bool NextMacroblock() = 0;
+
+  // CABAC slices: starts the arithmetic decoder on the byte-aligned slice
+  // data at the parser's position; end_of_slice_flag after a macroblock.
+  void startCabac();
+  bool DecodeEndOfSliceFlag() { return cabac_.endOfSlice(); }
 
   std::uint32_t CurrMbAddr() const { return currMbAddr_; }
 
@@ -63,7 +69,7 @@ class MacroblockDecoder {
                            IntraEdges& edges) const = 0;
 
   // The macroblock layer once Placement is set.
-  void decodeCavlcLayer();
+  void decodeMacroblockLayer();
 
   T* blockAt(int plane, int x, int y) const {
     return at_.samples[plane] + y * at_.stride[plane] + x;
@@ -80,9 +86,16 @@ class MacroblockDecoder {
   std::vector<MacroblockRecord> ring_;  // neighbour records, allocated once per slice
 
  private:
+  // Syntax elements by the slice's entropy coder.
+  std::uint32_t readMbType();
+  bool readTransformSize8x8Flag();
   void readIntraPredModes();
   void readIntraNxNModes(bool eightByEight);
+  int readIntraChromaPredMode();
   void readCodedBlockPattern();
+  int readCodedBlockPatternCabac();
+  std::int32_t readMbQpDelta();
+  int neighbourCondition(const MacroblockRecord* n, bool (*term)(const MacroblockRecord&)) const;
   void updateQp(std::int32_t mb_qp_delta);
   void decodePcm();
   void decodeResidual();
@@ -92,9 +105,15 @@ class MacroblockDecoder {
   void decodeIntra8x8(int plane);
   void decodeChroma();
   void decodeChromaComponent(int plane);
+  enum class BlockKind { kDc, kAc, k4x4, kChromaDc, kChromaAc, k8x8 };
   template <typename Place>
-  int readResidualBlock(int plane, int blockIndex, int nC, int maxNumCoeff, Place place);
-  int read4x4Block(int plane, int blockIndex, bool chroma, int startIdx, std::int32_t* coeff);
+  int readBlock(BlockKind kind, int plane, int blockIndex, int maxNumCoeff, Place place);
+  void readCabacBlock(BlockKind kind, int plane, int blockIndex, int maxNumCoeff,
+                      CoefficientLevels& out);
+  int codedBlockFlagInc(BlockKind kind, int plane, int blockIndex) const;
+  void storeCodedBlockFlag(BlockKind kind, int plane, int blockIndex, std::uint8_t flag);
+  void markUncoded(int plane, int blockIndex);
+  int read4x4Block(BlockKind kind, int plane, int blockIndex, std::int32_t* coeff);
   int predictTotalCoeff(int plane, int blockIndex, bool chroma) const;
   int neighbourPredMode(NeighbourBlock n, bool eightByEight, bool isLeft) const;
   bool topRightAvailable(int x, int y, int size) const;
@@ -107,6 +126,9 @@ class MacroblockDecoder {
 
   // Per slice.
   DecodeMode mode_;
+  bool entropyCabac_;
+  CabacSyntax cabac_;
+  const MacroblockRecord* previous_ = nullptr;  // in decoding order, for mb_qp_delta
   int bitDepth_[3];
   int maxValue_[3];
   int qpBdOffsetY_;

@@ -30,6 +30,13 @@ struct MacroblockRecord {
   std::int32_t mbQpDelta;
   // CAVLC TotalCoeff per plane (Y, Cb, Cr) and 4x4 block; 16 for I_PCM.
   std::uint8_t totalCoeff[3][16];
+  // CABAC coded_block_flag: the Intra_16x16 DC block, each luma 4x4 block (an
+  // 8x8 block sets its four entries), and per chroma component its DC block
+  // and its 4x4 blocks (in 4:4:4 the Cb and Cr planes coded like luma).
+  std::uint8_t codedBlockFlagLumaDc;
+  std::uint8_t codedBlockFlagLuma[16];
+  std::uint8_t codedBlockFlagChromaDc[2];
+  std::uint8_t codedBlockFlagChromaAc[2][16];
 };
 
 }  // namespace H264

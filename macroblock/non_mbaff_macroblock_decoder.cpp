@@ -16,9 +16,9 @@ NonMbaffMacroblockDecoder<T>::NonMbaffMacroblockDecoder(const ActiveParameters& 
 }
 
 template <typename T>
-void NonMbaffMacroblockDecoder<T>::DecodeMacroblockCavlc() {
+void NonMbaffMacroblockDecoder<T>::DecodeMacroblock() {
   placeMacroblock();
-  this->decodeCavlcLayer();
+  this->decodeMacroblockLayer();
 }
 
 template <typename T>

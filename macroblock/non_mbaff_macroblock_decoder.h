@@ -11,7 +11,7 @@ class NonMbaffMacroblockDecoder final : public MacroblockDecoder<T> {
   NonMbaffMacroblockDecoder(const ActiveParameters& active, const SliceHeader& header,
                             StreamParser& parser, Picture<T>& picture, DecodeMode mode);
 
-  void DecodeMacroblockCavlc() override;
+  void DecodeMacroblock() override;
   bool NextMacroblock() override;
 
  private:

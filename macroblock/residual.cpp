@@ -8,6 +8,7 @@
 #include "macroblock/macroblock_tables.h"
 #include "recon/inverse_transform.h"
 #include "syntax/cavlc_reader.h"
+#include "syntax/stream_parser.h"
 
 namespace H264 {
 namespace {
@@ -35,15 +36,36 @@ constexpr int kChromaBlocks[8] = {0, 1, 2, 3, 8, 9, 10, 11};
 // clause 8.5.11.1 read in raster order (4:2:2 levels fill it as c0 c2 / c1 c5 / c3 c6 / c4 c7).
 constexpr int kChromaDcRaster422[8] = {0, 2, 1, 5, 3, 6, 4, 7};
 
+// ctxBlockCat of a block kind in a plane: Cb and Cr of 4:4:4 have their own.
+int categoryOf(int kind, int plane) {
+  constexpr int kLumaCategory[6] = {0, 1, 2, 3, 4, 5};
+  constexpr int kPlaneCategory[6] = {6, 7, 8, 3, 4, 9};
+  if (plane == 0 || kind == 3 || kind == 4) return kLumaCategory[kind];
+  return kPlaneCategory[kind] + (plane == 2 ? 4 : 0);
+}
+
 }  // namespace
 
+// One residual block by the slice's entropy coder; `place` receives each
+// non-zero level with its coefficient number counted from the block's first
+// coded coefficient.
 template <typename T>
 template <typename Place>
-int MacroblockDecoder<T>::readResidualBlock(int plane, int blockIndex, int nC, int maxNumCoeff,
-                                            Place place) {
+int MacroblockDecoder<T>::readBlock(BlockKind kind, int plane, int blockIndex, int maxNumCoeff,
+                                    Place place) {
+  if (entropyCabac_) {
+    CoefficientLevels levels;
+    readCabacBlock(kind, plane, blockIndex, maxNumCoeff, levels);
+    for (int i = 0; i < levels.count; ++i) place(levels.position[i], levels.level[i]);
+    return levels.count;
+  }
+  int nC = kind == BlockKind::kChromaDc ? (mbHeightC_ == 8 ? -1 : -2)
+           : kind == BlockKind::kDc
+               ? predictTotalCoeff(plane, 0, false)
+               : predictTotalCoeff(plane, blockIndex, kind == BlockKind::kChromaAc);
   CoeffToken token = readCoeffToken(parser_, nC);
   if (token.totalCoeff > maxNumCoeff) fail(kSliceError);
-  if (blockIndex >= 0) {
+  if (kind != BlockKind::kDc && kind != BlockKind::kChromaDc) {
     at_.current->totalCoeff[plane][blockIndex] = static_cast<std::uint8_t>(token.totalCoeff);
   }
   if (token.totalCoeff == 0) return 0;
@@ -53,20 +75,101 @@ int MacroblockDecoder<T>::readResidualBlock(int plane, int blockIndex, int nC, i
   return token.totalCoeff;
 }
 
+template <typename T>
+void MacroblockDecoder<T>::readCabacBlock(BlockKind kind, int plane, int blockIndex,
+                                          int maxNumCoeff, CoefficientLevels& out) {
+  int cat = categoryOf(static_cast<int>(kind), plane);
+  // 8x8 blocks carry a coded_block_flag only in 4:4:4 (clause 7.3.5.3.3).
+  bool coded = kind == BlockKind::k8x8 && chromaArrayType_ != 3
+                   ? true
+                   : cabac_.codedBlockFlag(cat, codedBlockFlagInc(kind, plane, blockIndex));
+  storeCodedBlockFlag(kind, plane, blockIndex, coded);
+  out.count = 0;
+  if (coded) cabac_.residualLevels(cat, maxNumCoeff, header_.field_pic_flag, out);
+}
+
+// ctxIdxInc of coded_block_flag, clause 9.3.3.1.1.9: condTermFlagA + 2 x
+// condTermFlagB; an unavailable neighbour of an intra macroblock counts 1.
+template <typename T>
+int MacroblockDecoder<T>::codedBlockFlagInc(BlockKind kind, int plane, int blockIndex) const {
+  int component = plane > 0 ? plane - 1 : 0;
+  auto flagsOf = [&](const MacroblockRecord& n) {
+    return plane == 0 ? n.codedBlockFlagLuma : n.codedBlockFlagChromaAc[component];
+  };
+  auto macroblockTerm = [&](const MacroblockRecord* n) -> int {
+    if (!n || n->mbType == kMbIPcm) return 1;
+    if (kind == BlockKind::kChromaDc)
+      return n->cbpChroma ? n->codedBlockFlagChromaDc[component] : 0;
+    if (n->mbType == kMbINxN) return 0;  // no Intra_16x16 DC block there
+    return plane == 0 ? n->codedBlockFlagLumaDc : n->codedBlockFlagChromaDc[component];
+  };
+  auto blockTerm = [&](NeighbourBlock n) -> int {
+    if (!n.mb || n.mb->mbType == kMbIPcm) return 1;
+    if (kind == BlockKind::kChromaAc) {
+      return n.mb->cbpChroma == 2 ? n.mb->codedBlockFlagChromaAc[component][n.blockIndex] : 0;
+    }
+    int b8 = n.blockIndex >> 2;
+    if (!((n.mb->cbpLuma >> b8) & 1)) return 0;
+    if (kind == BlockKind::k8x8) return n.mb->transform8x8 ? flagsOf(*n.mb)[4 * b8] : 0;
+    return flagsOf(*n.mb)[n.blockIndex];
+  };
+  if (kind == BlockKind::kDc || kind == BlockKind::kChromaDc) {
+    return macroblockTerm(at_.A) + 2 * macroblockTerm(at_.B);
+  }
+  int x = kBlockX[blockIndex], y = kBlockY[blockIndex];
+  if (kind == BlockKind::kChromaAc) {
+    return blockTerm(chromaNeighbour(x - 1, y)) + 2 * blockTerm(chromaNeighbour(x, y - 1));
+  }
+  return blockTerm(lumaNeighbour(x - 1, y)) + 2 * blockTerm(lumaNeighbour(x, y - 1));
+}
+
+template <typename T>
+void MacroblockDecoder<T>::storeCodedBlockFlag(BlockKind kind, int plane, int blockIndex,
+                                               std::uint8_t flag) {
+  MacroblockRecord& mb = *at_.current;
+  int component = plane > 0 ? plane - 1 : 0;
+  std::uint8_t* blocks = plane == 0 ? mb.codedBlockFlagLuma : mb.codedBlockFlagChromaAc[component];
+  switch (kind) {
+    case BlockKind::kDc:
+      (plane == 0 ? mb.codedBlockFlagLumaDc : mb.codedBlockFlagChromaDc[component]) = flag;
+      break;
+    case BlockKind::kChromaDc:
+      mb.codedBlockFlagChromaDc[component] = flag;
+      break;
+    case BlockKind::k8x8:
+      std::fill_n(blocks + blockIndex, 4, flag);
+      break;
+    default:
+      blocks[blockIndex] = flag;
+  }
+}
+
+// A block whose pattern bit says it carries no coefficients.
+template <typename T>
+void MacroblockDecoder<T>::markUncoded(int plane, int blockIndex) {
+  MacroblockRecord& mb = *at_.current;
+  mb.totalCoeff[plane][blockIndex] = 0;
+  if (plane == 0) {
+    mb.codedBlockFlagLuma[blockIndex] = 0;
+  } else {
+    mb.codedBlockFlagChromaAc[plane - 1][blockIndex] = 0;
+  }
+}
+
 // A 4x4 block of scan positions startIdx..15 into coeff (raster), scaled by
 // the plane's LevelScale unless the macroblock is lossless.
 template <typename T>
-int MacroblockDecoder<T>::read4x4Block(int plane, int blockIndex, bool chroma, int startIdx,
+int MacroblockDecoder<T>::read4x4Block(BlockKind kind, int plane, int blockIndex,
                                        std::int32_t* coeff) {
+  int startIdx = kind == BlockKind::k4x4 ? 0 : 1;
   const std::int32_t* scale = levelScale4x4_[plane][qp_[plane] % 6];
   int shift = qp_[plane] / 6;
   const std::uint8_t* scan = scan4x4_;
   bool bypass = bypass_;
-  return readResidualBlock(plane, blockIndex, predictTotalCoeff(plane, blockIndex, chroma),
-                           16 - startIdx, [&](int position, std::int32_t level) {
-                             int pos = scan[startIdx + position];
-                             coeff[pos] = bypass ? level : scaleLevel(level, scale[pos], shift, 4);
-                           });
+  return readBlock(kind, plane, blockIndex, 16 - startIdx, [&](int position, std::int32_t level) {
+    int pos = scan[startIdx + position];
+    coeff[pos] = bypass ? level : scaleLevel(level, scale[pos], shift, 4);
+  });
 }
 
 template <typename T>
@@ -90,8 +193,8 @@ void MacroblockDecoder<T>::decodeLumaLike(int plane) {
 template <typename T>
 void MacroblockDecoder<T>::decodeIntra16x16(int plane) {
   std::int32_t levels[16] = {};
-  readResidualBlock(plane, -1, predictTotalCoeff(plane, 0, false), 16,
-                    [&](int position, std::int32_t level) { levels[position] = level; });
+  readBlock(BlockKind::kDc, plane, 0, 16,
+            [&](int position, std::int32_t level) { levels[position] = level; });
   if (bypass_) {
     // Untransformed: block k takes the level at its position in the DC matrix.
     for (int n = 0; n < 16; ++n) {
@@ -106,9 +209,9 @@ void MacroblockDecoder<T>::decodeIntra16x16(int plane) {
     int x = kBlockX[k], y = kBlockY[k];
     std::fill_n(coeff_, 16, 0);
     if (cbpLuma_ & (1 << (k / 4))) {
-      read4x4Block(plane, k, false, 1, coeff_);
+      read4x4Block(BlockKind::kAc, plane, k, coeff_);
     } else {
-      at_.current->totalCoeff[plane][k] = 0;
+      markUncoded(plane, k);
     }
     coeff_[0] = dc_[k];
     if (bypass_) {
@@ -133,9 +236,9 @@ void MacroblockDecoder<T>::decodeIntra4x4(int plane) {
     bool coded = cbpLuma_ & (1 << (k / 4));
     std::fill_n(coeff_, 16, 0);
     if (coded) {
-      read4x4Block(plane, k, false, 0, coeff_);
+      read4x4Block(BlockKind::k4x4, plane, k, coeff_);
     } else {
-      at_.current->totalCoeff[plane][k] = 0;
+      markUncoded(plane, k);
     }
     finishBlock(plane, x, y, 4, coeff_, coded, bypassDirection(mode));
   }
@@ -152,17 +255,18 @@ void MacroblockDecoder<T>::decodeIntra8x8(int plane) {
     predictBlock(plane, x, y, 8, mode);
     bool coded = cbpLuma_ & (1 << b);
     std::fill_n(coeff_, 64, 0);
-    for (int i = 0; i < 4; ++i) {
-      int k = 4 * b + i;
-      if (!coded) {
-        at_.current->totalCoeff[plane][k] = 0;
-        continue;
-      }
-      readResidualBlock(plane, k, predictTotalCoeff(plane, k, false), 16,
-                        [&](int position, std::int32_t level) {
-                          int pos = scan8x8_[4 * position + i];
-                          coeff_[pos] = bypass_ ? level : scaleLevel(level, scale[pos], shift, 6);
-                        });
+    auto place = [&](int i) {
+      return [&, i](int position, std::int32_t level) {
+        int pos = scan8x8_[entropyCabac_ ? position : 4 * position + i];
+        coeff_[pos] = bypass_ ? level : scaleLevel(level, scale[pos], shift, 6);
+      };
+    };
+    for (int i = 0; i < 4; ++i) markUncoded(plane, 4 * b + i);
+    if (coded && entropyCabac_) {
+      readBlock(BlockKind::k8x8, plane, 4 * b, 64, place(0));
+    } else if (coded) {
+      // CAVLC codes an 8x8 block as four interleaved 4x4 parts (clause 7.3.5.3.2).
+      for (int i = 0; i < 4; ++i) readBlock(BlockKind::k4x4, plane, 4 * b + i, 16, place(i));
     }
     finishBlock(plane, x, y, 8, coeff_, coded, bypassDirection(mode));
   }
@@ -175,8 +279,10 @@ void MacroblockDecoder<T>::decodeChroma() {
     std::int32_t* dc = chromaDc_[c];
     std::fill_n(dc, 8, 0);
     if (cbpChroma_ != 0) {
-      readResidualBlock(1 + c, -1, dcCount == 4 ? -1 : -2, dcCount,
-                        [&](int position, std::int32_t level) { dc[position] = level; });
+      readBlock(BlockKind::kChromaDc, 1 + c, c, dcCount,
+                [&](int position, std::int32_t level) { dc[position] = level; });
+    } else {
+      at_.current->codedBlockFlagChromaDc[c] = 0;
     }
     int qp = qp_[1 + c];
     if (bypass_) {
@@ -204,9 +310,9 @@ void MacroblockDecoder<T>::decodeChromaComponent(int plane) {
     std::fill_n(coeff_, 16, 0);
     int total = 0;
     if (cbpChroma_ == 2) {
-      total = read4x4Block(plane, k, true, 1, coeff_);
+      total = read4x4Block(BlockKind::kChromaAc, plane, k, coeff_);
     } else {
-      at_.current->totalCoeff[plane][k] = 0;
+      markUncoded(plane, k);
     }
     coeff_[0] = chromaDc_[plane - 1][i];
     if (bypass_) {

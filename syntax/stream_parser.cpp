@@ -23,6 +23,13 @@ int StreamParser::readTrailingBits() {
   return 1;
 }
 
+void StreamParser::seek(std::size_t bitOffset) {
+  wordOffset_ = bitOffset / 32 * 4;
+  bitPos_ = static_cast<std::uint32_t>(bitOffset % 32);
+  curWord_ = loadWord(wordOffset_);
+  nextWord_ = loadWord(wordOffset_ + 4);
+}
+
 void StreamParser::alignToByte() { skipBits((8 - (bitPos_ & 7)) & 7); }
 
 int StreamParser::moreRbspData() const {

@@ -74,6 +74,8 @@ class StreamParser {
   int moreRbspData() const;
 
   void alignToByte();
+  // Moves to `bitOffset` bits from the start of the RBSP.
+  void seek(std::size_t bitOffset);
   bool byteAligned() const { return (bitPos_ & 7) == 0; }
 
   // Bits consumed since the start of the RBSP.

@@ -224,9 +224,54 @@ vector crop_200x120_420_8bit 200 120 i420 8 2 cavlc 1 161 "200x120: 8 columns an
 vector crop_176x100_422_10bit 176 100 i422 10 2 cavlc 1 162 "height 100: 12 rows cropped" -- \
   "${cavlc[@]}" --qp 38 --no-psy
 
-# CABAC.
+# CABAC counterparts of the cases above.
+cabac=(--fps 25)
 vector cabac_420_8bit 176 144 i420 8 2 cabac 1 171 "CABAC 4:2:0 8-bit, qp 16, a few I_PCM" -- \
-  --fps 25 --qp 16 --no-psy
+  "${cabac[@]}" --qp 16 --no-psy
+vector cabac_420_10bit 352 288 i420 10 2 cabac 1 172 "CABAC 4:2:0 10-bit, qp 26" -- \
+  "${cabac[@]}" --qp 38 --no-psy
+vector cabac_422_8bit 352 288 i422 8 2 cabac 1 173 "CABAC 4:2:2 8-bit, qp 26" -- \
+  "${cabac[@]}" --qp 26 --no-psy
+vector cabac_422_10bit 352 288 i422 10 2 cabac 1 174 "CABAC 4:2:2 10-bit, qp 26" -- \
+  "${cabac[@]}" --qp 38 --no-psy
+vector cabac_444_8bit 176 144 i444 8 2 cabac 1 175 "CABAC 4:4:4 8-bit, qp 26" -- \
+  "${cabac[@]}" --qp 26 --no-psy
+vector cabac_444_10bit 176 144 i444 10 2 cabac 1 176 "CABAC 4:4:4 10-bit, qp 26" -- \
+  "${cabac[@]}" --qp 38 --no-psy
+vector avci50_1080p_420_10bit 1440 1080 i420 10 1 cabac 10 177 \
+  "AVC-Intra class 50 1080p25 (1440x1080), about 55 Mbit/s" -- \
+  --avcintra-class 50 --fps 25
+vector cabac_cqm_jvt_422_10bit 176 144 i422 10 2 cabac 1 178 "CABAC, --cqm jvt, qp 26" -- \
+  "${cabac[@]}" --qp 38 --no-psy --cqm jvt
+vector cabac_cqm_custom_444_8bit 176 144 i444 8 2 cabac 1 179 \
+  "CABAC, --cqmfile custom_matrix.cfg with the 4:4:4 chroma 8x8 lists, qp 24" -- \
+  "${cabac[@]}" --qp 24 --no-psy --cqmfile "$here/custom_matrix.cfg"
+vector cabac_lossless_420_8bit 176 144 i420 8 2 cabac 1 180 "CABAC qp 0 lossless, I_PCM" -- \
+  "${cabac[@]}" --qp 0 --no-psy
+vector cabac_lossless_422_10bit 176 144 i422 10 2 cabac 1 181 "CABAC qp 0 lossless, I_PCM" -- \
+  "${cabac[@]}" --qp 0 --no-psy
+vector cabac_lossless_444_10bit 176 144 i444 10 2 cabac 1 182 "CABAC qp 0 lossless 4:4:4" -- \
+  "${cabac[@]}" --qp 0 --no-psy
+vector cabac_fake_interlaced_422_10bit 176 144 i422 10 2 cabac 1 183 \
+  "CABAC --fake-interlaced: frame_mbs_only_flag 0 without MBAFF" -- \
+  "${cabac[@]}" --qp 38 --no-psy --fake-interlaced
+vector cabac_no8x8dct_420_8bit 176 144 i420 8 2 cabac 1 184 "CABAC --no-8x8dct" -- \
+  "${cabac[@]}" --qp 26 --no-psy --no-8x8dct
+vector cabac_slices4_422_10bit 352 288 i422 10 2 cabac 4 185 "CABAC, 4 slices" -- \
+  "${cabac[@]}" --qp 38 --no-psy --slices 4
+vector cabac_slices10_420_8bit 352 288 i420 8 2 cabac 10 186 "CABAC, 10 slices" -- \
+  "${cabac[@]}" --qp 26 --no-psy --slices 10
+vector cabac_lowqp_420_8bit 176 144 i420 8 2 cabac 1 187 "CABAC qp 2, large levels" -- \
+  "${cabac[@]}" --qp 2
+vector cabac_lowqp_422_10bit 176 144 i422 10 2 cabac 1 188 "CABAC qp -11, large levels" -- \
+  "${cabac[@]}" --qp 1
+vector cabac_pcm_422_10bit 176 144 i422 10 2 cabac 1 189 "CABAC qp 12, I_PCM on noise" -- \
+  "${cabac[@]}" --qp 24 --no-psy
+vector cabac_highqp_422_10bit 176 144 i422 10 2 cabac 1 190 "CABAC qp 48" -- \
+  "${cabac[@]}" --qp 60 --no-psy
+vector cabac_crop_200x120_420_10bit 200 120 i420 10 2 cabac 1 191 \
+  "CABAC 200x120: columns and rows cropped" -- \
+  "${cabac[@]}" --qp 38 --no-psy
 
 echo "samples:"
 mkdir -p "$samples"

@@ -1,0 +1,152 @@
+#include "macroblock/cabac_syntax.h"
+
+#include <algorithm>
+
+#include "core/errors.h"
+#include "macroblock/residual_contexts.h"
+
+namespace H264 {
+namespace {
+
+// ctxIdxOffset of the macroblock-layer elements (Table 9-34).
+enum ContextOffset : int {
+  kMbTypeI = 3,
+  kMbQpDelta = 60,
+  kIntraChromaPredMode = 64,
+  kPrevIntraPredModeFlag = 68,
+  kRemIntraPredMode = 69,
+  kCodedBlockPatternLuma = 73,
+  kCodedBlockPatternChroma = 77,
+  kTransformSize8x8Flag = 399,
+};
+
+// Coefficient levels above this cannot come from a conforming stream
+// (clause 7.4.5.3.3 bounds them to 16 + bitDepth bits).
+constexpr int kMaxSuffixPrefix = 22;
+
+bool is8x8Category(int cat) { return cat == 5 || cat == 9 || cat == 13; }
+
+}  // namespace
+
+void CabacSyntax::start(const std::uint8_t* data, std::size_t size, std::size_t byteOffset,
+                        int sliceQpY) {
+  data_ = data;
+  size_ = size;
+  initCabacContexts(contexts_, sliceQpY);
+  engine_.start(data, size, byteOffset);
+}
+
+void CabacSyntax::restart(std::size_t byteOffset) { engine_.start(data_, size_, byteOffset); }
+
+// Table 9-36 with the context assignment of Table 9-39.
+int CabacSyntax::mbTypeI(int ctxInc) {
+  if (!decision(kMbTypeI + ctxInc)) return 0;  // I_NxN
+  if (engine_.decodeTerminate()) return 25;    // I_PCM
+  int luma15 = decision(kMbTypeI + 3);
+  int chroma = decision(kMbTypeI + 4);
+  if (chroma) chroma += decision(kMbTypeI + 5);
+  int predMode = decision(kMbTypeI + 6) << 1;
+  predMode |= decision(kMbTypeI + 7);
+  return 1 + predMode + 4 * chroma + 12 * luma15;
+}
+
+bool CabacSyntax::transformSize8x8Flag(int ctxInc) {
+  return decision(kTransformSize8x8Flag + ctxInc) != 0;
+}
+
+bool CabacSyntax::prevIntraPredModeFlag() { return decision(kPrevIntraPredModeFlag) != 0; }
+
+int CabacSyntax::remIntraPredMode() {
+  int value = decision(kRemIntraPredMode);
+  value |= decision(kRemIntraPredMode) << 1;
+  value |= decision(kRemIntraPredMode) << 2;
+  return value;
+}
+
+int CabacSyntax::intraChromaPredMode(int ctxInc) {
+  if (!decision(kIntraChromaPredMode + ctxInc)) return 0;
+  if (!decision(kIntraChromaPredMode + 3)) return 1;
+  return decision(kIntraChromaPredMode + 3) ? 3 : 2;
+}
+
+bool CabacSyntax::codedBlockPatternLumaBin(int ctxInc) {
+  return decision(kCodedBlockPatternLuma + ctxInc) != 0;
+}
+
+bool CabacSyntax::codedBlockPatternChromaBin(int bin, int ctxInc) {
+  return decision(kCodedBlockPatternChroma + 4 * bin + ctxInc) != 0;
+}
+
+// Unary bins mapped as se(v) codes (Table 9-3).
+int CabacSyntax::mbQpDelta(int ctxInc, int maxMagnitude) {
+  int k = 0;
+  int ctxIdx = kMbQpDelta + ctxInc;
+  while (decision(ctxIdx)) {
+    if (++k > 2 * maxMagnitude) fail(kSliceError);
+    ctxIdx = kMbQpDelta + (k == 1 ? 2 : 3);
+  }
+  return (k & 1) ? (k + 1) / 2 : -(k / 2);
+}
+
+bool CabacSyntax::endOfSlice() { return engine_.decodeTerminate() != 0; }
+
+bool CabacSyntax::codedBlockFlag(int ctxBlockCat, int ctxInc) {
+  return decision(kResidualContexts.codedBlockFlag[ctxBlockCat] + ctxInc) != 0;
+}
+
+// coeff_abs_level_minus1: truncated unary prefix (cMax 14) in context bins,
+// then a 0th-order Exp-Golomb suffix in bypass bins (UEG0, clause 9.3.2.3).
+int CabacSyntax::absLevelMinus1(int ctxBase, int firstInc, int laterInc) {
+  if (!decision(ctxBase + firstInc)) return 0;
+  int prefix = 1;
+  while (prefix < 14 && decision(ctxBase + laterInc)) ++prefix;
+  if (prefix < 14) return prefix;
+  int k = 0;
+  int suffix = 0;
+  while (engine_.decodeBypass()) {
+    suffix += 1 << k;
+    if (++k > kMaxSuffixPrefix) fail(kSliceError);
+  }
+  while (k-- > 0) suffix += engine_.decodeBypass() << k;
+  return 14 + suffix;
+}
+
+void CabacSyntax::residualLevels(int cat, int maxNumCoeff, bool fieldCoded,
+                                 CoefficientLevels& out) {
+  const int sigBase = kResidualContexts.significant[fieldCoded][cat];
+  const int lastBase = kResidualContexts.last[fieldCoded][cat];
+  const int numC8x8 = maxNumCoeff / 4;
+  auto significanceInc = [&](int i, bool last) {
+    if (cat == kCatChromaDc) return std::min(i / numC8x8, 2);
+    if (is8x8Category(cat)) return int{last ? kLast8x8Inc[i] : kSignificant8x8Inc[fieldCoded][i]};
+    return i;
+  };
+  std::uint8_t significant[64];
+  int count = 0;
+  int i = 0;
+  for (; i < maxNumCoeff - 1; ++i) {
+    if (!decision(sigBase + significanceInc(i, false))) continue;
+    significant[count++] = static_cast<std::uint8_t>(i);
+    if (decision(lastBase + significanceInc(i, true))) break;
+  }
+  if (i == maxNumCoeff - 1) significant[count++] = static_cast<std::uint8_t>(i);
+
+  const int absBase = kResidualContexts.absLevel[cat];
+  const int gt1Limit = cat == kCatChromaDc ? 3 : 4;
+  int eq1 = 0;
+  int gt1 = 0;
+  out.count = count;
+  for (int n = 0; n < count; ++n) {
+    int firstInc = gt1 ? 0 : std::min(4, 1 + eq1);
+    int level = 1 + absLevelMinus1(absBase, firstInc, 5 + std::min(gt1Limit, gt1));
+    if (level == 1) {
+      ++eq1;
+    } else {
+      ++gt1;
+    }
+    out.level[n] = engine_.decodeBypass() ? -level : level;
+    out.position[n] = significant[count - 1 - n];
+  }
+}
+
+}  // namespace H264
