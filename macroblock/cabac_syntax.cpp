@@ -24,8 +24,6 @@ enum ContextOffset : int {
 // (clause 7.4.5.3.3 bounds them to 16 + bitDepth bits).
 constexpr int kMaxSuffixPrefix = 22;
 
-bool is8x8Category(int cat) { return cat == 5 || cat == 9 || cat == 13; }
-
 }  // namespace
 
 void CabacSyntax::start(const std::uint8_t* data, std::size_t size, std::size_t byteOffset,
@@ -115,11 +113,8 @@ void CabacSyntax::residualLevels(int cat, int maxNumCoeff, bool fieldCoded,
                                  CoefficientLevels& out) {
   const int sigBase = kResidualContexts.significant[fieldCoded][cat];
   const int lastBase = kResidualContexts.last[fieldCoded][cat];
-  const int numC8x8 = maxNumCoeff / 4;
   auto significanceInc = [&](int i, bool last) {
-    if (cat == kCatChromaDc) return std::min(i / numC8x8, 2);
-    if (is8x8Category(cat)) return int{last ? kLast8x8Inc[i] : kSignificant8x8Inc[fieldCoded][i]};
-    return i;
+    return significanceCtxInc(cat, i, last, maxNumCoeff, fieldCoded);
   };
   std::uint8_t significant[64];
   int count = 0;

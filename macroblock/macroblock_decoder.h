@@ -105,7 +105,6 @@ class MacroblockDecoder {
   void decodeIntra8x8(int plane);
   void decodeChroma();
   void decodeChromaComponent(int plane);
-  enum class BlockKind { kDc, kAc, k4x4, kChromaDc, kChromaAc, k8x8 };
   template <typename Place>
   int readBlock(BlockKind kind, int plane, int blockIndex, int maxNumCoeff, Place place);
   void readCabacBlock(BlockKind kind, int plane, int blockIndex, int maxNumCoeff,

@@ -16,6 +16,9 @@ enum IntraKind : std::uint8_t {
   kIntraOther = 2,  // Intra_16x16 and I_PCM: neighbours see DC (mode 2)
 };
 
+// The kinds of residual block, in the order of ctxBlockCat 0 to 5.
+enum class BlockKind { kDc, kAc, k4x4, kChromaDc, kChromaAc, k8x8 };
+
 struct MacroblockRecord {
   std::uint32_t mbType;
   std::uint32_t mbAddr;
@@ -38,5 +41,11 @@ struct MacroblockRecord {
   std::uint8_t codedBlockFlagChromaDc[2];
   std::uint8_t codedBlockFlagChromaAc[2][16];
 };
+
+// condTermFlagN of coded_block_flag (clause 9.3.3.1.1.9) for a block of
+// `kind` in `plane` whose neighbouring block is block `blockIndex` of
+// macroblock `n`, null when not available. The current macroblock is intra,
+// so an unavailable neighbour counts 1.
+int codedBlockFlagTerm(BlockKind kind, int plane, const MacroblockRecord* n, int blockIndex);
 
 }  // namespace H264

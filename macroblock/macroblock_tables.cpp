@@ -21,15 +21,42 @@ const std::uint8_t kChromaQp[52] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 
 namespace H264 {
 
 const std::uint8_t kSignificant8x8Inc[2][63] = {
-    {0,  1,  2,  3,  4,  5,  5,  4,  4,  3,  3,  4,  4,  4,  5,  5,  4,  4,  4,  4,  3,
-     3,  6,  7,  7,  7,  8,  9,  10, 9,  8,  7,  7,  6,  11, 12, 13, 11, 6,  7,  8,  9,
-     14, 10, 9,  8,  6,  11, 12, 13, 11, 6,  9,  14, 10, 9,  11, 12, 13, 11, 14, 10, 12},
-    {1,  1,  2,  2,  3,  3,  4,  5,  6,  7,  7,  7,  8,  4,  5,  6,  9,  10, 10, 8,  11,
-     12, 11, 9,  9,  10, 10, 8,  11, 12, 11, 9,  9,  10, 10, 8,  11, 12, 11, 9,  9,  10,
-     10, 8,  13, 13, 9,  9,  10, 10, 8,  13, 13, 9,  9,  10, 10, 14, 14, 14, 14, 14}};
+    {0,  1,  2, 3, 4, 5,  5,  4,  4,  3, 3, 4,  4,  4,  5,  5,  4,  4,  4,  4,  3,
+     3,  6,  7, 7, 7, 8,  9,  10, 9,  8, 7, 7,  6,  11, 12, 13, 11, 6,  7,  8,  9,
+     14, 10, 9, 8, 6, 11, 12, 13, 11, 6, 9, 14, 10, 9,  11, 12, 13, 11, 14, 10, 12},
+    {1,  1,  2,  2,  3,  3,  4,  5,  6,  7,  7,  7, 8,  4,  5,  6,  9,  10, 10, 8, 11,
+     12, 11, 9,  9,  10, 10, 8,  11, 12, 11, 9,  9, 10, 10, 8,  11, 12, 11, 9,  9, 10,
+     10, 8,  13, 13, 9,  9,  10, 10, 8,  13, 13, 9, 9,  10, 10, 14, 14, 14, 14, 14}};
 
-const std::uint8_t kLast8x8Inc[63] = {0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2,
-                                      2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3, 4, 4,
-                                      4, 4, 4, 4, 4, 4, 5, 5, 5, 5, 6, 6, 6, 6, 7, 7, 7, 7, 8, 8, 8};
+const std::uint8_t kLast8x8Inc[63] = {
+    0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2,
+    3, 3, 3, 3, 3, 3, 3, 3, 4, 4, 4, 4, 4, 4, 4, 4, 5, 5, 5, 5, 6, 6, 6, 6, 7, 7, 7, 7, 8, 8, 8};
+
+}  // namespace H264
+
+#include "macroblock/macroblock_record.h"
+
+namespace H264 {
+
+int codedBlockFlagTerm(BlockKind kind, int plane, const MacroblockRecord* n, int blockIndex) {
+  if (!n || n->mbType == kMbIPcm) return 1;
+  int component = plane > 0 ? plane - 1 : 0;
+  const std::uint8_t* blocks =
+      plane == 0 ? n->codedBlockFlagLuma : n->codedBlockFlagChromaAc[component];
+  switch (kind) {
+    case BlockKind::kChromaDc:
+      return n->cbpChroma ? n->codedBlockFlagChromaDc[component] : 0;
+    case BlockKind::kDc:  // only an Intra_16x16 neighbour has a DC block
+      if (n->mbType == kMbINxN) return 0;
+      return plane == 0 ? n->codedBlockFlagLumaDc : n->codedBlockFlagChromaDc[component];
+    case BlockKind::kChromaAc:
+      return n->cbpChroma == 2 ? n->codedBlockFlagChromaAc[component][blockIndex] : 0;
+    case BlockKind::k8x8:
+      if (!((n->cbpLuma >> (blockIndex >> 2)) & 1) || !n->transform8x8) return 0;
+      return blocks[blockIndex & ~3];
+    default:  // an 8x8-transformed neighbour answers through its 8x8 block's entries
+      return (n->cbpLuma >> (blockIndex >> 2)) & 1 ? blocks[blockIndex] : 0;
+  }
+}
 
 }  // namespace H264

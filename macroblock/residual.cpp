@@ -88,39 +88,19 @@ void MacroblockDecoder<T>::readCabacBlock(BlockKind kind, int plane, int blockIn
   if (coded) cabac_.residualLevels(cat, maxNumCoeff, header_.field_pic_flag, out);
 }
 
-// ctxIdxInc of coded_block_flag, clause 9.3.3.1.1.9: condTermFlagA + 2 x
-// condTermFlagB; an unavailable neighbour of an intra macroblock counts 1.
+// ctxIdxInc of coded_block_flag: condTermFlagA + 2 x condTermFlagB.
 template <typename T>
 int MacroblockDecoder<T>::codedBlockFlagInc(BlockKind kind, int plane, int blockIndex) const {
-  int component = plane > 0 ? plane - 1 : 0;
-  auto flagsOf = [&](const MacroblockRecord& n) {
-    return plane == 0 ? n.codedBlockFlagLuma : n.codedBlockFlagChromaAc[component];
-  };
-  auto macroblockTerm = [&](const MacroblockRecord* n) -> int {
-    if (!n || n->mbType == kMbIPcm) return 1;
-    if (kind == BlockKind::kChromaDc)
-      return n->cbpChroma ? n->codedBlockFlagChromaDc[component] : 0;
-    if (n->mbType == kMbINxN) return 0;  // no Intra_16x16 DC block there
-    return plane == 0 ? n->codedBlockFlagLumaDc : n->codedBlockFlagChromaDc[component];
-  };
-  auto blockTerm = [&](NeighbourBlock n) -> int {
-    if (!n.mb || n.mb->mbType == kMbIPcm) return 1;
-    if (kind == BlockKind::kChromaAc) {
-      return n.mb->cbpChroma == 2 ? n.mb->codedBlockFlagChromaAc[component][n.blockIndex] : 0;
-    }
-    int b8 = n.blockIndex >> 2;
-    if (!((n.mb->cbpLuma >> b8) & 1)) return 0;
-    if (kind == BlockKind::k8x8) return n.mb->transform8x8 ? flagsOf(*n.mb)[4 * b8] : 0;
-    return flagsOf(*n.mb)[n.blockIndex];
-  };
   if (kind == BlockKind::kDc || kind == BlockKind::kChromaDc) {
-    return macroblockTerm(at_.A) + 2 * macroblockTerm(at_.B);
+    return codedBlockFlagTerm(kind, plane, at_.A, 0) +
+           2 * codedBlockFlagTerm(kind, plane, at_.B, 0);
   }
   int x = kBlockX[blockIndex], y = kBlockY[blockIndex];
-  if (kind == BlockKind::kChromaAc) {
-    return blockTerm(chromaNeighbour(x - 1, y)) + 2 * blockTerm(chromaNeighbour(x, y - 1));
-  }
-  return blockTerm(lumaNeighbour(x - 1, y)) + 2 * blockTerm(lumaNeighbour(x, y - 1));
+  bool chroma = kind == BlockKind::kChromaAc;
+  NeighbourBlock a = chroma ? chromaNeighbour(x - 1, y) : lumaNeighbour(x - 1, y);
+  NeighbourBlock b = chroma ? chromaNeighbour(x, y - 1) : lumaNeighbour(x, y - 1);
+  return codedBlockFlagTerm(kind, plane, a.mb, a.blockIndex) +
+         2 * codedBlockFlagTerm(kind, plane, b.mb, b.blockIndex);
 }
 
 template <typename T>

@@ -63,4 +63,17 @@ inline constexpr ResidualContexts kResidualContexts = [] {
 extern const std::uint8_t kSignificant8x8Inc[2][63];
 extern const std::uint8_t kLast8x8Inc[63];
 
+// ctxIdxInc of significant_coeff_flag (or, with `last`, of
+// last_significant_coeff_flag) at scan position i, clause 9.3.3.1.3.
+inline int significanceCtxInc(int cat, int i, bool last, int maxNumCoeff, bool fieldCoded) {
+  if (cat == kCatChromaDc) {
+    int numC8x8 = maxNumCoeff / 4;
+    return i / numC8x8 < 2 ? i / numC8x8 : 2;
+  }
+  if (cat == kCatLuma8x8 || cat == kCatCb8x8 || cat == kCatCr8x8) {
+    return last ? kLast8x8Inc[i] : kSignificant8x8Inc[fieldCoded][i];
+  }
+  return i;
+}
+
 }  // namespace H264

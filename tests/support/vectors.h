@@ -47,6 +47,15 @@ inline std::vector<VectorCase> loadVectorManifest() {
   return cases;
 }
 
+// The lines of a vector's .md5 file: "index md5(Y) md5(Cb) md5(Cr)" per frame.
+inline std::vector<std::string> expectedMd5Lines(const VectorCase& c) {
+  std::ifstream in(std::string(ISTREL_VECTOR_DIR) + "/" + c.name + ".md5");
+  std::vector<std::string> lines;
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
 inline std::string samplePath() {
   return std::string(ISTREL_SAMPLE_DIR) + "/class100_720p_422_10bit.264";
 }

@@ -4,11 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "common/annexb_file.h"
-#include "common/md5.h"
 #include "common/picture_view.h"
 #include "common/stream_summary.h"
 #include "core/h264_decoder.h"
@@ -19,25 +16,6 @@ namespace {
 
 using istrel::test::VectorCase;
 using namespace istrel::tools;
-
-std::vector<std::string> expectedLines(const VectorCase& c) {
-  std::ifstream in(std::string(ISTREL_VECTOR_DIR) + "/" + c.name + ".md5");
-  std::vector<std::string> lines;
-  std::string line;
-  while (std::getline(in, line)) lines.push_back(line);
-  return lines;
-}
-
-std::string md5Line(std::size_t index, const PictureView& view) {
-  std::string line = std::to_string(index);
-  for (int p = 0; p < 3; ++p) {
-    std::vector<std::uint8_t> bytes = planeBytes(view, p);
-    Md5 md5;
-    md5.update(bytes.data(), bytes.size());
-    line += " " + md5.hexDigest();
-  }
-  return line;
-}
 
 // v210 of one output row, written component by component in the order the
 // format stores them: Cb Y Cr Y, three 10-bit fields per little-endian word.
@@ -102,7 +80,7 @@ TEST_P(ExportedVectors, DecodeAsAHostDoes) {
   h->width = static_cast<int>(H264::PictureFormat::of(sps).lumaWidth);
   h->height = c.height;
   std::vector<char> out(static_cast<std::size_t>((h->width + 47) / 48 * 128 * h->height));
-  std::vector<std::string> expected = expectedLines(c);
+  std::vector<std::string> expected = istrel::test::expectedMd5Lines(c);
   for (std::size_t i = 0; i < stream.units.size(); ++i) {
     const AccessUnit& unit = stream.units[i];
     std::vector<std::uint8_t> frame(stream.bytes.begin() + unit.begin,

@@ -1,5 +1,6 @@
 #include "common/picture_view.h"
 
+#include "common/md5.h"
 #include "syntax/parameter_sets.h"
 #include "syntax/picture_format.h"
 
@@ -39,6 +40,18 @@ PictureView displayWindow(const H264::SeqParameterSet& sps, const std::uint16_t*
     v.bitDepth[p] = static_cast<int>(p == 0 ? sps.BitDepthY : sps.BitDepthC);
   }
   return v;
+}
+
+std::string md5Line(std::size_t index, const PictureView& view) {
+  std::string line = std::to_string(index);
+  for (int p = 0; p < 3; ++p) {
+    std::vector<std::uint8_t> bytes = planeBytes(view, p);
+    Md5 md5;
+    md5.update(bytes.data(), bytes.size());
+    line += ' ';
+    line += md5.hexDigest();
+  }
+  return line;
 }
 
 PictureView previewOf(PictureView view) {

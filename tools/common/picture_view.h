@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace istrel::tools {
@@ -17,6 +18,10 @@ struct PictureView {
   int chromaFormat;  // 1 4:2:0, 2 4:2:2, 3 4:4:4
   int step = 1;      // 2 samples every second sample of every second row (preview)
 };
+
+// "index md5(Y) md5(Cb) md5(Cr)" of the planes as planeBytes lays them out:
+// the line format of the committed test vectors' .md5 files.
+std::string md5Line(std::size_t index, const PictureView& view);
 
 // Every second sample of every second row: the half-size preview.
 PictureView previewOf(PictureView view);

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "common/md5.h"
 #include "common/stream_summary.h"
 #include "istrel/decode_options.h"
 #include "istrel/frame_source.h"
@@ -22,17 +21,6 @@ FrameRate frameRateOf(const H264::SeqParameterSet& sps) {
     return {};
   }
   return {vui->time_scale, 2 * vui->num_units_in_tick};
-}
-
-std::string md5Line(long index, const PictureView& view) {
-  std::string line = std::to_string(index);
-  for (int p = 0; p < 3; ++p) {
-    std::vector<std::uint8_t> bytes = planeBytes(view, p);
-    Md5 md5;
-    md5.update(bytes.data(), bytes.size());
-    line += " " + md5.hexDigest();
-  }
-  return line + "\n";
 }
 
 // The exported functions deliver 4:2:0 and 4:2:2 only; anything else goes
@@ -72,7 +60,7 @@ Outcome decodeFrames(const DecodeOptions& o, const AnnexBStream& stream, FrameSo
     }
     PictureView view = source.view();
     if (writer) writer->write(view, writer->wantsV210() ? source.v210() : std::vector<char>{});
-    if (o.md5) out << md5Line(i, view);
+    if (o.md5) out << md5Line(static_cast<std::size_t>(i), view) << "\n";
     if (i == 0 && !o.png.empty()) writePng(o.png, view);
     ++outcome.frames;
     progress.update(i + 1);
