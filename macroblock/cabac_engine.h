@@ -1,0 +1,112 @@
+// The binary arithmetic decoder of CABAC (ITU-T H.264 clause 9.3.3.2) and the
+// initialisation of its context variables for I slices (clause 9.3.1.1).
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+
+#include "core/compiler.h"
+#include "macroblock/cabac_tables.h"
+
+namespace H264 {
+
+struct ContextVariable {
+  std::uint8_t pStateIdx;  // 0..63
+  std::uint8_t valMPS;
+};
+
+// Clause 9.3.1.1 for I slices, all kContextCount entries: SliceQPY is clipped
+// to 0..51, so a negative SliceQPY of a high bit depth initialises as QP 0.
+void initCabacContexts(ContextVariable* contexts, int sliceQpY);
+
+// codIRange and codIOffset are kept exactly as the standard defines them (9
+// bits), so the bits consumed follow its model: 9 at start(), then one per
+// renormalisation shift and one per bypass bin. The bits after the consumed
+// ones wait in a 64-bit cache, refilled several bytes at a time; the cache
+// always holds at least the 7 bits of the longest renormalisation.
+class CabacEngine {
+ public:
+  // Starts the decoder at byte `byteOffset` of the RBSP `data` (clause 9.3.1.2),
+  // after cabac_alignment_one_bit or after the samples of an I_PCM macroblock.
+  // Bytes past `size` read as zero and nothing outside the RBSP is touched.
+  // Throws kSliceError when codIOffset starts at 510 or 511.
+  void start(const std::uint8_t* data, std::size_t size, std::size_t byteOffset);
+
+  // DecodeDecision (clause 9.3.3.2.1) with RenormD. Which symbol comes is
+  // for the data to say, so the step selects instead of branching.
+  ISTREL_FORCE_INLINE int decodeDecision(ContextVariable& ctx) {
+    const unsigned state = ctx.pStateIdx;
+    const std::uint32_t rangeLps = kRangeTabLps[state][(range_ >> 6) & 3];
+    const std::uint32_t rangeMps = range_ - rangeLps;
+    const bool lps = offset_ >= rangeMps;
+    offset_ -= rangeMps & (0u - static_cast<std::uint32_t>(lps));
+    range_ = lps ? rangeLps : rangeMps;
+    const int bin = ctx.valMPS ^ lps;
+    ctx.valMPS = static_cast<std::uint8_t>(ctx.valMPS ^ (lps & (state == 0)));
+    ctx.pStateIdx = lps ? kTransIdxLps[state] : kTransIdxMps[state];
+    renormalise();
+    return bin;
+  }
+
+  // DecodeBypass (clause 9.3.3.2.3).
+  ISTREL_FORCE_INLINE int decodeBypass() {
+    offset_ = (offset_ << 1) | readBits(1);
+    // codIOffset < 2 x codIRange < 1024 here, so the sign of the difference
+    // tells whether it was below codIRange.
+    const std::uint32_t difference = offset_ - range_;
+    const std::uint32_t below =
+        static_cast<std::uint32_t>(static_cast<std::int32_t>(difference) >> 31);
+    offset_ = difference + (range_ & below);
+    return static_cast<int>(below + 1);
+  }
+
+  // DecodeTerminate (clause 9.3.3.2.2.3). A 1 reads nothing more: the last bit
+  // the decoder has then taken is the last bit EncodeFlush wrote (clause
+  // 9.3.4.5), the rbsp_stop_one_bit at the end of a slice. Renormalising there,
+  // as DecodeDecision on ctxIdx 276 would, reads 7 bits too many.
+  int decodeTerminate();
+
+  // Bits consumed from the RBSP start in the standard's model: 8 x byteOffset of
+  // the last start(), plus 9, plus one per renormalisation shift and per bypass
+  // bin. After decodeTerminate() returned 1 for I_PCM, the pcm_alignment_zero_bits
+  // begin here; after end_of_slice_flag 1, the last bit consumed is the
+  // rbsp_stop_one_bit. On a corrupt slice this runs past 8 x size while zeros
+  // are read. Bins decoded after a terminate bin of 1 without a new start() are
+  // meaningless, though every call still returns at once.
+  std::size_t bitPosition() const { return pos_ * 8 - static_cast<std::size_t>(cacheBits_); }
+
+ private:
+  // RenormD in one step: 0 to 7 shifts bring codIRange to 256..510.
+  ISTREL_FORCE_INLINE void renormalise() {
+    const int shift = std::countl_zero(range_) - 23;
+    range_ <<= shift;
+    offset_ = (offset_ << shift) | readBits(shift);
+  }
+
+  // The next `count` bits, 0 to 9, keeping kMaxShift bits in the cache.
+  ISTREL_FORCE_INLINE std::uint32_t readBits(int count) {
+    const auto bits = static_cast<std::uint32_t>((cache_ >> (63 - count)) >> 1);
+    cache_ <<= count;
+    cacheBits_ -= count;
+    if (cacheBits_ < kMaxShift) refill();
+    return bits;
+  }
+
+  void refill();
+  std::uint64_t load64(std::size_t offset) const;
+
+  static constexpr int kMaxShift = 7;  // codIRange 2 (pStateIdx 63) up to 256
+
+  std::uint32_t range_ = 510;  // codIRange
+  std::uint32_t offset_ = 0;   // codIOffset
+  // The unread bits from the MSB down: cacheBits_ of them counted, then possibly
+  // more of the following stream bits, then zeros.
+  std::uint64_t cache_ = 0;
+  int cacheBits_ = 0;
+  std::size_t pos_ = 0;  // byte offset of the first bit after the counted ones
+  const std::uint8_t* data_ = nullptr;
+  std::size_t size_ = 0;
+};
+
+}  // namespace H264
