@@ -1,6 +1,9 @@
 #include "core/slice_decoder.h"
 
+#include <memory>
+
 #include "core/errors.h"
+#include "macroblock/mbaff_macroblock_decoder.h"
 #include "macroblock/non_mbaff_macroblock_decoder.h"
 #include "syntax/parameters_decoder.h"
 #include "syntax/stream_parser.h"
@@ -19,19 +22,26 @@ void SliceDecoder<T>::parseSliceHeader(unsigned nal_ref_idc, unsigned nal_unit_t
 
 template <typename T>
 int SliceDecoder<T>::decodeSliceData() {
-  // MBAFF frames are not decoded yet.
-  if (header_.MbaffFrameFlag) fail(kSliceError);
-  NonMbaffMacroblockDecoder<T> macroblocks(active_, header_, parser_, picture_, mode_);
+  std::unique_ptr<MacroblockDecoder<T>> macroblocks;
+  if (header_.MbaffFrameFlag) {
+    macroblocks =
+        std::make_unique<MbaffMacroblockDecoder<T>>(active_, header_, parser_, picture_, mode_);
+  } else {
+    macroblocks =
+        std::make_unique<NonMbaffMacroblockDecoder<T>>(active_, header_, parser_, picture_, mode_);
+  }
   bool cabac = active_.pps->entropy_coding_mode_flag != 0;
-  if (cabac) macroblocks.startCabac();
+  if (cabac) macroblocks->startCabac();
   std::uint32_t picSizeInMbs = active_.format.sizeInMbs >> header_.field_pic_flag;
   for (;;) {
-    macroblocks.DecodeMacroblock();
-    bool moreData = cabac ? !macroblocks.DecodeEndOfSliceFlag() : true;
-    if (macroblocks.NextMacroblock() || !moreData) break;
+    macroblocks->DecodeMacroblock();
+    // An MBAFF slice ends only after the bottom macroblock of a pair.
+    bool topOfPair = header_.MbaffFrameFlag && macroblocks->CurrMbAddr() % 2 == 0;
+    bool moreData = !cabac || topOfPair || !macroblocks->DecodeEndOfSliceFlag();
+    if (macroblocks->NextMacroblock() || !moreData) break;
     if (!cabac && !parser_.moreRbspData()) break;
   }
-  return macroblocks.CurrMbAddr() < picSizeInMbs ? kSliceEndedInside : kSliceReachedPictureEnd;
+  return macroblocks->CurrMbAddr() < picSizeInMbs ? kSliceEndedInside : kSliceReachedPictureEnd;
 }
 
 template class SliceDecoder<unsigned char>;

@@ -11,6 +11,7 @@ namespace {
 // ctxIdxOffset of the macroblock-layer elements (Table 9-34).
 enum ContextOffset : int {
   kMbTypeI = 3,
+  kMbFieldDecodingFlag = 70,
   kMbQpDelta = 60,
   kIntraChromaPredMode = 64,
   kPrevIntraPredModeFlag = 68,
@@ -35,6 +36,10 @@ void CabacSyntax::start(const std::uint8_t* data, std::size_t size, std::size_t 
 }
 
 void CabacSyntax::restart(std::size_t byteOffset) { engine_.start(data_, size_, byteOffset); }
+
+bool CabacSyntax::mbFieldDecodingFlag(int ctxInc) {
+  return decision(kMbFieldDecodingFlag + ctxInc) != 0;
+}
 
 // Table 9-36 with the context assignment of Table 9-39.
 int CabacSyntax::mbTypeI(int ctxInc) {

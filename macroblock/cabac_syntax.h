@@ -27,6 +27,7 @@ class CabacSyntax {
   // Where the samples of an I_PCM macroblock begin, in bits from the RBSP start.
   std::size_t pcmBitPosition() const { return engine_.bitPosition(); }
 
+  bool mbFieldDecodingFlag(int ctxInc);
   int mbTypeI(int ctxInc);
   bool transformSize8x8Flag(int ctxInc);
   bool prevIntraPredModeFlag();

@@ -32,9 +32,7 @@ MacroblockDecoder<T>::MacroblockDecoder(const ActiveParameters& active, const Sl
   mbHeightC_ = static_cast<int>(active.format.mbHeightC);
   transformBypassAllowed_ = sps.qpprime_y_zero_transform_bypass_flag != 0;
   entropyCabac_ = active.pps->entropy_coding_mode_flag != 0;
-  bool field = header.field_pic_flag != 0;
-  scan4x4_ = field ? kFieldScan4x4 : kZigzagScan4x4;
-  scan8x8_ = field ? kFieldScan8x8 : kZigzagScan8x8;
+  setFieldMacroblock(header.field_pic_flag != 0);
   setupScaling();
   ring_.resize(2 * std::size_t{widthInMbs_} + 4);
 }
@@ -69,7 +67,7 @@ void MacroblockDecoder<T>::decodeMacroblockLayer() {
   mb.mbType = mb_type_;
   mb.mbAddr = currMbAddr_;
   mb.mbQpDelta = 0;
-  mb.fieldFlag = header_.field_pic_flag;
+  mb.fieldFlag = fieldMacroblock_;
   if (mb_type_ == kMbIPcm) {
     decodePcm();
   } else {
@@ -99,6 +97,20 @@ template <typename T>
 int MacroblockDecoder<T>::neighbourCondition(const MacroblockRecord* n,
                                              bool (*term)(const MacroblockRecord&)) const {
   return n && term(*n) ? 1 : 0;
+}
+
+// Field macroblocks read their coefficients in the field scans and, in
+// CABAC, with the field-coded significance contexts.
+template <typename T>
+void MacroblockDecoder<T>::setFieldMacroblock(bool field) {
+  fieldMacroblock_ = field;
+  scan4x4_ = field ? kFieldScan4x4 : kZigzagScan4x4;
+  scan8x8_ = field ? kFieldScan8x8 : kZigzagScan8x8;
+}
+
+template <typename T>
+bool MacroblockDecoder<T>::readMbFieldDecodingFlag(int ctxInc) {
+  return entropyCabac_ ? cabac_.mbFieldDecodingFlag(ctxInc) : parser_.readFlag();
 }
 
 template <typename T>
@@ -167,8 +179,12 @@ void MacroblockDecoder<T>::readIntraNxNModes(bool eightByEight) {
     int y = eightByEight ? 8 * (k / 2) : kBlockY[k];
     NeighbourBlock a = lumaNeighbour(x - 1, y);
     NeighbourBlock b = lumaNeighbour(x, y - 1);
-    int modeA = a.mb ? neighbourPredMode(a, eightByEight, true) : -1;
-    int modeB = b.mb ? neighbourPredMode(b, eightByEight, false) : -1;
+    // In the standard an Intra_4x4 field neighbour of the third 8x8 block of
+    // a frame macroblock offers its block 3 (clause 8.3.2.1).
+    bool thirdOfField = mode_ == DecodeMode::kConformant && eightByEight && k == 2 && a.mb &&
+                        !fieldMacroblock_ && a.mb->fieldFlag;
+    int modeA = a.mb ? neighbourPredMode(a, eightByEight, thirdOfField ? 3 : 1) : -1;
+    int modeB = b.mb ? neighbourPredMode(b, eightByEight, 2) : -1;
     int mode = deriveIntraPredMode(modeA, modeB, prevFlag, rem);
     if (eightByEight) {
       mb.intra8x8PredMode[k] = static_cast<std::uint8_t>(mode);
@@ -183,12 +199,12 @@ void MacroblockDecoder<T>::readIntraNxNModes(bool eightByEight) {
 // 8x8 quadrant.
 template <typename T>
 int MacroblockDecoder<T>::neighbourPredMode(NeighbourBlock n, bool eightByEight,
-                                            bool isLeft) const {
+                                            int offset4x4) const {
   const MacroblockRecord& mb = *n.mb;
   if (mb.mbType != kMbINxN) return 2;
   if (mb.intraKind == kIntra8x8) return mb.intra8x8PredMode[n.blockIndex / 4];
   if (!eightByEight) return mb.intra4x4PredMode[n.blockIndex];
-  return mb.intra4x4PredMode[4 * (n.blockIndex / 4) + (isLeft ? 1 : 2)];
+  return mb.intra4x4PredMode[4 * (n.blockIndex / 4) + offset4x4];
 }
 
 template <typename T>

@@ -71,6 +71,9 @@ class MacroblockDecoder {
   // The macroblock layer once Placement is set.
   void decodeMacroblockLayer();
 
+  void setFieldMacroblock(bool field);
+  bool readMbFieldDecodingFlag(int ctxInc);
+
   T* blockAt(int plane, int x, int y) const {
     return at_.samples[plane] + y * at_.stride[plane] + x;
   }
@@ -84,6 +87,8 @@ class MacroblockDecoder {
   std::uint32_t firstMbAddr_ = 0;
   std::uint32_t widthInMbs_;
   std::vector<MacroblockRecord> ring_;  // neighbour records, allocated once per slice
+  DecodeMode mode_;
+  bool fieldMacroblock_ = false;
 
  private:
   // Syntax elements by the slice's entropy coder.
@@ -114,7 +119,9 @@ class MacroblockDecoder {
   void markUncoded(int plane, int blockIndex);
   int read4x4Block(BlockKind kind, int plane, int blockIndex, std::int32_t* coeff);
   int predictTotalCoeff(int plane, int blockIndex, bool chroma) const;
-  int neighbourPredMode(NeighbourBlock n, bool eightByEight, bool isLeft) const;
+  // The mode a neighbouring block offers; an Intra_4x4 neighbour of an 8x8
+  // block offers block `offset4x4` of its 8x8 quadrant.
+  int neighbourPredMode(NeighbourBlock n, bool eightByEight, int offset4x4) const;
   bool topRightAvailable(int x, int y, int size) const;
   void predictBlock(int plane, int x, int y, int size, int mode);
   void predictChroma(int plane);
@@ -124,7 +131,6 @@ class MacroblockDecoder {
   void setupScaling();
 
   // Per slice.
-  DecodeMode mode_;
   bool entropyCabac_;
   CabacSyntax cabac_;
   const MacroblockRecord* previous_ = nullptr;  // in decoding order, for mb_qp_delta

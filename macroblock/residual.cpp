@@ -85,7 +85,7 @@ void MacroblockDecoder<T>::readCabacBlock(BlockKind kind, int plane, int blockIn
                    : cabac_.codedBlockFlag(cat, codedBlockFlagInc(kind, plane, blockIndex));
   storeCodedBlockFlag(kind, plane, blockIndex, coded);
   out.count = 0;
-  if (coded) cabac_.residualLevels(cat, maxNumCoeff, header_.field_pic_flag, out);
+  if (coded) cabac_.residualLevels(cat, maxNumCoeff, fieldMacroblock_, out);
 }
 
 // ctxIdxInc of coded_block_flag: condTermFlagA + 2 x condTermFlagB.

@@ -15,7 +15,8 @@ std::vector<std::uint16_t> lumaRows(const StreamDecoder& d, int first, int last)
   PictureView v = d.view();
   std::vector<std::uint16_t> rows;
   for (int y = first; y < last; ++y) {
-    rows.insert(rows.end(), v.plane[0] + y * v.stride[0], v.plane[0] + y * v.stride[0] + v.width[0]);
+    rows.insert(rows.end(), v.plane[0] + y * v.stride[0],
+                v.plane[0] + y * v.stride[0] + v.width[0]);
   }
   return rows;
 }

@@ -273,6 +273,32 @@ vector cabac_crop_200x120_420_10bit 200 120 i420 10 2 cabac 1 191 \
   "CABAC 200x120: columns and rows cropped" -- \
   "${cabac[@]}" --qp 38 --no-psy
 
+# MBAFF frames: x264 --tff codes adaptive frame/field macroblock pairs.
+vector mbaff_cavlc_420_8bit 176 144 i420 8 2 cavlc 1 301 "MBAFF CAVLC 4:2:0 8-bit, qp 26" -- \
+  "${cavlc[@]}" --qp 26 --no-psy --tff
+vector mbaff_cavlc_422_10bit 176 144 i422 10 2 cavlc 1 302 "MBAFF CAVLC 4:2:2 10-bit, qp 26" -- \
+  "${cavlc[@]}" --qp 38 --no-psy --tff
+vector mbaff_cabac_420_10bit 176 144 i420 10 2 cabac 1 303 "MBAFF CABAC 4:2:0 10-bit, qp 26" -- \
+  "${cabac[@]}" --qp 38 --no-psy --tff
+vector mbaff_cabac_422_8bit 176 144 i422 8 2 cabac 1 304 "MBAFF CABAC 4:2:2 8-bit, qp 26" -- \
+  "${cabac[@]}" --qp 26 --no-psy --tff
+vector mbaff_cabac_lowqp_420_8bit 176 144 i420 8 2 cabac 1 305 \
+  "MBAFF CABAC qp 4, I_PCM pairs on noise" -- \
+  "${cabac[@]}" --qp 4 --psy-rd 0:0 --subme 7 --tff
+vector mbaff_cavlc_lowqp_422_10bit 176 144 i422 10 2 cavlc 1 306 \
+  "MBAFF CAVLC qp -8, I_PCM pairs on noise" -- \
+  "${cavlc[@]}" --qp 4 --psy-rd 0:0 --subme 7 --tff
+vector mbaff_cabac_slices10_422_10bit 176 640 i422 10 2 cabac 10 307 "MBAFF CABAC, 10 slices" -- \
+  "${cabac[@]}" --qp 38 --no-psy --tff --slices 10
+vector mbaff_cavlc_slices10_420_8bit 176 640 i420 8 2 cavlc 10 308 "MBAFF CAVLC, 10 slices" -- \
+  "${cavlc[@]}" --qp 26 --no-psy --tff --slices 10
+vector mbaff_avci100_1080i_422_10bit 1920 1080 i422 10 1 cavlc 10 309 \
+  "AVC-Intra class 100 1080i (MBAFF), coded height 1088" -- \
+  --avcintra-class 100 --fps 25 --tff
+vector mbaff_avci50_1080i_420_10bit 1440 1080 i420 10 1 cabac 10 310 \
+  "AVC-Intra class 50 1080i (MBAFF), coded height 1088" -- \
+  --avcintra-class 50 --fps 25 --tff
+
 echo "samples:"
 mkdir -p "$samples"
 encode "$samples/class100_720p_422_10bit.264" 1280 720 i422 10 2 cavlc 10 201 \

@@ -1,0 +1,185 @@
+#include "macroblock/mbaff_macroblock_decoder.h"
+
+#include "macroblock/macroblock_tables.h"
+
+namespace H264 {
+
+template <typename T>
+MbaffMacroblockDecoder<T>::MbaffMacroblockDecoder(const ActiveParameters& active,
+                                                  const SliceHeader& header, StreamParser& parser,
+                                                  Picture<T>& picture, DecodeMode mode)
+    : Base(active, header, parser, picture, mode), picSizeInMbs_(active.format.sizeInMbs) {
+  this->currMbAddr_ = 2 * header.first_mb_in_slice;
+  this->firstMbAddr_ = 2 * header.first_mb_in_slice;
+}
+
+template <typename T>
+void MbaffMacroblockDecoder<T>::DecodeMacroblock() {
+  top_ = (this->currMbAddr_ & 1) == 0;
+  if (top_) {
+    placePair();
+    int inc = (pairA_.top && pairA_.field()) + (pairB_.top && pairB_.field());
+    field_ = this->readMbFieldDecodingFlag(inc);
+  }
+  this->setFieldMacroblock(field_);
+  placeMacroblock();
+  this->decodeMacroblockLayer();
+}
+
+template <typename T>
+bool MbaffMacroblockDecoder<T>::NextMacroblock() {
+  return ++this->currMbAddr_ >= picSizeInMbs_;
+}
+
+// One ring entry per pair column of the last pair row: the top record, then
+// the bottom one.
+template <typename T>
+MacroblockRecord* MbaffMacroblockDecoder<T>::recordOf(std::int64_t mbAddr) {
+  if (mbAddr < this->firstMbAddr_) return nullptr;
+  std::size_t entry = static_cast<std::size_t>(mbAddr >> 1) % (std::size_t{this->widthInMbs_} + 2);
+  return &this->ring_[2 * entry + static_cast<std::size_t>(mbAddr & 1)];
+}
+
+// The neighbouring pairs A, B, C and D (clause 6.4.10).
+template <typename T>
+void MbaffMacroblockDecoder<T>::placePair() {
+  std::int64_t top = this->currMbAddr_;
+  std::int64_t width = this->widthInMbs_;
+  std::int64_t x = (top >> 1) % width;
+  pairA_.top = x > 0 ? recordOf(top - 2) : nullptr;
+  pairB_.top = recordOf(top - 2 * width);
+  pairC_.top = x < width - 1 ? recordOf(top - 2 * width + 2) : nullptr;
+  pairD_.top = x > 0 ? recordOf(top - 2 * width - 2) : nullptr;
+}
+
+// A frame macroblock covers 16 rows of its pair, a field macroblock every
+// second row of all 32.
+template <typename T>
+void MbaffMacroblockDecoder<T>::placeMacroblock() {
+  typename Base::Placement& at = this->at_;
+  at.current = recordOf(this->currMbAddr_);
+  std::size_t pair = this->currMbAddr_ >> 1;
+  std::size_t px = pair % this->widthInMbs_;
+  std::size_t py = pair / this->widthInMbs_;
+  std::size_t bottom = top_ ? 0 : 1;
+  const PictureFormat& f = this->active_.format;
+  Picture<T>& picture = this->picture_;
+  std::size_t step = field_ ? 2 : 1;
+  std::size_t lumaRow = 32 * py + (field_ ? bottom : 16 * bottom);
+  at.samples[0] = picture.lumaRows()[lumaRow] + 16 * px;
+  at.stride[0] = static_cast<std::ptrdiff_t>(step * picture.lumaWidth());
+  std::size_t chromaRow = 2 * f.mbHeightC * py + (field_ ? bottom : f.mbHeightC * bottom);
+  for (int c = 0; c < 2; ++c) {
+    at.samples[1 + c] = picture.chromaRows(c)[chromaRow] + f.mbWidthC * px;
+    at.stride[1 + c] = static_cast<std::ptrdiff_t>(step * picture.chromaWidth());
+  }
+  // The macroblocks whose syntax the CABAC contexts look at (clause 6.4.11.1).
+  at.A = locate(-1, 0, 16, 16).mb;
+  at.B = locate(0, -1, 16, 16).mb;
+  at.C = nullptr;
+  at.D = nullptr;
+}
+
+// The row above the macroblock in pair `pair` (D, B or C), Table 6-4.
+template <typename T>
+typename MbaffMacroblockDecoder<T>::Location MbaffMacroblockDecoder<T>::locateAbove(
+    const Pair& pair, int yN) const {
+  if (!pair.top) return {nullptr, 0};
+  if (field_ && top_ && !pair.field()) return {pair.top + 1, 2 * yN};
+  if (field_ && top_) return {pair.top, yN};
+  return {pair.top + 1, yN};
+}
+
+// Clause 6.4.12.2, Table 6-4: the macroblock holding location (xN, yN)
+// relative to the current one, and the row yM inside it.
+template <typename T>
+typename MbaffMacroblockDecoder<T>::Location MbaffMacroblockDecoder<T>::locate(int xN, int yN,
+                                                                               int maxW,
+                                                                               int maxH) const {
+  const MacroblockRecord* current = this->at_.current;
+  if (yN >= maxH || (xN >= maxW && yN >= 0)) return {nullptr, 0};
+  if (xN >= 0 && xN < maxW && yN >= 0) return {current, yN};
+  if (yN < 0) {
+    if (!field_ && !top_) {
+      if (xN >= maxW) return {nullptr, 0};
+      if (xN >= 0) return {current - 1, yN};  // the own pair's top macroblock
+      if (!pairA_.top) return {nullptr, 0};
+      return pairA_.field() ? Location{pairA_.top, (yN + maxH) >> 1} : Location{pairA_.top, yN};
+    }
+    return locateAbove(xN < 0 ? pairD_ : xN < maxW ? pairB_ : pairC_, yN);
+  }
+  // xN < 0, 0 <= yN < maxH: the left pair.
+  if (!pairA_.top) return {nullptr, 0};
+  const MacroblockRecord* a = pairA_.top;
+  if (!field_) {
+    int rowOffset = top_ ? 0 : maxH;
+    if (!pairA_.field()) return {a + (top_ ? 0 : 1), yN};
+    return {a + (yN % 2), (yN + rowOffset) >> 1};
+  }
+  if (pairA_.field()) return {a + (top_ ? 0 : 1), yN};
+  int row = 2 * yN + (top_ ? 0 : 1);
+  return row < maxH ? Location{a, row} : Location{a + 1, row - maxH};
+}
+
+template <typename T>
+NeighbourBlock MbaffMacroblockDecoder<T>::lumaNeighbour(int xN, int yN) const {
+  Location l = locate(xN, yN, 16, 16);
+  if (!l.mb) return {nullptr, -1};
+  return {l.mb, blockIndexAt((xN + 16) % 16, (l.yM + 16) % 16)};
+}
+
+template <typename T>
+NeighbourBlock MbaffMacroblockDecoder<T>::chromaNeighbour(int xN, int yN) const {
+  int maxW = static_cast<int>(this->active_.format.mbWidthC);
+  int maxH = static_cast<int>(this->active_.format.mbHeightC);
+  Location l = locate(xN, yN, maxW, maxH);
+  if (!l.mb) return {nullptr, -1};
+  return {l.mb, blockIndexAt((xN + maxW) % maxW, (l.yM + maxH) % maxH)};
+}
+
+// The picture sample at (xN, yN) relative to the current macroblock, or null
+// when it is not available. Beside a field pair, the above-left sample of a
+// bottom frame macroblock is the one in the picture row just above it, row 7
+// of the bottom field macroblock: encoders reconstruct with that sample (the
+// committed MBAFF vectors decode bit-exact only so), although Table 6-4 read
+// literally names row 7 of the top field macroblock.
+template <typename T>
+const T* MbaffMacroblockDecoder<T>::sampleAt(int plane, int xN, int yN) const {
+  const PictureFormat& f = this->active_.format;
+  int maxW = plane == 0 ? 16 : static_cast<int>(f.mbWidthC);
+  int maxH = plane == 0 ? 16 : static_cast<int>(f.mbHeightC);
+  Location l = locate(xN, yN, maxW, maxH);
+  if (!l.mb) return nullptr;
+  bool aboveLeftOfBottomFrame = !field_ && !top_ && xN < 0 && yN < 0 && pairA_.field();
+  if (aboveLeftOfBottomFrame) ++l.mb;
+  std::size_t pair = l.mb->mbAddr >> 1;
+  std::size_t bottom = l.mb->mbAddr & 1;
+  std::size_t x = maxW * (pair % this->widthInMbs_) + static_cast<std::size_t>((xN + maxW) % maxW);
+  std::size_t yW = static_cast<std::size_t>((l.yM + maxH) % maxH);
+  std::size_t y0 = 2 * maxH * (pair / this->widthInMbs_);
+  std::size_t y = l.mb->fieldFlag ? y0 + 2 * yW + bottom : y0 + maxH * bottom + yW;
+  const Picture<T>& picture = this->picture_;
+  T* const* rows = plane == 0 ? picture.lumaRows() : picture.chromaRows(plane - 1);
+  return rows[y] + x;
+}
+
+template <typename T>
+void MbaffMacroblockDecoder<T>::gatherEdges(int plane, int x, int y, int width, int height,
+                                            bool topRightUsable, IntraEdges& e) const {
+  e.hasTop = sampleAt(plane, x, y - 1) != nullptr;
+  e.hasTopRight = e.hasTop && topRightUsable && sampleAt(plane, x + width, y - 1) != nullptr;
+  e.hasLeft = sampleAt(plane, x - 1, y) != nullptr;
+  const T* topLeft = sampleAt(plane, x - 1, y - 1);
+  e.hasTopLeft = topLeft != nullptr;
+  if (e.hasTopLeft) e.topLeft = *topLeft;
+  int above = e.hasTop ? (e.hasTopRight ? 2 * width : width) : 0;
+  for (int i = 0; i < above; ++i) e.top[i] = *sampleAt(plane, x + i, y - 1);
+  if (e.hasLeft) {
+    for (int j = 0; j < height; ++j) e.left[j] = *sampleAt(plane, x - 1, y + j);
+  }
+}
+
+template class MbaffMacroblockDecoder<unsigned char>;
+template class MbaffMacroblockDecoder<unsigned short>;
+
+}  // namespace H264

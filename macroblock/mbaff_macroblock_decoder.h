@@ -1,0 +1,54 @@
+// Macroblocks of MBAFF frames: vertical pairs, each coded as two frame or
+// two field macroblocks (clauses 6.4.10, 6.4.12.2 and 7.3.4).
+#pragma once
+
+#include "macroblock/macroblock_decoder.h"
+
+namespace H264 {
+
+template <typename T>
+class MbaffMacroblockDecoder final : public MacroblockDecoder<T> {
+ public:
+  MbaffMacroblockDecoder(const ActiveParameters& active, const SliceHeader& header,
+                         StreamParser& parser, Picture<T>& picture, DecodeMode mode);
+
+  void DecodeMacroblock() override;
+  bool NextMacroblock() override;
+
+ private:
+  using Base = MacroblockDecoder<T>;
+
+  // A neighbouring pair: its top record, null when not available; the
+  // bottom record follows it.
+  struct Pair {
+    MacroblockRecord* top;
+    bool field() const { return top->fieldFlag != 0; }
+  };
+  // A location (xN, yN) resolved by Table 6-4: the macroblock and its row yM.
+  struct Location {
+    const MacroblockRecord* mb;
+    int yM;
+  };
+
+  NeighbourBlock lumaNeighbour(int xN, int yN) const override;
+  NeighbourBlock chromaNeighbour(int xN, int yN) const override;
+  void gatherEdges(int plane, int x, int y, int width, int height, bool topRightUsable,
+                   IntraEdges& edges) const override;
+
+  void placePair();
+  void placeMacroblock();
+  MacroblockRecord* recordOf(std::int64_t mbAddr);
+  Location locate(int xN, int yN, int maxW, int maxH) const;
+  Location locateAbove(const Pair& pair, int yN) const;
+  const T* sampleAt(int plane, int xN, int yN) const;
+
+  std::uint32_t picSizeInMbs_;
+  bool top_ = true;  // decoding the top macroblock of the pair
+  bool field_ = false;
+  Pair pairA_{}, pairB_{}, pairC_{}, pairD_{};
+};
+
+extern template class MbaffMacroblockDecoder<unsigned char>;
+extern template class MbaffMacroblockDecoder<unsigned short>;
+
+}  // namespace H264
