@@ -45,6 +45,7 @@ void decodeSliceTask(int index, H264Decoder* decoder, unsigned char* data,
 }
 
 void decodeSlices(H264Decoder& decoder, unsigned char* data, int size) {
+  decoder.beginFrame();
   std::vector<WorkItem> items = scanSlices(data, size);
   if (items.empty()) return;
   using namespace boost::placeholders;

@@ -67,6 +67,9 @@ void H264Decoder::allocatePicture() {
 
 int H264Decoder::decodeSlice(unsigned char* payload, int sliceIndex, unsigned int length,
                              unsigned char nal_ref_idc, unsigned int nal_unit_type) {
+  // Each slice writes only its own entry, so parallel slices never share one.
+  SliceStatistics* statistics =
+      sliceIndex >= 0 && sliceIndex < kMaxSlices ? &statistics_[sliceIndex] : nullptr;
   try {
     if (!picture_->hasStorage()) fail(kSliceError);
     StreamParser parser(payload, length, kSliceError);
@@ -76,14 +79,18 @@ int H264Decoder::decodeSlice(unsigned char* payload, int sliceIndex, unsigned in
     // another layout would write outside it or out of range.
     if (!slice.active().format.sameLayout(pictureFormat_)) fail(kSliceError);
     slice.setSliceIndex(sliceIndex);
-    slice.decodeSliceData();
+    if (statistics) statistics->decoded = true;
+    slice.decodeSliceData(statistics);
     return 0;
   } catch (int code) {
+    if (statistics) statistics->failed = statistics->decoded = true;
     if (code == kSliceError) parameters_->recordError(kErrorSliceFailed);
   } catch (const std::bad_alloc&) {
+    if (statistics) statistics->failed = statistics->decoded = true;
     parameters_->recordError(kErrorOutOfMemory);
     outOfMemory_.store(true, std::memory_order_relaxed);
   } catch (...) {
+    if (statistics) statistics->failed = statistics->decoded = true;
     parameters_->recordError(kErrorSliceFailed);
   }
   return static_cast<int>(parameters_->errorFlags());
@@ -94,6 +101,14 @@ int H264Decoder::getPlanes(AVCIntraInfo* handle) const {
     handle->planes[i] = reinterpret_cast<unsigned char*>(picture_->plane(i));
   }
   return 0;
+}
+
+void H264Decoder::beginFrame() {
+  for (SliceStatistics& s : statistics_) s = SliceStatistics{};
+}
+
+const SliceStatistics& H264Decoder::sliceStatistics(int sliceIndex) const {
+  return statistics_[sliceIndex];
 }
 
 unsigned H264Decoder::errorFlags() const { return parameters_->errorFlags(); }

@@ -7,6 +7,7 @@
 
 #include "core/decode_mode.h"
 #include "core/picture.h"
+#include "core/slice_statistics.h"
 #include "istrel/istrel.h"
 #include "syntax/picture_format.h"
 
@@ -49,11 +50,18 @@ class H264Decoder {
   bool outOfMemory() const { return outOfMemory_.load(std::memory_order_relaxed); }
   unsigned errorFlags() const;
 
+  // Forgets the statistics of the previous frame.
+  void beginFrame();
+  // What the slices of the last frame decoded were, by slice index.
+  const SliceStatistics& sliceStatistics(int sliceIndex) const;
+  static constexpr int kMaxSlices = 10;
+
  private:
   DecodeMode mode_;
   std::atomic<bool> outOfMemory_{false};
   std::unique_ptr<Picture<unsigned short>> picture_;
   PictureFormat pictureFormat_;
+  SliceStatistics statistics_[kMaxSlices];
   std::unique_ptr<ParametersDecoder> parameters_;
 };
 

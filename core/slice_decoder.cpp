@@ -21,7 +21,7 @@ void SliceDecoder<T>::parseSliceHeader(unsigned nal_ref_idc, unsigned nal_unit_t
 }
 
 template <typename T>
-int SliceDecoder<T>::decodeSliceData() {
+int SliceDecoder<T>::decodeSliceData(SliceStatistics* statistics) {
   std::unique_ptr<MacroblockDecoder<T>> macroblocks;
   if (header_.MbaffFrameFlag) {
     macroblocks =
@@ -33,6 +33,13 @@ int SliceDecoder<T>::decodeSliceData() {
   bool cabac = active_.pps->entropy_coding_mode_flag != 0;
   if (cabac) macroblocks->startCabac();
   std::uint32_t picSizeInMbs = active_.format.sizeInMbs >> header_.field_pic_flag;
+  struct Report {
+    const MacroblockDecoder<T>& from;
+    SliceStatistics* to;
+    ~Report() {
+      if (to) *to = from.statistics();
+    }
+  } report{*macroblocks, statistics};
   for (;;) {
     macroblocks->DecodeMacroblock();
     // An MBAFF slice ends only after the bottom macroblock of a pair.

@@ -5,6 +5,7 @@
 
 #include "core/decode_mode.h"
 #include "core/picture.h"
+#include "core/slice_statistics.h"
 #include "syntax/slice_header.h"
 
 namespace H264 {
@@ -33,7 +34,9 @@ class SliceDecoder {
   // Decodes the slice's macroblocks into the picture until the slice or the
   // picture ends. Returns kSliceReachedPictureEnd or kSliceEndedInside;
   // throws kSliceError for malformed slice data (decoded macroblocks stay).
-  int decodeSliceData();
+  // `statistics`, when given, receives what the decoded macroblocks were,
+  // also when the slice fails part way.
+  int decodeSliceData(SliceStatistics* statistics = nullptr);
 
   void setSliceIndex(int index) { sliceIndex_ = index; }
   int sliceIndex() const { return sliceIndex_; }

@@ -90,6 +90,22 @@ void MacroblockDecoder<T>::decodeMacroblockLayer() {
     decodeResidual();
   }
   previous_ = &mb;
+  countMacroblock();
+}
+
+template <typename T>
+void MacroblockDecoder<T>::countMacroblock() {
+  SliceStatistics& s = statistics_;
+  if (mb_type_ == kMbIPcm) {
+    ++s.pcm;
+  } else if (mb_type_ != kMbINxN) {
+    ++s.intra16x16;
+  } else {
+    ++(transform_size_8x8_flag_ ? s.intra8x8 : s.intra4x4);
+  }
+  s.fieldMacroblocks += fieldMacroblock_;
+  s.qpMin = std::min(s.qpMin, qpY_);
+  s.qpMax = std::max(s.qpMax, qpY_);
 }
 
 // 1 when neighbour n exists and `term` holds for it (condTermFlagN).

@@ -9,6 +9,7 @@
 
 #include "core/decode_mode.h"
 #include "core/picture.h"
+#include "core/slice_statistics.h"
 #include "macroblock/cabac_syntax.h"
 #include "macroblock/macroblock_record.h"
 #include "recon/intra_prediction.h"
@@ -46,6 +47,8 @@ class MacroblockDecoder {
   bool DecodeEndOfSliceFlag() { return cabac_.endOfSlice(); }
 
   std::uint32_t CurrMbAddr() const { return currMbAddr_; }
+  // What the macroblocks decoded so far were.
+  const SliceStatistics& statistics() const { return statistics_; }
 
  protected:
   // Where the current macroblock lies and which neighbours it has; set by the
@@ -102,6 +105,7 @@ class MacroblockDecoder {
   std::int32_t readMbQpDelta();
   int neighbourCondition(const MacroblockRecord* n, bool (*term)(const MacroblockRecord&)) const;
   void updateQp(std::int32_t mb_qp_delta);
+  void countMacroblock();
   void decodePcm();
   void decodeResidual();
   void decodeLumaLike(int plane);
@@ -134,6 +138,7 @@ class MacroblockDecoder {
   bool entropyCabac_;
   CabacSyntax cabac_;
   const MacroblockRecord* previous_ = nullptr;  // in decoding order, for mb_qp_delta
+  SliceStatistics statistics_;
   int bitDepth_[3];
   int maxValue_[3];
   int qpBdOffsetY_;

@@ -1,6 +1,7 @@
 #include "macroblock/mbaff_macroblock_decoder.h"
 
 #include "macroblock/macroblock_tables.h"
+#include "macroblock/mbaff_neighbours.h"
 
 namespace H264 {
 
@@ -80,45 +81,37 @@ void MbaffMacroblockDecoder<T>::placeMacroblock() {
   at.D = nullptr;
 }
 
-// The row above the macroblock in pair `pair` (D, B or C), Table 6-4.
-template <typename T>
-typename MbaffMacroblockDecoder<T>::Location MbaffMacroblockDecoder<T>::locateAbove(
-    const Pair& pair, int yN) const {
-  if (!pair.top) return {nullptr, 0};
-  if (field_ && top_ && !pair.field()) return {pair.top + 1, 2 * yN};
-  if (field_ && top_) return {pair.top, yN};
-  return {pair.top + 1, yN};
-}
-
 // Clause 6.4.12.2, Table 6-4: the macroblock holding location (xN, yN)
 // relative to the current one, and the row yM inside it.
 template <typename T>
 typename MbaffMacroblockDecoder<T>::Location MbaffMacroblockDecoder<T>::locate(int xN, int yN,
                                                                                int maxW,
                                                                                int maxH) const {
-  const MacroblockRecord* current = this->at_.current;
-  if (yN >= maxH || (xN >= maxW && yN >= 0)) return {nullptr, 0};
-  if (xN >= 0 && xN < maxW && yN >= 0) return {current, yN};
-  if (yN < 0) {
-    if (!field_ && !top_) {
-      if (xN >= maxW) return {nullptr, 0};
-      if (xN >= 0) return {current - 1, yN};  // the own pair's top macroblock
-      if (!pairA_.top) return {nullptr, 0};
-      return pairA_.field() ? Location{pairA_.top, (yN + maxH) >> 1} : Location{pairA_.top, yN};
-    }
-    return locateAbove(xN < 0 ? pairD_ : xN < maxW ? pairB_ : pairC_, yN);
+  auto fieldOf = [](const Pair& p) { return p.top && p.field(); };
+  PairCoding coding{fieldOf(pairA_), fieldOf(pairB_), fieldOf(pairC_), fieldOf(pairD_)};
+  MbaffNeighbour n = locateMbaffNeighbour(field_, top_, coding, xN, yN, maxW, maxH);
+  const MacroblockRecord* pairTop = nullptr;
+  switch (n.pair) {
+    case NeighbourPair::kNone:
+      return {nullptr, 0};
+    case NeighbourPair::kCurrent:
+      pairTop = top_ ? this->at_.current : this->at_.current - 1;
+      break;
+    case NeighbourPair::kA:
+      pairTop = pairA_.top;
+      break;
+    case NeighbourPair::kB:
+      pairTop = pairB_.top;
+      break;
+    case NeighbourPair::kC:
+      pairTop = pairC_.top;
+      break;
+    case NeighbourPair::kD:
+      pairTop = pairD_.top;
+      break;
   }
-  // xN < 0, 0 <= yN < maxH: the left pair.
-  if (!pairA_.top) return {nullptr, 0};
-  const MacroblockRecord* a = pairA_.top;
-  if (!field_) {
-    int rowOffset = top_ ? 0 : maxH;
-    if (!pairA_.field()) return {a + (top_ ? 0 : 1), yN};
-    return {a + (yN % 2), (yN + rowOffset) >> 1};
-  }
-  if (pairA_.field()) return {a + (top_ ? 0 : 1), yN};
-  int row = 2 * yN + (top_ ? 0 : 1);
-  return row < maxH ? Location{a, row} : Location{a + 1, row - maxH};
+  if (!pairTop) return {nullptr, 0};
+  return {pairTop + n.bottom, n.yM};
 }
 
 template <typename T>

@@ -39,7 +39,6 @@ class MbaffMacroblockDecoder final : public MacroblockDecoder<T> {
   void placeMacroblock();
   MacroblockRecord* recordOf(std::int64_t mbAddr);
   Location locate(int xN, int yN, int maxW, int maxH) const;
-  Location locateAbove(const Pair& pair, int yN) const;
   const T* sampleAt(int plane, int xN, int yN) const;
 
   std::uint32_t picSizeInMbs_;

@@ -1,9 +1,11 @@
 #include "istrel/info_command.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <stdexcept>
 
 #include "api/aspect_ratio.h"
+#include "common/stream_decoder.h"
 #include "common/stream_summary.h"
 
 namespace istrel::tools {
@@ -96,9 +98,49 @@ void printSummary(const AnnexBStream& stream, const StreamSummary& s, std::ostre
   if (s.parameterSetErrors) out << "unreadable parameter sets: " << s.parameterSetErrors << "\n";
 }
 
+std::string percent(std::uint32_t part, std::uint32_t whole) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%.1f%%", whole ? 100.0 * part / whole : 0.0);
+  return text;
+}
+
+std::string describe(const H264::SliceStatistics& s) {
+  std::uint32_t n = s.macroblocks();
+  if (n == 0) return "no macroblock decoded";
+  return std::to_string(n) + " macroblocks: Intra_4x4 " + percent(s.intra4x4, n) + ", Intra_8x8 " +
+         percent(s.intra8x8, n) + ", Intra_16x16 " + percent(s.intra16x16, n) + ", I_PCM " +
+         percent(s.pcm, n) + ", field " + percent(s.fieldMacroblocks, n) + ", QP " +
+         std::to_string(s.qpMin) + ".." + std::to_string(s.qpMax);
+}
+
+// Per frame: the share of each macroblock kind, of field macroblocks, the QP
+// range and the slices that failed.
+int printFrameStatistics(const AnnexBStream& stream, std::ostream& out) {
+  StreamDecoder decoder(H264::DecodeMode::kCompatible);
+  int failedFrames = 0;
+  for (std::size_t i = 0; i < stream.units.size(); ++i) {
+    out << "frame " << i << ": ";
+    if (!decoder.decode(stream, stream.units[i])) {
+      out << "not decodable (no usable parameter sets)\n";
+      ++failedFrames;
+      continue;
+    }
+    H264::SliceStatistics total;
+    std::string failed;
+    for (int s = 0; s < H264::H264Decoder::kMaxSlices; ++s) {
+      const H264::SliceStatistics& slice = decoder.core().sliceStatistics(s);
+      total.add(slice);
+      if (slice.failed) failed += (failed.empty() ? "" : ", ") + std::to_string(s);
+    }
+    out << describe(total) << (failed.empty() ? "" : "; failed slices: " + failed) << "\n";
+    failedFrames += failed.empty() ? 0 : 1;
+  }
+  return failedFrames;
+}
+
 }  // namespace
 
-int runInfo(const std::string& path, std::ostream& out, std::ostream& err) {
+int runInfo(const std::string& path, bool stats, std::ostream& out, std::ostream& err) {
   AnnexBStream stream;
   try {
     stream = splitAnnexB(readFile(path));
@@ -120,6 +162,7 @@ int runInfo(const std::string& path, std::ostream& out, std::ostream& err) {
   }
   out << "file:             " << path << " (" << stream.bytes.size() << " bytes)\n";
   printSummary(stream, summary, out);
+  if (stats && printFrameStatistics(stream, out) > 0) return 1;
   return 0;
 }
 

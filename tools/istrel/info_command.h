@@ -5,8 +5,9 @@
 
 namespace istrel::tools {
 
-// `istrel info FILE`: a summary of the stream's parameter sets and slices.
+// `istrel info [--stats] FILE`: a summary of the stream's parameter sets and
+// slices; with `stats`, the stream is decoded and each frame described.
 // Returns the process exit status.
-int runInfo(const std::string& path, std::ostream& out, std::ostream& err);
+int runInfo(const std::string& path, bool stats, std::ostream& out, std::ostream& err);
 
 }  // namespace istrel::tools

@@ -11,7 +11,8 @@
 namespace {
 
 const char kUsage[] =
-    "usage: istrel info FILE.264               summarise an H.264 Annex B stream\n"
+    "usage: istrel info [--stats] FILE.264     summarise an H.264 Annex B stream; with\n"
+    "                                          --stats decode it and describe each frame\n"
     "       istrel decode FILE.264 [options]   decode it (istrel decode --help)\n"
     "       istrel --help | --version\n";
 
@@ -35,7 +36,10 @@ int main(int argc, char** argv) {
     return istrel::tools::runDecode(args, std::cout, std::cerr);
   }
   if (argc == 3 && !std::strcmp(argv[1], "info")) {
-    return istrel::tools::runInfo(argv[2], std::cout, std::cerr);
+    return istrel::tools::runInfo(argv[2], false, std::cout, std::cerr);
+  }
+  if (argc == 4 && !std::strcmp(argv[1], "info") && !std::strcmp(argv[2], "--stats")) {
+    return istrel::tools::runInfo(argv[3], true, std::cout, std::cerr);
   }
   std::cerr << kUsage;
   return 2;
