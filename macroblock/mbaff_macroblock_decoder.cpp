@@ -131,11 +131,7 @@ NeighbourBlock MbaffMacroblockDecoder<T>::chromaNeighbour(int xN, int yN) const 
 }
 
 // The picture sample at (xN, yN) relative to the current macroblock, or null
-// when it is not available. Beside a field pair, the above-left sample of a
-// bottom frame macroblock is the one in the picture row just above it, row 7
-// of the bottom field macroblock: encoders reconstruct with that sample (the
-// committed MBAFF vectors decode bit-exact only so), although Table 6-4 read
-// literally names row 7 of the top field macroblock.
+// when it is not available.
 template <typename T>
 const T* MbaffMacroblockDecoder<T>::sampleAt(int plane, int xN, int yN) const {
   const PictureFormat& f = this->active_.format;
@@ -143,8 +139,6 @@ const T* MbaffMacroblockDecoder<T>::sampleAt(int plane, int xN, int yN) const {
   int maxH = plane == 0 ? 16 : static_cast<int>(f.mbHeightC);
   Location l = locate(xN, yN, maxW, maxH);
   if (!l.mb) return nullptr;
-  bool aboveLeftOfBottomFrame = !field_ && !top_ && xN < 0 && yN < 0 && pairA_.field();
-  if (aboveLeftOfBottomFrame) ++l.mb;
   std::size_t pair = l.mb->mbAddr >> 1;
   std::size_t bottom = l.mb->mbAddr & 1;
   std::size_t x = maxW * (pair % this->widthInMbs_) + static_cast<std::size_t>((xN + maxW) % maxW);

@@ -32,7 +32,10 @@ MbaffNeighbour locateMbaffNeighbour(bool currentField, bool currentTop, const Pa
   if (!currentField && !currentTop) {
     if (xN >= maxW) return {NeighbourPair::kNone, 0, 0};
     if (xN >= 0) return {NeighbourPair::kCurrent, 0, yN};
-    return {NeighbourPair::kA, 0, coding.aField ? (yN + maxH) >> 1 : yN};
+    // Beside a field pair this is the bottom field macroblock's row just
+    // above the current macroblock; encoders reconstruct with that sample.
+    return coding.aField ? MbaffNeighbour{NeighbourPair::kA, 1, (yN + maxH) >> 1}
+                         : MbaffNeighbour{NeighbourPair::kA, 0, yN};
   }
   if (xN < 0) return above(NeighbourPair::kD, coding.dField, currentField, currentTop, yN);
   if (xN < maxW) return above(NeighbourPair::kB, coding.bField, currentField, currentTop, yN);

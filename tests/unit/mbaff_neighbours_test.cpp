@@ -33,7 +33,7 @@ TEST(MbaffNeighbours, Table6_4) {
       {false, false, true, 3, -1, {P::kCurrent, 0, -1}},
       {false, false, true, 16, -1, {P::kNone, 0, 0}},
       {false, false, false, -1, -1, {P::kA, 0, -1}},
-      {false, false, true, -1, -1, {P::kA, 0, 7}},
+      {false, false, true, -1, -1, {P::kA, 1, 7}},  // the sample right above-left
       {false, false, false, -1, 5, {P::kA, 1, 5}},
       {false, false, true, -1, 4, {P::kA, 0, 10}},
       {false, false, true, -1, 5, {P::kA, 1, 10}},
