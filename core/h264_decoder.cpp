@@ -15,22 +15,16 @@ namespace {
 bool isNalType(std::uint8_t header, unsigned type) { return (header & 0x1F) == type; }
 
 // Unescapes the first NAL unit of `type` at or after `from` to the start of
-// the buffer and parses it with `parse` (a ParametersDecoder member).
-// Returns where the unit ended, or nothing when there is none.
+// the buffer and parses it. Returns where the unit ended, or nothing when
+// there is none.
 std::optional<std::size_t> parseFirstNal(ParametersDecoder& parameters, std::uint8_t* data,
-                                         std::size_t size, std::size_t from, unsigned type,
-                                         void (ParametersDecoder::*parse)()) {
+                                         std::size_t size, std::size_t from, unsigned type) {
   std::size_t header =
       findNalUnit(data, size, from, [type](std::uint8_t b) { return isNalType(b, type); });
   if (header == size) return std::nullopt;
   UnescapedNal nal = unescapeInPlace(data, size, header + 1, 0);
   StreamParser parser(data, static_cast<std::uint32_t>(nal.length), kParameterSetError);
-  struct Attach {
-    ParametersDecoder& p;
-    ~Attach() { p.setParser(nullptr); }
-  } attach{parameters};
-  parameters.setParser(&parser);
-  (parameters.*parse)();
+  parameters.parseNal(parser, type);
   return nal.end;
 }
 
@@ -46,12 +40,9 @@ H264Decoder::~H264Decoder() = default;
 bool H264Decoder::readParameterSets(unsigned char* data, int size) {
   if (!data || size <= 0) return false;
   std::size_t length = static_cast<std::size_t>(size);
-  std::optional<std::size_t> spsEnd =
-      parseFirstNal(*parameters_, data, length, 0, 7, &ParametersDecoder::parseSps);
+  std::optional<std::size_t> spsEnd = parseFirstNal(*parameters_, data, length, 0, 7);
   if (!spsEnd) return false;
-  if (!parseFirstNal(*parameters_, data, length, *spsEnd, 8, &ParametersDecoder::parsePps)) {
-    fail(kParameterSetError);
-  }
+  if (!parseFirstNal(*parameters_, data, length, *spsEnd, 8)) fail(kParameterSetError);
   return true;
 }
 

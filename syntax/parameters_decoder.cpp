@@ -17,6 +17,21 @@ const PicParameterSet* ParametersDecoder::pps(std::uint32_t id) const {
   return id < kMaxPpsCount ? pps_[id].get() : nullptr;
 }
 
+void ParametersDecoder::parseNal(StreamParser& parser, unsigned nalUnitType) {
+  struct Attach {
+    ParametersDecoder& decoder;
+    ~Attach() { decoder.setParser(nullptr); }
+  } attach{*this};
+  setParser(&parser);
+  if (nalUnitType == 7) {
+    parseSps();
+  } else if (nalUnitType == 8) {
+    parsePps();
+  } else {
+    fail(kParameterSetError);
+  }
+}
+
 StreamParser& ParametersDecoder::parser() {
   if (!parser_) fail(kParameterSetError);
   return *parser_;

@@ -13,15 +13,12 @@ inline int parseInto(H264::ParametersDecoder& parameters, const std::vector<std:
                      bool isSps) {
   H264::StreamParser parser(rbsp.data(), static_cast<std::uint32_t>(rbsp.size()),
                             H264::kParameterSetError);
-  parameters.setParser(&parser);
-  int code = 0;
   try {
-    isSps ? parameters.parseSps() : parameters.parsePps();
+    parameters.parseNal(parser, isSps ? 7 : 8);
   } catch (int thrown) {
-    code = thrown;
+    return thrown;
   }
-  parameters.setParser(nullptr);
-  return code;
+  return 0;
 }
 
 }  // namespace istrel::test

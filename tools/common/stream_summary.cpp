@@ -10,14 +10,7 @@ void readParameterSet(H264::ParametersDecoder& parameters, const std::vector<std
                       unsigned type) {
   H264::StreamParser parser(rbsp.data(), static_cast<std::uint32_t>(rbsp.size()),
                             H264::kParameterSetError);
-  parameters.setParser(&parser);
-  try {
-    type == 7 ? parameters.parseSps() : parameters.parsePps();
-  } catch (...) {
-    parameters.setParser(nullptr);
-    throw;
-  }
-  parameters.setParser(nullptr);
+  parameters.parseNal(parser, type);
 }
 
 void readSlice(const NalUnit& nal, const std::vector<std::uint8_t>& rbsp, StreamSummary& s) {
