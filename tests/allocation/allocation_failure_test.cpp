@@ -1,0 +1,257 @@
+// Memory running out at each allocation in turn while a host opens the
+// sample stream and decodes a frame: every call reports it as documented,
+// nothing leaks, and a handle that survived decodes exactly once memory is
+// back. Its own executable: the replaced global operator new would otherwise
+// hide the sanitizers' checks of new and delete from every other test.
+#include <gtest/gtest.h>
+#include <zoncore/threads.h>
+#include <zonmediatypes/pixel_format.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "common/annexb_file.h"
+#include "common/picture_view.h"
+#include "core/h264_decoder.h"
+#include "istrel/istrel.h"
+#include "support/vectors.h"
+#include "syntax/parameters_decoder.h"
+
+namespace {
+
+// Allocations left before the one that fails; negative: none fails.
+std::atomic<long> allocationsLeft{-1};
+std::atomic<bool> failureHappened{false};
+std::atomic<long> liveAllocations{0};
+
+void* allocate(std::size_t size, std::size_t alignment) {
+  if (allocationsLeft.load(std::memory_order_relaxed) >= 0 &&
+      allocationsLeft.fetch_sub(1, std::memory_order_relaxed) == 0) {
+    failureHappened.store(true, std::memory_order_relaxed);
+    return nullptr;
+  }
+  void* p = nullptr;
+  if (alignment <= alignof(std::max_align_t)) {
+    p = std::malloc(size ? size : 1);
+  } else {
+    std::size_t rounded = (size + alignment - 1) / alignment * alignment;
+    p = std::aligned_alloc(alignment, rounded ? rounded : alignment);
+  }
+  if (p) liveAllocations.fetch_add(1, std::memory_order_relaxed);
+  return p;
+}
+
+void release(void* p) noexcept {
+  if (!p) return;
+  liveAllocations.fetch_sub(1, std::memory_order_relaxed);
+  std::free(p);
+}
+
+void* allocateOrThrow(std::size_t size, std::size_t alignment) {
+  void* p = allocate(size, alignment);
+  if (!p) throw std::bad_alloc();
+  return p;
+}
+
+constexpr std::size_t kPlain = alignof(std::max_align_t);
+
+}  // namespace
+
+void* operator new(std::size_t size) { return allocateOrThrow(size, kPlain); }
+void* operator new[](std::size_t size) { return allocateOrThrow(size, kPlain); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return allocate(size, kPlain);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return allocate(size, kPlain);
+}
+void* operator new(std::size_t size, std::align_val_t a) {
+  return allocateOrThrow(size, static_cast<std::size_t>(a));
+}
+void* operator new[](std::size_t size, std::align_val_t a) {
+  return allocateOrThrow(size, static_cast<std::size_t>(a));
+}
+void* operator new(std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept {
+  return allocate(size, static_cast<std::size_t>(a));
+}
+void* operator new[](std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept {
+  return allocate(size, static_cast<std::size_t>(a));
+}
+void operator delete(void* p) noexcept { release(p); }
+void operator delete[](void* p) noexcept { release(p); }
+void operator delete(void* p, std::size_t) noexcept { release(p); }
+void operator delete[](void* p, std::size_t) noexcept { release(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { release(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { release(p); }
+void operator delete(void* p, std::align_val_t) noexcept { release(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { release(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { release(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { release(p); }
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { release(p); }
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { release(p); }
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Where the failing allocation fell, and what each call said.
+enum class Stage { kNone, kNew, kOpen, kReadAspect, kDecode };
+
+struct Outcome {
+  Stage failedIn = Stage::kNone;
+  bool handle = false;
+  int open = -1;
+  int isOpen = -1;
+  int aspect = -1;
+  int parametersRead = -1;
+  int decode = -1;
+  bool outOfMemory = false;
+  unsigned errorFlags = 0;
+};
+
+std::string md5Of(const AVCIntraInfo& h, std::size_t index) {
+  const std::uint16_t* planes[3];
+  for (int p = 0; p < 3; ++p) planes[p] = reinterpret_cast<const std::uint16_t*>(h.planes[p]);
+  const H264::PictureFormat& f = h.decoder->pictureFormat();
+  const std::ptrdiff_t strides[3] = {f.lumaWidth, f.chromaWidth, f.chromaWidth};
+  return istrel::tools::md5Line(
+      index, istrel::tools::displayWindow(*h.decoder->parameters().sps(0), planes, strides));
+}
+
+class AllocationFailure : public testing::Test {
+ protected:
+  void SetUp() override {
+    zoncore::threads::SetWorkerCount(1);  // the same allocations in the same order every run
+    istrel::tools::AnnexBStream s =
+        istrel::tools::splitAnnexB(istrel::tools::readFile(istrel::test::samplePath()));
+    ASSERT_GE(s.units.size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+      frames_[i].assign(s.bytes.begin() + static_cast<std::ptrdiff_t>(s.units[i].begin),
+                        s.bytes.begin() + static_cast<std::ptrdiff_t>(s.units[i].end));
+    }
+    std::ifstream md5(std::string(ISTREL_SAMPLE_DIR) + "/class100_720p_422_10bit.md5");
+    for (std::string& line : expected_) std::getline(md5, line);
+    output_.resize(zonmediatypes::UncompressedPixelFormatRowBytes(
+                       zonmediatypes::kPixelFormat_V210_422_10u_709, kWidth) *
+                   kHeight);
+  }
+  void TearDown() override { zoncore::threads::SetWorkerCount(0); }
+
+  // Opens a handle, reads the parameter sets from frame 0 and decodes it,
+  // with allocation `n` failing (none when n is 0). Stops at the first call
+  // that fails; the handle stays open for the caller.
+  Outcome runFailingAt(long n, AVCIntraInfo*& h) {
+    Bytes aspectData = frames_[0];
+    Bytes frameData = frames_[0];
+    Outcome run;
+    failureHappened = false;
+    allocationsLeft = n - 1;
+    auto failed = [&run](Stage stage) {
+      if (failureHappened && run.failedIn == Stage::kNone) run.failedIn = stage;
+      return failureHappened.load();
+    };
+    h = AVCINewTepDecoder();
+    run.handle = h != nullptr;
+    if (!failed(Stage::kNew)) {
+      run.open = AVCIFileOpen(h);
+      run.isOpen = h->isOpen;
+      if (!failed(Stage::kOpen)) {
+        h->is422 = true;
+        h->width = kWidth;
+        h->height = kHeight;
+        run.aspect = AVCIReadAspectRatio(h, aspectData.data(), static_cast<int>(aspectData.size()));
+        run.parametersRead = h->parametersRead;
+        if (!failed(Stage::kReadAspect)) {
+          run.decode = AVCIDecodeFrame(nullptr, h, frameData.data(),
+                                       static_cast<int>(frameData.size()), output_.data(), true);
+          run.outOfMemory = h->decoder->outOfMemory();
+          run.errorFlags = h->decoder->errorFlags();
+          failed(Stage::kDecode);
+        }
+      }
+    }
+    allocationsLeft = -1;
+    return run;
+  }
+
+  // Brings a handle that survived a failure to decoding frame 1 exactly.
+  void expectRecovers(AVCIntraInfo* h) {
+    ASSERT_EQ(AVCIFileOpen(h), 1);
+    h->is422 = true;
+    h->width = kWidth;
+    h->height = kHeight;
+    if (!h->parametersRead) {
+      Bytes data = frames_[0];
+      ASSERT_EQ(AVCIReadAspectRatio(h, data.data(), static_cast<int>(data.size())), 0);
+    }
+    Bytes data = frames_[1];
+    ASSERT_EQ(AVCIDecodeFrame(nullptr, h, data.data(), static_cast<int>(data.size()),
+                              output_.data(), true),
+              0);
+    EXPECT_EQ(md5Of(*h, 1), expected_[1]);
+  }
+
+  static constexpr int kWidth = 1280;
+  static constexpr int kHeight = 720;
+  Bytes frames_[2];
+  std::string expected_[2];
+  std::vector<char> output_;
+};
+
+TEST_F(AllocationFailure, EveryAllocationInTurn) {
+  // A clean run first: it also creates what the library and the host
+  // service build once per process, which no later run allocates again.
+  AVCIntraInfo* h = nullptr;
+  Outcome clean = runFailingAt(0, h);
+  ASSERT_EQ(clean.decode, 0);
+  EXPECT_EQ(md5Of(*h, 0), expected_[0]);
+  AVCIFileClose(h);
+  AVCIntraDispose(h);
+
+  long n = 1;
+  for (;; ++n) {
+    SCOPED_TRACE("allocation " + std::to_string(n) + " fails");
+    long liveBefore = liveAllocations;
+    Outcome run = runFailingAt(n, h);
+    switch (run.failedIn) {
+      case Stage::kNone:
+        EXPECT_EQ(run.decode, 0);
+        EXPECT_EQ(md5Of(*h, 0), expected_[0]);
+        break;
+      case Stage::kNew:
+        EXPECT_FALSE(run.handle);
+        break;
+      case Stage::kOpen:
+        EXPECT_EQ(run.open, 0);
+        EXPECT_EQ(run.isOpen, 0);
+        break;
+      case Stage::kReadAspect:
+        EXPECT_EQ(run.aspect, ISTREL_STATUS_OUT_OF_MEMORY);
+        EXPECT_EQ(run.parametersRead, 0);
+        break;
+      case Stage::kDecode:
+        if (run.decode == ISTREL_STATUS_OK) {
+          EXPECT_TRUE(run.outOfMemory) << "a slice ran out of memory unnoticed";
+          EXPECT_EQ(run.errorFlags & 1u, 1u);
+        } else {
+          EXPECT_EQ(run.decode, ISTREL_STATUS_OUT_OF_MEMORY);
+          EXPECT_EQ(run.errorFlags & 1u, 0u) << "the slices reported it but the call did not";
+        }
+        break;
+    }
+    if (h) expectRecovers(h);
+    AVCIFileClose(h);
+    AVCIntraDispose(h);
+    h = nullptr;
+    EXPECT_EQ(liveAllocations - liveBefore, 0) << "allocations left behind";
+    if (run.failedIn == Stage::kNone || HasFailure()) break;
+  }
+  EXPECT_GT(n, 20) << "the run allocated suspiciously little";
+}
+
+}  // namespace
