@@ -57,7 +57,8 @@ void H264Decoder::allocatePicture() {
 }
 
 int H264Decoder::decodeSlice(unsigned char* payload, int sliceIndex, unsigned int length,
-                             unsigned char nal_ref_idc, unsigned int nal_unit_type) {
+                             unsigned char nal_ref_idc, unsigned int nal_unit_type,
+                             std::uint32_t endMb) {
   // Each slice writes only its own entry, so parallel slices never share one.
   SliceStatistics* statistics =
       sliceIndex >= 0 && sliceIndex < kMaxSlices ? &statistics_[sliceIndex] : nullptr;
@@ -71,7 +72,7 @@ int H264Decoder::decodeSlice(unsigned char* payload, int sliceIndex, unsigned in
     if (!slice.active().format.sameLayout(pictureFormat_)) fail(kSliceError);
     slice.setSliceIndex(sliceIndex);
     if (statistics) statistics->decoded = true;
-    slice.decodeSliceData(statistics);
+    slice.decodeSliceData(statistics, endMb);
     return 0;
   } catch (int code) {
     if (statistics) statistics->failed = statistics->decoded = true;

@@ -37,8 +37,11 @@ class H264Decoder {
   // Decodes one slice payload (unescaped). Errors stay inside: code 2 and
   // memory exhaustion are recorded in the error word, whose value is
   // returned (0 on success).
+  // `endMb` is the first_mb_in_slice where another slice of the frame
+  // starts: reaching it is an error of this slice.
   int decodeSlice(unsigned char* payload, int sliceIndex, unsigned int length,
-                  unsigned char nal_ref_idc, unsigned int nal_unit_type);
+                  unsigned char nal_ref_idc, unsigned int nal_unit_type,
+                  std::uint32_t endMb = 0xFFFFFFFF);
 
   // Writes the addresses of the luma, Cb and Cr planes into the handle.
   int getPlanes(AVCIntraInfo* handle) const;

@@ -21,7 +21,7 @@ void SliceDecoder<T>::parseSliceHeader(unsigned nal_ref_idc, unsigned nal_unit_t
 }
 
 template <typename T>
-int SliceDecoder<T>::decodeSliceData(SliceStatistics* statistics) {
+int SliceDecoder<T>::decodeSliceData(SliceStatistics* statistics, std::uint32_t endMb) {
   std::unique_ptr<MacroblockDecoder<T>> macroblocks;
   if (header_.MbaffFrameFlag) {
     macroblocks =
@@ -47,6 +47,9 @@ int SliceDecoder<T>::decodeSliceData(SliceStatistics* statistics) {
     bool moreData = !cabac || topOfPair || !macroblocks->DecodeEndOfSliceFlag();
     if (macroblocks->NextMacroblock() || !moreData) break;
     if (!cabac && !parser_.moreRbspData()) break;
+    if (macroblocks->CurrMbAddr() >= std::uint64_t{endMb} * (1u + header_.MbaffFrameFlag)) {
+      fail(kSliceError);
+    }
   }
   return macroblocks->CurrMbAddr() < picSizeInMbs ? kSliceEndedInside : kSliceReachedPictureEnd;
 }

@@ -36,7 +36,9 @@ class SliceDecoder {
   // throws kSliceError for malformed slice data (decoded macroblocks stay).
   // `statistics`, when given, receives what the decoded macroblocks were,
   // also when the slice fails part way.
-  int decodeSliceData(SliceStatistics* statistics = nullptr);
+  // Reaching `endMb` (in first_mb_in_slice units) before the slice ends is
+  // an error: that is where another slice starts.
+  int decodeSliceData(SliceStatistics* statistics = nullptr, std::uint32_t endMb = 0xFFFFFFFF);
 
   void setSliceIndex(int index) { sliceIndex_ = index; }
   int sliceIndex() const { return sliceIndex_; }
