@@ -37,7 +37,6 @@ constexpr int kSlicesPerFrame = 10;
 // the start of the buffer.
 std::vector<WorkItem> scanSlices(unsigned char* data, int size, int maxSlices = kSlicesPerFrame);
 
-
 // Decodes slice `index` of `items`; errors stay inside the decoder core.
 void decodeSliceTask(int index, H264Decoder* decoder, unsigned char* data,
                      const std::vector<WorkItem>& items);
