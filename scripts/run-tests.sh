@@ -1,24 +1,70 @@
 #!/usr/bin/env bash
 # Builds Istrel with g++ and clang (warnings are errors) and runs the whole
-# test suite in each build, the last one under AddressSanitizer, LeakSanitizer
-# and UndefinedBehaviorSanitizer.
+# test suite in each build, then again under AddressSanitizer, LeakSanitizer
+# and UndefinedBehaviorSanitizer; runs the tests that decode through the
+# worker pool under ThreadSanitizer; and fuzzes each fuzz target briefly.
+# Any sanitizer report fails the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/ensure-packages.sh
 jobs=$(nproc)
+# Seconds of libFuzzer per fuzz target (ISTREL_FUZZ_SECONDS overrides).
+fuzz_seconds=${ISTREL_FUZZ_SECONDS:-40}
 
-run_build() {
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:halt_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export TSAN_OPTIONS=halt_on_error=1:abort_on_error=1:second_deadlock_stack=1
+
+# Builds every target unless `targets` names some.
+targets=()
+configure() {
   local name=$1
   shift
   echo "== $name build"
   cmake -S . -B "build-$name" -G Ninja -DISTREL_WERROR=ON "$@" >/dev/null
-  cmake --build "build-$name" -j "$jobs"
-  (cd "build-$name" && ctest --output-on-failure -j "$jobs")
+  cmake --build "build-$name" -j "$jobs" ${targets[@]+--target "${targets[@]}"}
 }
 
-run_build gcc -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++
-run_build clang -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  run_build asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+# run_build NAME CTEST_FILTER CMAKE_ARGS...; an empty filter runs every test.
+run_build() {
+  local name=$1 filter=$2
+  shift 2
+  configure "$name" "$@"
+  (cd "build-$name" && ctest --output-on-failure -j "$jobs" ${filter:+-R "$filter"})
+}
+
+run_build gcc "" -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++
+run_build clang "" -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+run_build asan "" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DISTREL_SANITIZE=ON
+# The slices of a frame decode in parallel on the worker pool: the vector
+# decodings, the exported functions (C++ and C hosts) and the pool itself.
+# (Not the fuzz seeds: a buffer holding slices of several frames makes the
+# overlapping slices race on the picture by construction.) Only their
+# targets: the allocation tests replace operator new, which TSan's runtime
+# defines too.
+targets=(istrel_tests c_host istrel)
+run_build tsan 'VectorDecoding|ExportedVectors|Handle\.|c_host_calling_order|WorkerPool' \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DISTREL_TSAN=ON
+targets=()
+
+configure fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+  -DCMAKE_CXX_COMPILER=clang++ -DISTREL_FUZZ=ON -DISTREL_BUILD_TESTS=OFF
+fuzz/make_corpus.sh build-fuzz
+for target in exported_api parameter_sets slice_data; do
+  echo "== fuzzing $target for ${fuzz_seconds}s"
+  work="build-fuzz/fuzz/work/$target"
+  rm -rf "$work" "build-fuzz/fuzz/artifacts/$target"
+  mkdir -p "$work" "build-fuzz/fuzz/artifacts/$target"
+  log="build-fuzz/fuzz/$target.log"
+  if ! "build-fuzz/fuzz/${target}_fuzzer" -max_total_time="$fuzz_seconds" -timeout=20 \
+    -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="build-fuzz/fuzz/artifacts/$target/" \
+    "$work" "build-fuzz/fuzz/corpus/$target" >"$log" 2>&1; then
+    tail -n 60 "$log" >&2
+    echo "fuzzing $target failed; the input is in build-fuzz/fuzz/artifacts/$target/" >&2
+    exit 1
+  fi
+  grep -E '^#[0-9]+.*DONE|^stat::number_of_executed_units' "$log" || true
+done

@@ -1,6 +1,7 @@
-// Builds RBSPs bit by bit for parser tests.
+// Builds RBSPs bit by bit for parser tests and the fuzz targets.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -30,6 +31,16 @@ class BitWriter {
   BitWriter& se(std::int32_t value) {
     return ue(value > 0 ? static_cast<std::uint32_t>(2 * value - 1)
                         : static_cast<std::uint32_t>(-2 * std::int64_t{value}));
+  }
+  // Every bit of `data`, from the current (possibly unaligned) position.
+  BitWriter& append(const std::uint8_t* data, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) bits(data[i], 8);
+    return *this;
+  }
+  // cabac_alignment_one_bit up to the byte boundary.
+  BitWriter& alignWithOnes() {
+    while (used_ % 8) bit(1);
+    return *this;
   }
   // rbsp_trailing_bits: the stop bit, then zeros to the byte boundary.
   BitWriter& trailing() {
