@@ -71,6 +71,7 @@ int H264Decoder::decodeSlice(unsigned char* payload, int sliceIndex, unsigned in
     // another layout would write outside it or out of range.
     if (!slice.active().format.sameLayout(pictureFormat_)) fail(kSliceError);
     slice.setSliceIndex(sliceIndex);
+    slice.setReconstruction(reconstruct_);
     if (statistics) statistics->decoded = true;
     slice.decodeSliceData(statistics, endMb);
     return 0;

@@ -57,10 +57,15 @@ class H264Decoder {
   void beginFrame();
   // What the slices of the last frame decoded were, by slice index.
   const SliceStatistics& sliceStatistics(int sliceIndex) const;
+  // Profiling aid: with reconstruction off slices are entropy decoded and
+  // their coefficients scaled, but no sample is predicted or written.
+  void setReconstruction(bool on) { reconstruct_ = on; }
+
   static constexpr int kMaxSlices = 10;
 
  private:
   DecodeMode mode_;
+  bool reconstruct_ = true;
   std::atomic<bool> outOfMemory_{false};
   std::unique_ptr<Picture<unsigned short>> picture_;
   PictureFormat pictureFormat_;

@@ -30,6 +30,7 @@ int SliceDecoder<T>::decodeSliceData(SliceStatistics* statistics, std::uint32_t 
     macroblocks =
         std::make_unique<NonMbaffMacroblockDecoder<T>>(active_, header_, parser_, picture_, mode_);
   }
+  macroblocks->setReconstruction(reconstruct_);
   bool cabac = active_.pps->entropy_coding_mode_flag != 0;
   if (cabac) macroblocks->startCabac();
   std::uint32_t picSizeInMbs = active_.format.sizeInMbs >> header_.field_pic_flag;

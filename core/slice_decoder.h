@@ -41,6 +41,8 @@ class SliceDecoder {
   int decodeSliceData(SliceStatistics* statistics = nullptr, std::uint32_t endMb = 0xFFFFFFFF);
 
   void setSliceIndex(int index) { sliceIndex_ = index; }
+  // Profiling aid: parse without predicting or writing samples.
+  void setReconstruction(bool on) { reconstruct_ = on; }
   int sliceIndex() const { return sliceIndex_; }
   const SliceHeader& header() const { return header_; }
   const ActiveParameters& active() const { return active_; }
@@ -53,6 +55,7 @@ class SliceDecoder {
   Picture<T>& picture_;
   DecodeMode mode_;
   int sliceIndex_ = 0;
+  bool reconstruct_ = true;
 };
 
 extern template class SliceDecoder<unsigned char>;

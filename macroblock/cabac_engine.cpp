@@ -24,27 +24,28 @@ void CabacEngine::start(const std::uint8_t* data, std::size_t size, std::size_t 
   data_ = data;
   size_ = size;
   pos_ = byteOffset;
-  cache_ = 0;
-  cacheBits_ = 0;
+  value_ = 0;
+  count_ = 0;
   refill();
   range_ = 510;
-  offset_ = readBits(9);
-  if (offset_ >= 510) fail(kSliceError);
+  count_ -= 9;  // codIOffset = read_bits(9)
+  if ((value_ >> count_) >= 510) fail(kSliceError);
 }
 
 int CabacEngine::decodeTerminate() {
   range_ -= 2;
-  if (offset_ >= range_) return 1;
+  if (value_ >= (std::uint64_t{range_} << count_)) return 1;
   renormalise();
   return 0;
 }
 
-// Tops the cache up to 56 to 63 counted bits.
+// Tops value_ up with whole bytes to 48 to 55 bits below codIOffset.
 void CabacEngine::refill() {
-  cache_ |= load64(pos_) >> cacheBits_;
-  const int bytes = (63 - cacheBits_) >> 3;
+  const int bytes = (kMaxCount - count_) >> 3;
+  const int bits = 8 * bytes;
+  value_ = (value_ << bits) | (load64(pos_) >> (64 - bits));
   pos_ += static_cast<std::size_t>(bytes);
-  cacheBits_ += 8 * bytes;
+  count_ += bits;
 }
 
 // The big-endian 8 bytes at `offset`, bytes past the end as zero.

@@ -20,11 +20,14 @@ struct ContextVariable {
 // to 0..51, so a negative SliceQPY of a high bit depth initialises as QP 0.
 void initCabacContexts(ContextVariable* contexts, int sliceQpY);
 
-// codIRange and codIOffset are kept exactly as the standard defines them (9
-// bits), so the bits consumed follow its model: 9 at start(), then one per
-// renormalisation shift and one per bypass bin. The bits after the consumed
-// ones wait in a 64-bit cache, refilled several bytes at a time; the cache
-// always holds at least the 7 bits of the longest renormalisation.
+// codIRange is kept exactly as the standard defines it (9 bits). codIOffset
+// is kept scaled up together with the stream bits that follow it: value_ holds
+// codIOffset << count_ plus the next count_ bits of the RBSP, so renormalising
+// only lowers count_ and the comparisons scale codIRange instead. The bits
+// consumed follow the standard's model: 9 at start(), then one per
+// renormalisation shift and one per bypass bin. value_ is topped up several
+// bytes at a time and always holds at least the 7 bits of the longest
+// renormalisation.
 class CabacEngine {
  public:
   // Starts the decoder at byte `byteOffset` of the RBSP `data` (clause 9.3.1.2),
@@ -39,8 +42,9 @@ class CabacEngine {
     const unsigned state = ctx.pStateIdx;
     const std::uint32_t rangeLps = kRangeTabLps[state][(range_ >> 6) & 3];
     const std::uint32_t rangeMps = range_ - rangeLps;
-    const bool lps = offset_ >= rangeMps;
-    offset_ -= rangeMps & (0u - static_cast<std::uint32_t>(lps));
+    const std::uint64_t scaledMps = std::uint64_t{rangeMps} << count_;
+    const bool lps = value_ >= scaledMps;
+    value_ -= scaledMps & (0 - static_cast<std::uint64_t>(lps));
     range_ = lps ? rangeLps : rangeMps;
     const int bin = ctx.valMPS ^ lps;
     ctx.valMPS = static_cast<std::uint8_t>(ctx.valMPS ^ (lps & (state == 0)));
@@ -51,14 +55,12 @@ class CabacEngine {
 
   // DecodeBypass (clause 9.3.3.2.3).
   ISTREL_FORCE_INLINE int decodeBypass() {
-    offset_ = (offset_ << 1) | readBits(1);
-    // codIOffset < 2 x codIRange < 1024 here, so the sign of the difference
-    // tells whether it was below codIRange.
-    const std::uint32_t difference = offset_ - range_;
-    const std::uint32_t below =
-        static_cast<std::uint32_t>(static_cast<std::int32_t>(difference) >> 31);
-    offset_ = difference + (range_ & below);
-    return static_cast<int>(below + 1);
+    --count_;
+    const std::uint64_t scaledRange = std::uint64_t{range_} << count_;
+    const bool one = value_ >= scaledRange;
+    value_ -= scaledRange & (0 - static_cast<std::uint64_t>(one));
+    topUp();
+    return one;
   }
 
   // DecodeTerminate (clause 9.3.3.2.2.3). A 1 reads nothing more: the last bit
@@ -74,37 +76,32 @@ class CabacEngine {
   // rbsp_stop_one_bit. On a corrupt slice this runs past 8 x size while zeros
   // are read. Bins decoded after a terminate bin of 1 without a new start() are
   // meaningless, though every call still returns at once.
-  std::size_t bitPosition() const { return pos_ * 8 - static_cast<std::size_t>(cacheBits_); }
+  std::size_t bitPosition() const { return pos_ * 8 - static_cast<std::size_t>(count_); }
 
  private:
   // RenormD in one step: 0 to 7 shifts bring codIRange to 256..510.
   ISTREL_FORCE_INLINE void renormalise() {
     const int shift = std::countl_zero(range_) - 23;
     range_ <<= shift;
-    offset_ = (offset_ << shift) | readBits(shift);
+    count_ -= shift;
+    topUp();
   }
 
-  // The next `count` bits, 0 to 9, keeping kMaxShift bits in the cache.
-  ISTREL_FORCE_INLINE std::uint32_t readBits(int count) {
-    const auto bits = static_cast<std::uint32_t>((cache_ >> (63 - count)) >> 1);
-    cache_ <<= count;
-    cacheBits_ -= count;
-    if (cacheBits_ < kMaxShift) refill();
-    return bits;
+  ISTREL_FORCE_INLINE void topUp() {
+    if (count_ < kMaxShift) refill();
   }
 
   void refill();
   std::uint64_t load64(std::size_t offset) const;
 
   static constexpr int kMaxShift = 7;  // codIRange 2 (pStateIdx 63) up to 256
+  // codIOffset takes 9 bits of value_, the rest may hold stream bits.
+  static constexpr int kMaxCount = 64 - 9;
 
   std::uint32_t range_ = 510;  // codIRange
-  std::uint32_t offset_ = 0;   // codIOffset
-  // The unread bits from the MSB down: cacheBits_ of them counted, then possibly
-  // more of the following stream bits, then zeros.
-  std::uint64_t cache_ = 0;
-  int cacheBits_ = 0;
-  std::size_t pos_ = 0;  // byte offset of the first bit after the counted ones
+  std::uint64_t value_ = 0;    // codIOffset << count_, then stream bits
+  int count_ = 0;              // stream bits in value_ below codIOffset
+  std::size_t pos_ = 0;        // byte offset of the first bit not yet in value_
   const std::uint8_t* data_ = nullptr;
   std::size_t size_ = 0;
 };

@@ -46,6 +46,10 @@ class MacroblockDecoder {
   void startCabac();
   bool DecodeEndOfSliceFlag() { return cabac_.endOfSlice(); }
 
+  // Profiling aid: with reconstruction off the macroblocks are parsed and
+  // their coefficients scaled, but no sample is predicted or written.
+  void setReconstruction(bool on) { reconstruct_ = on; }
+
   std::uint32_t CurrMbAddr() const { return currMbAddr_; }
   // What the macroblocks decoded so far were.
   const SliceStatistics& statistics() const { return statistics_; }
@@ -92,6 +96,7 @@ class MacroblockDecoder {
   std::vector<MacroblockRecord> ring_;  // neighbour records, allocated once per slice
   DecodeMode mode_;
   bool fieldMacroblock_ = false;
+  bool reconstruct_ = true;
 
  private:
   // Syntax elements by the slice's entropy coder.

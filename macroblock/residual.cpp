@@ -200,7 +200,7 @@ void MacroblockDecoder<T>::decodeIntra16x16(int plane) {
       finishBlock(plane, x, y, 4, coeff_, cbpLuma_ & (1 << (k / 4)), 0);
     }
   }
-  if (bypass_) {
+  if (bypass_ && reconstruct_) {
     bypassReconstruct(residual_, 16, 16, bypassDirection(intra16x16PredMode_), pred_, 16,
                       blockAt(plane, 0, 0), at_.stride[plane], maxValue_[plane]);
   }
@@ -301,7 +301,7 @@ void MacroblockDecoder<T>::decodeChromaComponent(int plane) {
       finishBlock(plane, x, y, 4, coeff_, total > 0, 0);
     }
   }
-  if (bypass_) {
+  if (bypass_ && reconstruct_) {
     bypassReconstruct(residual_, mbWidthC_, mbHeightC_, chromaBypassDirection(intraChromaPredMode_),
                       pred_, 16, blockAt(plane, 0, 0), at_.stride[plane], maxValue_[plane]);
   }
@@ -321,11 +321,12 @@ void MacroblockDecoder<T>::stashResidual(int x, int y, int width) {
 template <typename T>
 void MacroblockDecoder<T>::finishBlock(int plane, int x, int y, int size, std::int32_t* coeff,
                                        bool coded, int direction) {
+  if (!reconstruct_) return;
   const std::int32_t* pred = pred_ + y * 16 + x;
   T* dst = blockAt(plane, x, y);
   std::ptrdiff_t stride = at_.stride[plane];
   int max = maxValue_[plane];
-  if (bypass_) {
+  if (bypass_ && reconstruct_) {
     bypassReconstruct(coeff, size, size, direction, pred, 16, dst, stride, max);
   } else if (size == 8) {
     if (coded) {
@@ -365,6 +366,7 @@ bool MacroblockDecoder<T>::topRightAvailable(int x, int y, int size) const {
 
 template <typename T>
 void MacroblockDecoder<T>::predictBlock(int plane, int x, int y, int size, int mode) {
+  if (!reconstruct_) return;
   IntraEdges edges;
   bool topRight = size < 16 && topRightAvailable(x, y, size);
   gatherEdges(plane, x, y, size, size, topRight, edges);
@@ -378,6 +380,7 @@ void MacroblockDecoder<T>::predictBlock(int plane, int x, int y, int size, int m
 
 template <typename T>
 void MacroblockDecoder<T>::predictChroma(int plane) {
+  if (!reconstruct_) return;
   IntraEdges edges;
   gatherEdges(plane, 0, 0, mbWidthC_, mbHeightC_, false, edges);
   if (!predictIntraChroma(intraChromaPredMode_, edges, mbWidthC_, mbHeightC_, bitDepth_[plane],
