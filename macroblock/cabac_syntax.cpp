@@ -99,10 +99,11 @@ bool CabacSyntax::codedBlockFlag(int ctxBlockCat, int ctxInc) {
 
 // coeff_abs_level_minus1: truncated unary prefix (cMax 14) in context bins,
 // then a 0th-order Exp-Golomb suffix in bypass bins (UEG0, clause 9.3.2.3).
-int CabacSyntax::absLevelMinus1(int ctxBase, int firstInc, int laterInc) {
-  if (!decision(ctxBase + firstInc)) return 0;
+ISTREL_FORCE_INLINE int CabacSyntax::absLevelMinus1(ContextVariable& first,
+                                                    ContextVariable& later) {
+  if (!engine_.decodeDecision(first)) return 0;
   int prefix = 1;
-  while (prefix < 14 && decision(ctxBase + laterInc)) ++prefix;
+  while (prefix < 14 && engine_.decodeDecision(later)) ++prefix;
   if (prefix < 14) return prefix;
   int k = 0;
   int suffix = 0;
@@ -116,29 +117,31 @@ int CabacSyntax::absLevelMinus1(int ctxBase, int firstInc, int laterInc) {
 
 void CabacSyntax::residualLevels(int cat, int maxNumCoeff, bool fieldCoded,
                                  CoefficientLevels& out) {
-  const int sigBase = kResidualContexts.significant[fieldCoded][cat];
-  const int lastBase = kResidualContexts.last[fieldCoded][cat];
-  auto significanceInc = [&](int i, bool last) {
-    return significanceCtxInc(cat, i, last, maxNumCoeff, fieldCoded);
-  };
+  ContextVariable* const significantCtx =
+      contexts_ + kResidualContexts.significant[fieldCoded][cat];
+  ContextVariable* const lastCtx = contexts_ + kResidualContexts.last[fieldCoded][cat];
+  const SignificanceIncrements inc = significanceIncrements(cat, maxNumCoeff, fieldCoded);
   std::uint8_t significant[64];
   int count = 0;
   int i = 0;
   for (; i < maxNumCoeff - 1; ++i) {
-    if (!decision(sigBase + significanceInc(i, false))) continue;
+    if (!engine_.decodeDecision(significantCtx[inc.significant[i]])) continue;
     significant[count++] = static_cast<std::uint8_t>(i);
-    if (decision(lastBase + significanceInc(i, true))) break;
+    if (engine_.decodeDecision(lastCtx[inc.last[i]])) break;
   }
   if (i == maxNumCoeff - 1) significant[count++] = static_cast<std::uint8_t>(i);
 
-  const int absBase = kResidualContexts.absLevel[cat];
+  // ctxIdxInc of the prefix's first bin is 0 once a level above 1 was seen,
+  // else 1 + the levels of 1 so far (up to 4); of its other bins 5 + the
+  // levels above 1 so far (up to 4, chroma DC 3).
+  ContextVariable* const absCtx = contexts_ + kResidualContexts.absLevel[cat];
   const int gt1Limit = cat == kCatChromaDc ? 3 : 4;
   int eq1 = 0;
   int gt1 = 0;
   out.count = count;
   for (int n = 0; n < count; ++n) {
-    int firstInc = gt1 ? 0 : std::min(4, 1 + eq1);
-    int level = 1 + absLevelMinus1(absBase, firstInc, 5 + std::min(gt1Limit, gt1));
+    const int firstInc = gt1 ? 0 : std::min(4, 1 + eq1);
+    const int level = 1 + absLevelMinus1(absCtx[firstInc], absCtx[5 + std::min(gt1Limit, gt1)]);
     if (level == 1) {
       ++eq1;
     } else {

@@ -63,17 +63,26 @@ inline constexpr ResidualContexts kResidualContexts = [] {
 extern const std::uint8_t kSignificant8x8Inc[2][63];
 extern const std::uint8_t kLast8x8Inc[63];
 
-// ctxIdxInc of significant_coeff_flag (or, with `last`, of
-// last_significant_coeff_flag) at scan position i, clause 9.3.3.1.3.
-inline int significanceCtxInc(int cat, int i, bool last, int maxNumCoeff, bool fieldCoded) {
+// ctxIdxInc of significant_coeff_flag and of last_significant_coeff_flag by
+// scan position, for one kind of block (clause 9.3.3.1.3).
+struct SignificanceIncrements {
+  const std::uint8_t* significant;
+  const std::uint8_t* last;
+};
+
+extern const std::uint8_t kScanPositionInc[16];
+extern const std::uint8_t kChromaDc420Inc[4];
+extern const std::uint8_t kChromaDc422Inc[8];
+
+inline SignificanceIncrements significanceIncrements(int cat, int maxNumCoeff, bool fieldCoded) {
   if (cat == kCatChromaDc) {
-    int numC8x8 = maxNumCoeff / 4;
-    return i / numC8x8 < 2 ? i / numC8x8 : 2;
+    const std::uint8_t* inc = maxNumCoeff == 8 ? kChromaDc422Inc : kChromaDc420Inc;
+    return {inc, inc};
   }
   if (cat == kCatLuma8x8 || cat == kCatCb8x8 || cat == kCatCr8x8) {
-    return last ? kLast8x8Inc[i] : kSignificant8x8Inc[fieldCoded][i];
+    return {kSignificant8x8Inc[fieldCoded], kLast8x8Inc};
   }
-  return i;
+  return {kScanPositionInc, kScanPositionInc};
 }
 
 }  // namespace H264

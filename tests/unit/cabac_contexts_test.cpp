@@ -19,20 +19,21 @@ MacroblockRecord intraNxN(std::uint8_t cbpLuma, std::uint8_t cbpChroma, bool tra
 
 TEST(CabacContexts, ChromaDcSignificanceFollowsTheChromaFormat) {
   const int expected422[8] = {0, 0, 1, 1, 2, 2, 2, 2};
+  SignificanceIncrements dc422 = significanceIncrements(kCatChromaDc, 8, false);
   for (int i = 0; i < 8; ++i) {
-    EXPECT_EQ(significanceCtxInc(kCatChromaDc, i, false, 8, false), expected422[i]) << i;
-    EXPECT_EQ(significanceCtxInc(kCatChromaDc, i, true, 8, false), expected422[i]) << i;
+    EXPECT_EQ(dc422.significant[i], expected422[i]) << i;
+    EXPECT_EQ(dc422.last[i], expected422[i]) << i;
   }
   const int expected420[4] = {0, 1, 2, 2};
-  for (int i = 0; i < 4; ++i)
-    EXPECT_EQ(significanceCtxInc(kCatChromaDc, i, false, 4, false), expected420[i]);
+  SignificanceIncrements dc420 = significanceIncrements(kCatChromaDc, 4, false);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(dc420.significant[i], expected420[i]);
 }
 
 TEST(CabacContexts, EightByEightSignificanceDependsOnFieldCoding) {
-  EXPECT_EQ(significanceCtxInc(kCatLuma8x8, 5, false, 64, false), 5);
-  EXPECT_EQ(significanceCtxInc(kCatLuma8x8, 5, false, 64, true), 3);
-  EXPECT_EQ(significanceCtxInc(kCatCr8x8, 62, true, 64, false), 8);
-  EXPECT_EQ(significanceCtxInc(kCatLuma4x4, 9, false, 16, true), 9);
+  EXPECT_EQ(significanceIncrements(kCatLuma8x8, 64, false).significant[5], 5);
+  EXPECT_EQ(significanceIncrements(kCatLuma8x8, 64, true).significant[5], 3);
+  EXPECT_EQ(significanceIncrements(kCatCr8x8, 64, false).last[62], 8);
+  EXPECT_EQ(significanceIncrements(kCatLuma4x4, 16, true).last[9], 9);
 }
 
 TEST(CabacContexts, CodedBlockFlagOfMissingAndRawNeighbours) {
