@@ -14,10 +14,10 @@ void initCabacContexts(ContextVariable* contexts, int sliceQpY) {
     // C++20 >> of a negative value is the floor shift the standard means.
     const int preCtxState = std::clamp(((init.m * qp) >> 4) + init.n, 1, 126);
     contexts[ctxIdx] = preCtxState <= 63
-                           ? ContextVariable{static_cast<std::uint8_t>(63 - preCtxState), 0}
-                           : ContextVariable{static_cast<std::uint8_t>(preCtxState - 64), 1};
+                           ? ContextVariable(static_cast<unsigned>(63 - preCtxState), 0)
+                           : ContextVariable(static_cast<unsigned>(preCtxState - 64), 1);
   }
-  contexts[kTerminateCtxIdx] = ContextVariable{63, 0};
+  contexts[kTerminateCtxIdx] = ContextVariable(63, 0);
 }
 
 void CabacEngine::start(const std::uint8_t* data, std::size_t size, std::size_t byteOffset) {

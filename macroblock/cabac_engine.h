@@ -11,9 +11,16 @@
 
 namespace H264 {
 
+// pStateIdx and valMPS packed into one byte, so a decision reads and writes
+// a context once.
 struct ContextVariable {
-  std::uint8_t pStateIdx;  // 0..63
-  std::uint8_t valMPS;
+  constexpr ContextVariable() = default;
+  constexpr ContextVariable(unsigned pStateIdxValue, unsigned valMpsValue)
+      : state(static_cast<std::uint8_t>(2 * pStateIdxValue + valMpsValue)) {}
+  unsigned pStateIdx() const { return state >> 1; }
+  unsigned valMPS() const { return state & 1; }
+
+  std::uint8_t state = 0;  // pStateIdx * 2 + valMPS
 };
 
 // Clause 9.3.1.1 for I slices, all kContextCount entries: SliceQPY is clipped
@@ -39,16 +46,15 @@ class CabacEngine {
   // DecodeDecision (clause 9.3.3.2.1) with RenormD. Which symbol comes is
   // for the data to say, so the step selects instead of branching.
   ISTREL_FORCE_INLINE int decodeDecision(ContextVariable& ctx) {
-    const unsigned state = ctx.pStateIdx;
-    const std::uint32_t rangeLps = kRangeTabLps[state][(range_ >> 6) & 3];
+    const unsigned state = ctx.state;
+    const std::uint32_t rangeLps = kRangeTabLps[state >> 1][(range_ >> 6) & 3];
     const std::uint32_t rangeMps = range_ - rangeLps;
     const std::uint64_t scaledMps = std::uint64_t{rangeMps} << count_;
     const bool lps = value_ >= scaledMps;
     value_ -= scaledMps & (0 - static_cast<std::uint64_t>(lps));
     range_ = lps ? rangeLps : rangeMps;
-    const int bin = ctx.valMPS ^ lps;
-    ctx.valMPS = static_cast<std::uint8_t>(ctx.valMPS ^ (lps & (state == 0)));
-    ctx.pStateIdx = lps ? kTransIdxLps[state] : kTransIdxMps[state];
+    const int bin = static_cast<int>(state & 1) ^ lps;
+    ctx.state = lps ? kNextStateLps[state] : kNextStateMps[state];
     renormalise();
     return bin;
   }

@@ -1,5 +1,7 @@
 #include "macroblock/cabac_tables.h"
 
+#include <array>
+
 namespace H264 {
 
 // Five ctxIdx per row; the comment is the first of them.
@@ -231,14 +233,33 @@ const std::uint8_t kRangeTabLps[64][4] = {
     {8, 9, 11, 13},       {7, 9, 11, 12},       {7, 9, 10, 12},       {7, 8, 10, 11},
     {6, 8, 9, 11},        {6, 7, 9, 10},        {6, 7, 8, 9},         {2, 2, 2, 2}};
 
-const std::uint8_t kTransIdxLps[64] = {
+constexpr std::uint8_t kTransIdxLps[64] = {
     0,  0,  1,  2,  2,  4,  4,  5,  6,  7,  8,  9,  9,  11, 11, 12, 13, 13, 15, 15, 16, 16,
     18, 18, 19, 19, 21, 21, 22, 22, 23, 24, 24, 25, 26, 26, 27, 27, 28, 29, 29, 30, 30, 30,
     31, 32, 32, 33, 33, 33, 34, 34, 35, 35, 35, 36, 36, 36, 37, 37, 37, 38, 38, 63};
 
-const std::uint8_t kTransIdxMps[64] = {
+constexpr std::uint8_t kTransIdxMps[64] = {
     1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22,
     23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44,
     45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 62, 63};
+
+namespace {
+
+// Table 9-45 on pStateIdx * 2 + valMPS; the LPS from pStateIdx 0 swaps valMPS.
+constexpr std::array<std::uint8_t, 128> nextStates(bool lps) {
+  std::array<std::uint8_t, 128> next{};
+  for (unsigned state = 0; state < 128; ++state) {
+    const unsigned p = state >> 1, mps = state & 1;
+    const unsigned nextMps = lps && p == 0 ? 1 - mps : mps;
+    next[state] =
+        static_cast<std::uint8_t>(2 * (lps ? kTransIdxLps[p] : kTransIdxMps[p]) + nextMps);
+  }
+  return next;
+}
+
+}  // namespace
+
+const std::array<std::uint8_t, 128> kNextStateMps = nextStates(false);
+const std::array<std::uint8_t, 128> kNextStateLps = nextStates(true);
 
 }  // namespace H264

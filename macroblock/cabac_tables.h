@@ -1,6 +1,7 @@
 // Constant tables of the CABAC decoding engine (ITU-T H.264 clause 9.3).
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace H264 {
@@ -28,5 +29,10 @@ extern const std::uint8_t kRangeTabLps[64][4];
 // transIdxLPS and transIdxMPS (Table 9-45) by pStateIdx.
 extern const std::uint8_t kTransIdxLps[64];
 extern const std::uint8_t kTransIdxMps[64];
+
+// The same transitions on the packed state pStateIdx * 2 + valMPS, after an
+// MPS and after an LPS.
+extern const std::array<std::uint8_t, 128> kNextStateMps;
+extern const std::array<std::uint8_t, 128> kNextStateLps;
 
 }  // namespace H264

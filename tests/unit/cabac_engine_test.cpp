@@ -34,16 +34,18 @@ class Encoder {
   explicit Encoder(BitWriter& out) : out_(out) {}
 
   void decision(ContextVariable& ctx, int binVal) {
-    const unsigned rangeLps = kRangeTabLps[ctx.pStateIdx][(range_ >> 6) & 3];
+    unsigned pStateIdx = ctx.pStateIdx(), valMPS = ctx.valMPS();
+    const unsigned rangeLps = kRangeTabLps[pStateIdx][(range_ >> 6) & 3];
     range_ -= rangeLps;
-    if (binVal != ctx.valMPS) {
+    if (static_cast<unsigned>(binVal) != valMPS) {
       low_ += range_;
       range_ = rangeLps;
-      if (ctx.pStateIdx == 0) ctx.valMPS = static_cast<std::uint8_t>(1 - ctx.valMPS);
-      ctx.pStateIdx = kTransIdxLps[ctx.pStateIdx];
+      if (pStateIdx == 0) valMPS = 1 - valMPS;
+      pStateIdx = kTransIdxLps[pStateIdx];
     } else {
-      ctx.pStateIdx = kTransIdxMps[ctx.pStateIdx];
+      pStateIdx = kTransIdxMps[pStateIdx];
     }
+    ctx = ContextVariable(pStateIdx, valMPS);
     renormE();
   }
 
@@ -132,7 +134,7 @@ TEST(CabacEngine, RoundTripsSlicesAndPcmRestarts) {
   for (int round = 0; round < 30; ++round) {
     SCOPED_TRACE(testing::Message() << "seed " << seed << " round " << round);
     Contexts initial(kContextCount);
-    for (ContextVariable& c : initial) c = {std::uint8_t(rng() % 63), std::uint8_t(rng() & 1)};
+    for (ContextVariable& c : initial) c = ContextVariable(rng() % 63, rng() & 1);
     Contexts encoded = initial;
     BitWriter out;
     Encoder encoder(out);
@@ -167,12 +169,12 @@ TEST(CabacEngine, RoundTripsSlicesAndPcmRestarts) {
       ASSERT_EQ(engine.bitPosition(), ends[s]);
       EXPECT_EQ((bytes[(ends[s] - 1) / 8] >> (7 - (ends[s] - 1) % 8)) & 1, 1) << "stop bit";
     }
-    ASSERT_EQ(std::memcmp(contexts.data(), encoded.data(), kContextCount * 2), 0) << "contexts";
+    ASSERT_EQ(std::memcmp(contexts.data(), encoded.data(), kContextCount * sizeof(ContextVariable)), 0) << "contexts";
   }
 }
 
 TEST(CabacEngine, LpsAtStateZeroFlipsValMps) {
-  Contexts contexts(kContextCount, ContextVariable{0, 0});
+  Contexts contexts(kContextCount, ContextVariable(0, 0));
   std::vector<Bin> bins;
   for (int i = 0; i < 64; ++i) bins.push_back({0, 5, (i & 1) ^ 1});
   bins.push_back({2, 0, 1});
@@ -183,8 +185,8 @@ TEST(CabacEngine, LpsAtStateZeroFlipsValMps) {
   engine.start(out.bytes().data(), out.bytes().size(), 0);
   for (int i = 0; i < 64; ++i) {
     ASSERT_EQ(engine.decodeDecision(contexts[5]), (i & 1) ^ 1) << "bin " << i;
-    EXPECT_EQ(contexts[5].pStateIdx, 0) << "bin " << i;
-    EXPECT_EQ(contexts[5].valMPS, (i & 1) ^ 1) << "bin " << i;
+    EXPECT_EQ(contexts[5].pStateIdx(), 0u) << "bin " << i;
+    EXPECT_EQ(contexts[5].valMPS(), static_cast<unsigned>((i & 1) ^ 1)) << "bin " << i;
   }
   EXPECT_EQ(engine.decodeTerminate(), 1);
 }
@@ -192,7 +194,7 @@ TEST(CabacEngine, LpsAtStateZeroFlipsValMps) {
 TEST(CabacEngine, ReadsZerosPastTheEnd) {
   for (std::size_t size : {0, 1, 2}) {
     std::unique_ptr<std::uint8_t[]> bytes(new std::uint8_t[size + 1]());
-    ContextVariable ctx{30, 1};
+    ContextVariable ctx(30, 1);
     CabacEngine engine;
     engine.start(bytes.get(), size, 0);
     // codIOffset stays 0: every decision is the MPS, every other bin 0, and bits are consumed.
@@ -240,9 +242,9 @@ TEST(CabacContexts, InitialiseAtQp0And26And51) {
     Contexts contexts(kContextCount), negative(kContextCount);
     initCabacContexts(contexts.data(), c.qp);
     initCabacContexts(negative.data(), -12);
-    EXPECT_TRUE(c.qp || !std::memcmp(contexts.data(), negative.data(), kContextCount * 2));
+    EXPECT_TRUE(c.qp || !std::memcmp(contexts.data(), negative.data(), kContextCount * sizeof(ContextVariable)));
     for (int i = 0; i < 24; ++i) {
-      EXPECT_EQ(contexts[ctxIdx[i]].pStateIdx * 2 + contexts[ctxIdx[i]].valMPS, c.state[i])
+      EXPECT_EQ(contexts[ctxIdx[i]].state, c.state[i])
           << "QP " << c.qp << " ctxIdx " << ctxIdx[i];
     }
   }
