@@ -62,6 +62,8 @@ void MbaffMacroblockDecoder<T>::placeMacroblock() {
   std::size_t pair = this->currMbAddr_ >> 1;
   std::size_t px = pair % this->widthInMbs_;
   std::size_t py = pair / this->widthInMbs_;
+  pairX_ = px;
+  pairY_ = py;
   std::size_t bottom = top_ ? 0 : 1;
   const PictureFormat& f = this->active_.format;
   Picture<T>& picture = this->picture_;
@@ -91,6 +93,7 @@ typename MbaffMacroblockDecoder<T>::Location MbaffMacroblockDecoder<T>::locate(i
   PairCoding coding{fieldOf(pairA_), fieldOf(pairB_), fieldOf(pairC_), fieldOf(pairD_)};
   MbaffNeighbour n = locateMbaffNeighbour(field_, top_, coding, xN, yN, maxW, maxH);
   const MacroblockRecord* pairTop = nullptr;
+  int dx = 0, dy = 0;
   switch (n.pair) {
     case NeighbourPair::kNone:
       return {nullptr, 0};
@@ -99,26 +102,40 @@ typename MbaffMacroblockDecoder<T>::Location MbaffMacroblockDecoder<T>::locate(i
       break;
     case NeighbourPair::kA:
       pairTop = pairA_.top;
+      dx = -1;
       break;
     case NeighbourPair::kB:
       pairTop = pairB_.top;
+      dy = -1;
       break;
     case NeighbourPair::kC:
       pairTop = pairC_.top;
+      dx = 1;
+      dy = -1;
       break;
     case NeighbourPair::kD:
       pairTop = pairD_.top;
+      dx = -1;
+      dy = -1;
       break;
   }
   if (!pairTop) return {nullptr, 0};
-  return {pairTop + n.bottom, n.yM};
+  return {pairTop + n.bottom, n.yM, dx, dy};
 }
+
+namespace {
+
+// A coordinate of a neighbouring location inside its macroblock of `size`
+// samples: the location lies at most one block outside the current one.
+inline int wrapInto(int n, int size) { return n < 0 ? n + size : n >= size ? n - size : n; }
+
+}  // namespace
 
 template <typename T>
 NeighbourBlock MbaffMacroblockDecoder<T>::lumaNeighbour(int xN, int yN) const {
   Location l = locate(xN, yN, 16, 16);
   if (!l.mb) return {nullptr, -1};
-  return {l.mb, blockIndexAt((xN + 16) % 16, (l.yM + 16) % 16)};
+  return {l.mb, blockIndexAt(wrapInto(xN, 16), wrapInto(l.yM, 16))};
 }
 
 template <typename T>
@@ -127,7 +144,7 @@ NeighbourBlock MbaffMacroblockDecoder<T>::chromaNeighbour(int xN, int yN) const 
   int maxH = static_cast<int>(this->active_.format.mbHeightC);
   Location l = locate(xN, yN, maxW, maxH);
   if (!l.mb) return {nullptr, -1};
-  return {l.mb, blockIndexAt((xN + maxW) % maxW, (l.yM + maxH) % maxH)};
+  return {l.mb, blockIndexAt(wrapInto(xN, maxW), wrapInto(l.yM, maxH))};
 }
 
 // The picture sample at (xN, yN) relative to the current macroblock, or null
@@ -139,11 +156,10 @@ const T* MbaffMacroblockDecoder<T>::sampleAt(int plane, int xN, int yN) const {
   int maxH = plane == 0 ? 16 : static_cast<int>(f.mbHeightC);
   Location l = locate(xN, yN, maxW, maxH);
   if (!l.mb) return nullptr;
-  std::size_t pair = l.mb->mbAddr >> 1;
   std::size_t bottom = l.mb->mbAddr & 1;
-  std::size_t x = maxW * (pair % this->widthInMbs_) + static_cast<std::size_t>((xN + maxW) % maxW);
-  std::size_t yW = static_cast<std::size_t>((l.yM + maxH) % maxH);
-  std::size_t y0 = 2 * maxH * (pair / this->widthInMbs_);
+  std::size_t x = maxW * (pairX_ + l.pairDx) + static_cast<std::size_t>(wrapInto(xN, maxW));
+  std::size_t yW = static_cast<std::size_t>(wrapInto(l.yM, maxH));
+  std::size_t y0 = 2 * maxH * (pairY_ + l.pairDy);
   std::size_t y = l.mb->fieldFlag ? y0 + 2 * yW + bottom : y0 + maxH * bottom + yW;
   const Picture<T>& picture = this->picture_;
   T* const* rows = plane == 0 ? picture.lumaRows() : picture.chromaRows(plane - 1);
@@ -159,10 +175,22 @@ void MbaffMacroblockDecoder<T>::gatherEdges(int plane, int x, int y, int width, 
   const T* topLeft = sampleAt(plane, x - 1, y - 1);
   e.hasTopLeft = topLeft != nullptr;
   if (e.hasTopLeft) e.topLeft = *topLeft;
-  int above = e.hasTop ? (e.hasTopRight ? 2 * width : width) : 0;
-  for (int i = 0; i < above; ++i) e.top[i] = *sampleAt(plane, x + i, y - 1);
+  // A block's upper and upper-right rows each lie in one macroblock row.
+  if (e.hasTop) {
+    const T* top = sampleAt(plane, x, y - 1);
+    for (int i = 0; i < width; ++i) e.top[i] = top[i];
+  }
+  if (e.hasTopRight) {
+    const T* topRight = sampleAt(plane, x + width, y - 1);
+    for (int i = 0; i < width; ++i) e.top[width + i] = topRight[i];
+  }
+  // Table 6-4 puts every location left of the macroblock (0 <= yN < maxH)
+  // beside it in the picture, whatever the two pairs' coding: the left
+  // column is the one next to the macroblock's own rows.
   if (e.hasLeft) {
-    for (int j = 0; j < height; ++j) e.left[j] = *sampleAt(plane, x - 1, y + j);
+    const T* left = this->blockAt(plane, x - 1, y);
+    std::ptrdiff_t stride = this->at_.stride[plane];
+    for (int j = 0; j < height; ++j) e.left[j] = left[j * stride];
   }
 }
 

@@ -24,10 +24,13 @@ class MbaffMacroblockDecoder final : public MacroblockDecoder<T> {
     MacroblockRecord* top;
     bool field() const { return top->fieldFlag != 0; }
   };
-  // A location (xN, yN) resolved by Table 6-4: the macroblock and its row yM.
+  // A location (xN, yN) resolved by Table 6-4: the macroblock and its row yM,
+  // and where its pair lies relative to the current pair, in pairs.
   struct Location {
     const MacroblockRecord* mb;
     int yM;
+    int pairDx = 0;
+    int pairDy = 0;
   };
 
   NeighbourBlock lumaNeighbour(int xN, int yN) const override;
@@ -45,6 +48,8 @@ class MbaffMacroblockDecoder final : public MacroblockDecoder<T> {
   bool top_ = true;  // decoding the top macroblock of the pair
   bool field_ = false;
   Pair pairA_{}, pairB_{}, pairC_{}, pairD_{};
+  std::size_t pairX_ = 0;  // the current pair's column and row
+  std::size_t pairY_ = 0;
 };
 
 extern template class MbaffMacroblockDecoder<unsigned char>;

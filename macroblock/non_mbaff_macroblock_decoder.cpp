@@ -76,8 +76,9 @@ NeighbourBlock NonMbaffMacroblockDecoder<T>::neighbourIn(int xN, int yN, int wid
     mb = xN < 0 ? at.A : xN < width ? at.current : nullptr;
   }
   if (!mb) return {nullptr, -1};
-  int xW = (xN + width) % width;
-  int yW = (yN + height) % height;
+  // xN and yN lie within one block of the macroblock's edges.
+  int xW = xN < 0 ? xN + width : xN >= width ? xN - width : xN;
+  int yW = yN < 0 ? yN + height : yN;
   return {mb, blockIndexAt(xW, yW)};
 }
 
