@@ -19,7 +19,7 @@ void MbaffMacroblockDecoder<T>::DecodeMacroblock() {
   top_ = (this->currMbAddr_ & 1) == 0;
   if (top_) {
     placePair();
-    int inc = (pairA_.top && pairA_.field()) + (pairB_.top && pairB_.field());
+    int inc = coding_.aField + coding_.bField;
     field_ = this->readMbFieldDecodingFlag(inc);
   }
   this->setFieldMacroblock(field_);
@@ -51,6 +51,8 @@ void MbaffMacroblockDecoder<T>::placePair() {
   pairB_.top = recordOf(top - 2 * width);
   pairC_.top = x < width - 1 ? recordOf(top - 2 * width + 2) : nullptr;
   pairD_.top = x > 0 ? recordOf(top - 2 * width - 2) : nullptr;
+  auto fieldOf = [](const Pair& p) { return p.top && p.field(); };
+  coding_ = {fieldOf(pairA_), fieldOf(pairB_), fieldOf(pairC_), fieldOf(pairD_)};
 }
 
 // A frame macroblock covers 16 rows of its pair, a field macroblock every
@@ -89,9 +91,8 @@ template <typename T>
 typename MbaffMacroblockDecoder<T>::Location MbaffMacroblockDecoder<T>::locate(int xN, int yN,
                                                                                int maxW,
                                                                                int maxH) const {
-  auto fieldOf = [](const Pair& p) { return p.top && p.field(); };
-  PairCoding coding{fieldOf(pairA_), fieldOf(pairB_), fieldOf(pairC_), fieldOf(pairD_)};
-  MbaffNeighbour n = locateMbaffNeighbour(field_, top_, coding, xN, yN, maxW, maxH);
+  if (xN >= 0 && yN >= 0 && xN < maxW && yN < maxH) return {this->at_.current, yN};
+  MbaffNeighbour n = locateMbaffNeighbour(field_, top_, coding_, xN, yN, maxW, maxH);
   const MacroblockRecord* pairTop = nullptr;
   int dx = 0, dy = 0;
   switch (n.pair) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "macroblock/macroblock_decoder.h"
+#include "macroblock/mbaff_neighbours.h"
 
 namespace H264 {
 
@@ -48,6 +49,7 @@ class MbaffMacroblockDecoder final : public MacroblockDecoder<T> {
   bool top_ = true;  // decoding the top macroblock of the pair
   bool field_ = false;
   Pair pairA_{}, pairB_{}, pairC_{}, pairD_{};
+  PairCoding coding_{};    // which of the neighbouring pairs are field pairs
   std::size_t pairX_ = 0;  // the current pair's column and row
   std::size_t pairY_ = 0;
 };
