@@ -70,6 +70,21 @@ int readTotalZeros(StreamParser& parser, int totalCoeff, int maxNumCoeff) {
   return totalZeros;
 }
 
+// run_before: a code of more than three bits is three or more zeros, a one,
+// and stands for run 4 + the number of zeros.
+ISTREL_FORCE_INLINE int readRunBefore(StreamParser& parser, int zerosLeft) {
+  const std::uint32_t window = parser.peek32();
+  const VlcEntry entry = kRunBeforeShort[std::min(zerosLeft, 7) - 1][window >> 29];
+  if (entry.length != 0) {
+    parser.skipBits(entry.length);
+    return entry.value;
+  }
+  const int zeros = std::countl_zero(window);
+  if (zeros > 10) fail(kSliceError);
+  parser.skipBits(static_cast<unsigned>(zeros) + 1);
+  return zeros + 4;
+}
+
 // Clause 9.2.3: each run_before moves the coefficient number down from the highest one.
 void readPositions(StreamParser& parser, int totalCoeff, int zerosLeft, std::uint8_t* position) {
   int coeffNum = totalCoeff - 1 + zerosLeft;
@@ -77,7 +92,7 @@ void readPositions(StreamParser& parser, int totalCoeff, int zerosLeft, std::uin
     position[i] = static_cast<std::uint8_t>(coeffNum);
     int run = 0;
     if (zerosLeft > 0) {
-      run = readCode(parser, kRunBefore[std::min(zerosLeft, 7) - 1]);
+      run = readRunBefore(parser, zerosLeft);
       if (run > zerosLeft) fail(kSliceError);
       zerosLeft -= run;
     }

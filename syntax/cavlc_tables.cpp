@@ -322,7 +322,28 @@ constexpr std::array<VlcTable, N> tables(int firstTable) {
   return out;
 }
 
+// run_before by its first three bits: every code but those of runs 7 to 14
+// (zerosLeft > 6, three leading zeros or more) fits in them.
+constexpr std::array<std::array<VlcEntry, 8>, 7> shortRunBefore() {
+  std::array<std::array<VlcEntry, 8>, 7> out{};
+  for (int row = 0; row < 7; ++row) {
+    const CodeList list = codeList(kRunBeforeId + row);
+    for (int i = 0; i < list.count; ++i) {
+      const VlcBits code = list.code[i];
+      if (code.length > 3) continue;
+      const int spread = 3 - code.length;
+      for (int k = 0; k < 1 << spread; ++k) {
+        out[row][(code.bits << spread) + k] = {list.value[i],
+                                               static_cast<std::uint8_t>(code.length)};
+      }
+    }
+  }
+  return out;
+}
+
 }  // namespace
+
+constinit const std::array<std::array<VlcEntry, 8>, 7> kRunBeforeShort = shortRunBefore();
 
 constinit const std::array<VlcTable, 6> kCoeffTokenTables = tables<6>(0);
 constinit const std::array<std::uint8_t, 11> kCoeffTokenClass = {5, 4, 0, 0, 1, 1, 2, 2, 2, 2, 3};
@@ -331,6 +352,5 @@ constinit const std::array<VlcTable, 3> kTotalZerosChromaDc420 =
     tables<3>(kTotalZerosChromaDc420Id);
 constinit const std::array<VlcTable, 7> kTotalZerosChromaDc422 =
     tables<7>(kTotalZerosChromaDc422Id);
-constinit const std::array<VlcTable, 7> kRunBefore = tables<7>(kRunBeforeId);
 
 }  // namespace H264

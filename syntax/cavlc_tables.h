@@ -50,7 +50,8 @@ extern const std::array<VlcTable, 15> kTotalZeros4x4;
 extern const std::array<VlcTable, 3> kTotalZerosChromaDc420;
 extern const std::array<VlcTable, 7> kTotalZerosChromaDc422;
 
-// run_before (Table 9-10), indexed by min(zerosLeft, 7) - 1.
-extern const std::array<VlcTable, 7> kRunBefore;
+// run_before (Table 9-10) by min(zerosLeft, 7) - 1 and the next three bits;
+// length 0 where a longer code (run_before 7 to 14) begins.
+extern const std::array<std::array<VlcEntry, 8>, 7> kRunBeforeShort;
 
 }  // namespace H264
