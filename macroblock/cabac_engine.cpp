@@ -20,15 +20,34 @@ void initCabacContexts(ContextVariable* contexts, int sliceQpY) {
   contexts[kTerminateCtxIdx] = ContextVariable(63, 0);
 }
 
+namespace {
+
+// The big-endian 8 bytes at `offset`, bytes past the end as zero.
+std::uint64_t load64(const std::uint8_t* data, std::size_t size, std::size_t offset) {
+  if (size >= 8 && offset <= size - 8) {
+    std::uint64_t raw;
+    std::memcpy(&raw, data + offset, 8);
+    if constexpr (std::endian::native == std::endian::little) raw = __builtin_bswap64(raw);
+    return raw;
+  }
+  std::uint64_t word = 0;
+  for (std::size_t i = 0; i < 8; ++i) {
+    const std::uint64_t byte = offset + i < size ? data[offset + i] : 0;
+    word |= byte << (56 - 8 * i);
+  }
+  return word;
+}
+
+}  // namespace
+
 void CabacEngine::start(const std::uint8_t* data, std::size_t size, std::size_t byteOffset) {
   data_ = data;
   size_ = size;
-  pos_ = byteOffset;
-  value_ = 0;
-  count_ = 0;
-  refill();
+  const Refilled r = refill(0, 0, byteOffset, data, size);
+  value_ = r.value;
+  count_ = r.count - 9;  // codIOffset = read_bits(9)
+  pos_ = r.pos;
   range_ = 510;
-  count_ -= 9;  // codIOffset = read_bits(9)
   if ((value_ >> count_) >= 510) fail(kSliceError);
 }
 
@@ -39,29 +58,13 @@ int CabacEngine::decodeTerminate() {
   return 0;
 }
 
-// Tops value_ up with whole bytes to 48 to 55 bits below codIOffset.
-void CabacEngine::refill() {
-  const int bytes = (kMaxCount - count_) >> 3;
+// Tops the value up with whole bytes to 48 to 55 bits below codIOffset.
+CabacEngine::Refilled CabacEngine::refill(std::uint64_t value, int count, std::size_t pos,
+                                          const std::uint8_t* data, std::size_t size) {
+  const int bytes = (kMaxCount - count) >> 3;
   const int bits = 8 * bytes;
-  value_ = (value_ << bits) | (load64(pos_) >> (64 - bits));
-  pos_ += static_cast<std::size_t>(bytes);
-  count_ += bits;
-}
-
-// The big-endian 8 bytes at `offset`, bytes past the end as zero.
-std::uint64_t CabacEngine::load64(std::size_t offset) const {
-  if (size_ >= 8 && offset <= size_ - 8) {
-    std::uint64_t raw;
-    std::memcpy(&raw, data_ + offset, 8);
-    if constexpr (std::endian::native == std::endian::little) raw = __builtin_bswap64(raw);
-    return raw;
-  }
-  std::uint64_t word = 0;
-  for (std::size_t i = 0; i < 8; ++i) {
-    const std::uint64_t byte = offset + i < size_ ? data_[offset + i] : 0;
-    word |= byte << (56 - 8 * i);
-  }
-  return word;
+  value = (value << bits) | (load64(data, size, pos) >> (64 - bits));
+  return {value, count + bits, pos + static_cast<std::size_t>(bytes)};
 }
 
 }  // namespace H264

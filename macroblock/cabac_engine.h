@@ -12,15 +12,19 @@
 namespace H264 {
 
 // pStateIdx and valMPS packed into one byte, so a decision reads and writes
-// a context once.
+// a context once. The byte is an enumeration, not a character type: a store
+// to a context then cannot alias the decoder's state, which stays in registers.
 struct ContextVariable {
+  enum class Packed : std::uint8_t {};
+
   constexpr ContextVariable() = default;
   constexpr ContextVariable(unsigned pStateIdxValue, unsigned valMpsValue)
-      : state(static_cast<std::uint8_t>(2 * pStateIdxValue + valMpsValue)) {}
-  unsigned pStateIdx() const { return state >> 1; }
-  unsigned valMPS() const { return state & 1; }
+      : packed(static_cast<Packed>(2 * pStateIdxValue + valMpsValue)) {}
+  unsigned state() const { return static_cast<unsigned>(packed); }  // pStateIdx * 2 + valMPS
+  unsigned pStateIdx() const { return state() >> 1; }
+  unsigned valMPS() const { return state() & 1; }
 
-  std::uint8_t state = 0;  // pStateIdx * 2 + valMPS
+  Packed packed{};
 };
 
 // Clause 9.3.1.1 for I slices, all kContextCount entries: SliceQPY is clipped
@@ -46,7 +50,7 @@ class CabacEngine {
   // DecodeDecision (clause 9.3.3.2.1) with RenormD. Which symbol comes is
   // for the data to say, so the step selects instead of branching.
   ISTREL_FORCE_INLINE int decodeDecision(ContextVariable& ctx) {
-    const unsigned state = ctx.state;
+    const unsigned state = ctx.state();
     const std::uint32_t rangeLps = kRangeTabLps[state >> 1][(range_ >> 6) & 3];
     const std::uint32_t rangeMps = range_ - rangeLps;
     const std::uint64_t scaledMps = std::uint64_t{rangeMps} << count_;
@@ -54,7 +58,8 @@ class CabacEngine {
     value_ -= scaledMps & (0 - static_cast<std::uint64_t>(lps));
     range_ = lps ? rangeLps : rangeMps;
     const int bin = static_cast<int>(state & 1) ^ lps;
-    ctx.state = lps ? kNextStateLps[state] : kNextStateMps[state];
+    ctx.packed =
+        static_cast<ContextVariable::Packed>(lps ? kNextStateLps[state] : kNextStateMps[state]);
     renormalise();
     return bin;
   }
@@ -94,11 +99,24 @@ class CabacEngine {
   }
 
   ISTREL_FORCE_INLINE void topUp() {
-    if (count_ < kMaxShift) refill();
+    if (count_ < kMaxShift) {
+      const Refilled r = refill(value_, count_, pos_, data_, size_);
+      value_ = r.value;
+      count_ = r.count;
+      pos_ = r.pos;
+    }
   }
 
-  void refill();
-  std::uint64_t load64(std::size_t offset) const;
+  // The refill takes and returns values, not the engine, so an engine copied
+  // into a local variable never has its address taken and can live in
+  // registers through a hot loop.
+  struct Refilled {
+    std::uint64_t value;
+    int count;
+    std::size_t pos;
+  };
+  static Refilled refill(std::uint64_t value, int count, std::size_t pos, const std::uint8_t* data,
+                         std::size_t size);
 
   static constexpr int kMaxShift = 7;  // codIRange 2 (pStateIdx 63) up to 256
   // codIOffset takes 9 bits of value_, the rest may hold stream bits.

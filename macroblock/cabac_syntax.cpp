@@ -25,6 +25,24 @@ enum ContextOffset : int {
 // (clause 7.4.5.3.3 bounds them to 16 + bitDepth bits).
 constexpr int kMaxSuffixPrefix = 22;
 
+// coeff_abs_level_minus1: truncated unary prefix (cMax 14) in context bins,
+// then a 0th-order Exp-Golomb suffix in bypass bins (UEG0, clause 9.3.2.3).
+ISTREL_FORCE_INLINE int absLevelMinus1(CabacEngine& engine, ContextVariable& first,
+                                       ContextVariable& later) {
+  if (!engine.decodeDecision(first)) return 0;
+  int prefix = 1;
+  while (prefix < 14 && engine.decodeDecision(later)) ++prefix;
+  if (prefix < 14) return prefix;
+  int k = 0;
+  int suffix = 0;
+  while (engine.decodeBypass()) {
+    suffix += 1 << k;
+    if (++k > kMaxSuffixPrefix) fail(kSliceError);
+  }
+  while (k-- > 0) suffix += engine.decodeBypass() << k;
+  return 14 + suffix;
+}
+
 }  // namespace
 
 void CabacSyntax::start(const std::uint8_t* data, std::size_t size, std::size_t byteOffset,
@@ -99,21 +117,6 @@ bool CabacSyntax::codedBlockFlag(int ctxBlockCat, int ctxInc) {
 
 // coeff_abs_level_minus1: truncated unary prefix (cMax 14) in context bins,
 // then a 0th-order Exp-Golomb suffix in bypass bins (UEG0, clause 9.3.2.3).
-ISTREL_FORCE_INLINE int CabacSyntax::absLevelMinus1(ContextVariable& first,
-                                                    ContextVariable& later) {
-  if (!engine_.decodeDecision(first)) return 0;
-  int prefix = 1;
-  while (prefix < 14 && engine_.decodeDecision(later)) ++prefix;
-  if (prefix < 14) return prefix;
-  int k = 0;
-  int suffix = 0;
-  while (engine_.decodeBypass()) {
-    suffix += 1 << k;
-    if (++k > kMaxSuffixPrefix) fail(kSliceError);
-  }
-  while (k-- > 0) suffix += engine_.decodeBypass() << k;
-  return 14 + suffix;
-}
 
 void CabacSyntax::residualLevels(int cat, int maxNumCoeff, bool fieldCoded,
                                  CoefficientLevels& out) {
@@ -121,13 +124,15 @@ void CabacSyntax::residualLevels(int cat, int maxNumCoeff, bool fieldCoded,
       contexts_ + kResidualContexts.significant[fieldCoded][cat];
   ContextVariable* const lastCtx = contexts_ + kResidualContexts.last[fieldCoded][cat];
   const SignificanceIncrements inc = significanceIncrements(cat, maxNumCoeff, fieldCoded);
+  // A local copy of the engine stays in registers through the block.
+  CabacEngine engine = engine_;
   std::uint8_t significant[64];
   int count = 0;
   int i = 0;
   for (; i < maxNumCoeff - 1; ++i) {
-    if (!engine_.decodeDecision(significantCtx[inc.significant[i]])) continue;
+    if (!engine.decodeDecision(significantCtx[inc.significant[i]])) continue;
     significant[count++] = static_cast<std::uint8_t>(i);
-    if (engine_.decodeDecision(lastCtx[inc.last[i]])) break;
+    if (engine.decodeDecision(lastCtx[inc.last[i]])) break;
   }
   if (i == maxNumCoeff - 1) significant[count++] = static_cast<std::uint8_t>(i);
 
@@ -141,15 +146,17 @@ void CabacSyntax::residualLevels(int cat, int maxNumCoeff, bool fieldCoded,
   out.count = count;
   for (int n = 0; n < count; ++n) {
     const int firstInc = gt1 ? 0 : std::min(4, 1 + eq1);
-    const int level = 1 + absLevelMinus1(absCtx[firstInc], absCtx[5 + std::min(gt1Limit, gt1)]);
+    const int level =
+        1 + absLevelMinus1(engine, absCtx[firstInc], absCtx[5 + std::min(gt1Limit, gt1)]);
     if (level == 1) {
       ++eq1;
     } else {
       ++gt1;
     }
-    out.level[n] = engine_.decodeBypass() ? -level : level;
+    out.level[n] = engine.decodeBypass() ? -level : level;
     out.position[n] = significant[count - 1 - n];
   }
+  engine_ = engine;
 }
 
 }  // namespace H264

@@ -45,7 +45,6 @@ class CabacSyntax {
 
  private:
   int decision(int ctxIdx) { return engine_.decodeDecision(contexts_[ctxIdx]); }
-  int absLevelMinus1(ContextVariable& first, ContextVariable& later);
 
   CabacEngine engine_;
   const std::uint8_t* data_ = nullptr;

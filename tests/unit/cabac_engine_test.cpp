@@ -244,7 +244,7 @@ TEST(CabacContexts, InitialiseAtQp0And26And51) {
     initCabacContexts(negative.data(), -12);
     EXPECT_TRUE(c.qp || !std::memcmp(contexts.data(), negative.data(), kContextCount * sizeof(ContextVariable)));
     for (int i = 0; i < 24; ++i) {
-      EXPECT_EQ(contexts[ctxIdx[i]].state, c.state[i])
+      EXPECT_EQ(contexts[ctxIdx[i]].state(), static_cast<unsigned>(c.state[i]))
           << "QP " << c.qp << " ctxIdx " << ctxIdx[i];
     }
   }
