@@ -11,7 +11,7 @@ namespace {
 // The bound documented with readResidualLevels.
 constexpr int kMaxLevelPrefix = 25;
 
-ISTREL_FORCE_INLINE int readCode(StreamParser& parser, const VlcTable& table) {
+ISTREL_FORCE_INLINE int readCode(BitWindow& parser, const VlcTable& table) {
   const VlcEntry entry = lookupVlc(table, parser.peek32());
   if (entry.length == 0) fail(kSliceError);
   parser.skipBits(entry.length);
@@ -20,7 +20,7 @@ ISTREL_FORCE_INLINE int readCode(StreamParser& parser, const VlcTable& table) {
 
 // levelCode of clause 9.2.2.1, before the adjustment of the first level after
 // fewer than three trailing ones.
-ISTREL_FORCE_INLINE int readLevelCode(StreamParser& parser, int suffixLength) {
+ISTREL_FORCE_INLINE int readLevelCode(BitWindow& parser, int suffixLength) {
   // Accepted prefixes end inside one peeked word; a longer run of zeros fails here.
   const int prefix = std::countl_zero(parser.peek32());
   if (prefix > kMaxLevelPrefix) fail(kSliceError);
@@ -40,7 +40,7 @@ ISTREL_FORCE_INLINE int readLevelCode(StreamParser& parser, int suffixLength) {
   return levelCode;
 }
 
-void readLevels(StreamParser& parser, CoeffToken token, std::int32_t* level) {
+void readLevels(BitWindow& parser, CoeffToken token, std::int32_t* level) {
   const int trailingOnes = token.trailingOnes;
   if (trailingOnes > 0) {
     const std::uint32_t signs = parser.readBits(static_cast<unsigned>(trailingOnes));
@@ -60,7 +60,7 @@ void readLevels(StreamParser& parser, CoeffToken token, std::int32_t* level) {
   }
 }
 
-int readTotalZeros(StreamParser& parser, int totalCoeff, int maxNumCoeff) {
+int readTotalZeros(BitWindow& parser, int totalCoeff, int maxNumCoeff) {
   const VlcTable& table = maxNumCoeff == 4   ? kTotalZerosChromaDc420[totalCoeff - 1]
                           : maxNumCoeff == 8 ? kTotalZerosChromaDc422[totalCoeff - 1]
                                              : kTotalZeros4x4[totalCoeff - 1];
@@ -72,7 +72,7 @@ int readTotalZeros(StreamParser& parser, int totalCoeff, int maxNumCoeff) {
 
 // run_before: a code of more than three bits is three or more zeros, a one,
 // and stands for run 4 + the number of zeros.
-ISTREL_FORCE_INLINE int readRunBefore(StreamParser& parser, int zerosLeft) {
+ISTREL_FORCE_INLINE int readRunBefore(BitWindow& parser, int zerosLeft) {
   const std::uint32_t window = parser.peek32();
   const VlcEntry entry = kRunBeforeShort[std::min(zerosLeft, 7) - 1][window >> 29];
   if (entry.length != 0) {
@@ -86,7 +86,7 @@ ISTREL_FORCE_INLINE int readRunBefore(StreamParser& parser, int zerosLeft) {
 }
 
 // Clause 9.2.3: each run_before moves the coefficient number down from the highest one.
-void readPositions(StreamParser& parser, int totalCoeff, int zerosLeft, std::uint8_t* position) {
+void readPositions(BitWindow& parser, int totalCoeff, int zerosLeft, std::uint8_t* position) {
   int coeffNum = totalCoeff - 1 + zerosLeft;
   for (int i = 0; i < totalCoeff - 1; ++i) {
     position[i] = static_cast<std::uint8_t>(coeffNum);
@@ -104,7 +104,8 @@ void readPositions(StreamParser& parser, int totalCoeff, int zerosLeft, std::uin
 }  // namespace
 
 CoeffToken readCoeffToken(StreamParser& parser, int nC) {
-  const int value = readCode(parser, kCoeffTokenTables[kCoeffTokenClass[std::min(nC, 8) + 2]]);
+  const int value =
+      readCode(parser.window(), kCoeffTokenTables[kCoeffTokenClass[std::min(nC, 8) + 2]]);
   return {value & kTotalCoeffMask, value >> kTrailingOnesShift};
 }
 
@@ -113,10 +114,12 @@ void readResidualLevels(StreamParser& parser, CoeffToken token, int maxNumCoeff,
   if (token.totalCoeff > maxNumCoeff) fail(kSliceError);
   out.count = token.totalCoeff;
   if (token.totalCoeff == 0) return;
-  readLevels(parser, token, out.level);
+  BitWindow bits = parser.window();
+  readLevels(bits, token, out.level);
   const int totalZeros =
-      token.totalCoeff < maxNumCoeff ? readTotalZeros(parser, token.totalCoeff, maxNumCoeff) : 0;
-  readPositions(parser, token.totalCoeff, totalZeros, out.position);
+      token.totalCoeff < maxNumCoeff ? readTotalZeros(bits, token.totalCoeff, maxNumCoeff) : 0;
+  readPositions(bits, token.totalCoeff, totalZeros, out.position);
+  parser.window() = bits;
 }
 
 }  // namespace H264

@@ -2,19 +2,26 @@
 
 namespace H264 {
 
-StreamParser::StreamParser(const unsigned char* start, std::uint32_t sizeBytes, int syntaxError)
-    : start_(start), sizeBytes_(sizeBytes), syntaxError_(syntaxError) {
-  curWord_ = loadWord(0);
-  nextWord_ = loadWord(4);
+BitWindow::BitWindow(const unsigned char* start, std::uint32_t sizeBytes)
+    : start_(start), sizeBytes_(sizeBytes) {
+  seek(0);
 }
 
-std::uint32_t StreamParser::loadTail(std::size_t offset) const {
+std::uint32_t BitWindow::loadTail(const unsigned char* start, std::uint32_t size,
+                                  std::size_t offset) {
   std::uint32_t word = 0;
   for (std::size_t i = 0; i < 4; ++i) {
-    std::uint32_t byte = offset + i < sizeBytes_ ? start_[offset + i] : 0;
+    std::uint32_t byte = offset + i < size ? start[offset + i] : 0;
     word |= byte << (24 - 8 * i);
   }
   return word;
+}
+
+void BitWindow::seek(std::size_t bitOffset) {
+  wordOffset_ = bitOffset / 32 * 4;
+  bitPos_ = static_cast<std::uint32_t>(bitOffset % 32);
+  words_ = std::uint64_t{loadWord(start_, sizeBytes_, wordOffset_)} << 32 |
+           loadWord(start_, sizeBytes_, wordOffset_ + 4);
 }
 
 int StreamParser::readTrailingBits() {
@@ -23,21 +30,12 @@ int StreamParser::readTrailingBits() {
   return 1;
 }
 
-void StreamParser::seek(std::size_t bitOffset) {
-  wordOffset_ = bitOffset / 32 * 4;
-  bitPos_ = static_cast<std::uint32_t>(bitOffset % 32);
-  curWord_ = loadWord(wordOffset_);
-  nextWord_ = loadWord(wordOffset_ + 4);
-}
-
-void StreamParser::alignToByte() { skipBits((8 - (bitPos_ & 7)) & 7); }
-
 int StreamParser::moreRbspData() const {
-  std::size_t byteOffset = wordOffset_ + bitPos_ / 8;
-  if (byteOffset + 1 < sizeBytes_) return 1;
-  if (byteOffset >= sizeBytes_) return 0;
+  std::size_t byteOffset = bitOffset() / 8;
+  if (byteOffset + 1 < sizeBytes()) return 1;
+  if (byteOffset >= sizeBytes()) return 0;
   // In the last byte: only the stop bit and zero bits may remain.
-  unsigned remaining = 8 - (bitPos_ & 7);
+  unsigned remaining = 8 - (bitOffset() & 7);
   std::uint32_t rest = peek32() >> (32 - remaining);
   return rest == (1u << (remaining - 1)) ? 0 : 1;
 }
