@@ -63,16 +63,13 @@ int MacroblockDecoder<T>::readBlock(BlockKind kind, int plane, int blockIndex, i
            : kind == BlockKind::kDc
                ? predictTotalCoeff(plane, 0, false)
                : predictTotalCoeff(plane, blockIndex, kind == BlockKind::kChromaAc);
-  CoeffToken token = readCoeffToken(parser_, nC);
-  if (token.totalCoeff > maxNumCoeff) fail(kSliceError);
-  if (kind != BlockKind::kDc && kind != BlockKind::kChromaDc) {
-    at_.current->totalCoeff[plane][blockIndex] = static_cast<std::uint8_t>(token.totalCoeff);
-  }
-  if (token.totalCoeff == 0) return 0;
   ResidualLevels levels;
-  readResidualLevels(parser_, token, maxNumCoeff, levels);
+  readResidualBlock(parser_, nC, maxNumCoeff, levels);
+  if (kind != BlockKind::kDc && kind != BlockKind::kChromaDc) {
+    at_.current->totalCoeff[plane][blockIndex] = static_cast<std::uint8_t>(levels.count);
+  }
   for (int i = 0; i < levels.count; ++i) place(levels.position[i], levels.level[i]);
-  return token.totalCoeff;
+  return levels.count;
 }
 
 template <typename T>

@@ -8,6 +8,11 @@
 namespace H264 {
 namespace {
 
+struct CoeffToken {
+  int totalCoeff;
+  int trailingOnes;
+};
+
 // The bound documented with readResidualLevels.
 constexpr int kMaxLevelPrefix = 25;
 
@@ -103,22 +108,18 @@ void readPositions(BitWindow& parser, int totalCoeff, int zerosLeft, std::uint8_
 
 }  // namespace
 
-CoeffToken readCoeffToken(StreamParser& parser, int nC) {
-  const int value =
-      readCode(parser.window(), kCoeffTokenTables[kCoeffTokenClass[std::min(nC, 8) + 2]]);
-  return {value & kTotalCoeffMask, value >> kTrailingOnesShift};
-}
-
-void readResidualLevels(StreamParser& parser, CoeffToken token, int maxNumCoeff,
-                        ResidualLevels& out) {
+void readResidualBlock(StreamParser& parser, int nC, int maxNumCoeff, ResidualLevels& out) {
+  BitWindow bits = parser.window();
+  const int value = readCode(bits, kCoeffTokenTables[kCoeffTokenClass[std::min(nC, 8) + 2]]);
+  const CoeffToken token{value & kTotalCoeffMask, value >> kTrailingOnesShift};
   if (token.totalCoeff > maxNumCoeff) fail(kSliceError);
   out.count = token.totalCoeff;
-  if (token.totalCoeff == 0) return;
-  BitWindow bits = parser.window();
-  readLevels(bits, token, out.level);
-  const int totalZeros =
-      token.totalCoeff < maxNumCoeff ? readTotalZeros(bits, token.totalCoeff, maxNumCoeff) : 0;
-  readPositions(bits, token.totalCoeff, totalZeros, out.position);
+  if (token.totalCoeff > 0) {
+    readLevels(bits, token, out.level);
+    const int totalZeros =
+        token.totalCoeff < maxNumCoeff ? readTotalZeros(bits, token.totalCoeff, maxNumCoeff) : 0;
+    readPositions(bits, token.totalCoeff, totalZeros, out.position);
+  }
   parser.window() = bits;
 }
 

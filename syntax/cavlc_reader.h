@@ -7,32 +7,23 @@
 
 namespace H264 {
 
-struct CoeffToken {
-  int totalCoeff;
-  int trailingOnes;
-};
-
-// coeff_token, clause 9.2.1: nC >= 0 selects by range (0-1, 2-3, 4-7, 8+), -1 chroma DC 4:2:0,
-// -2 chroma DC 4:2:2. An invalid code throws kSliceError.
-CoeffToken readCoeffToken(StreamParser& parser, int nC);
-
 // The nonzero coefficients of one residual block, highest coefficient number first. position is
 // counted from the block's first coded coefficient (0 .. maxNumCoeff - 1); the caller adds
 // startIdx and maps it through its scan.
 struct ResidualLevels {
-  int count;  // == totalCoeff
+  int count;  // TotalCoeff
   std::int32_t level[16];
   std::uint8_t position[16];
 };
 
-// Everything of residual_block_cavlc() after coeff_token (clauses 9.2.2 to 9.2.4): the trailing
+// residual_block_cavlc() (clauses 7.3.5.3.2 and 9.2): coeff_token, where nC >= 0 selects the
+// table by range (0-1, 2-3, 4-7, 8+), -1 is chroma DC 4:2:0 and -2 chroma DC 4:2:2; the trailing
 // ones' signs, the other levels, total_zeros (Table 9-9a for maxNumCoeff 4, 9-9b for 8, else
 // Tables 9-7 and 9-8) and run_before. maxNumCoeff is 4, 8, 15 or 16. Throws kSliceError for what
-// no valid stream holds: TotalCoeff above maxNumCoeff, total_zeros or a run_before beyond the
-// zeros left, invalid codes, and a level_prefix above 25. Prefixes up to 25 reach level
+// no valid stream holds: invalid codes, TotalCoeff above maxNumCoeff, total_zeros or a
+// run_before beyond the zeros left, and a level_prefix above 25. Prefixes up to 25 reach level
 // magnitudes just under 2^22, more than the levels of 14-bit video need, and keep every
 // intermediate value far inside int32.
-void readResidualLevels(StreamParser& parser, CoeffToken token, int maxNumCoeff,
-                        ResidualLevels& out);
+void readResidualBlock(StreamParser& parser, int nC, int maxNumCoeff, ResidualLevels& out);
 
 }  // namespace H264

@@ -148,13 +148,10 @@ TEST(CavlcRoundTrip, EscapesFullBlocksAndChromaDcTotalZeros) {
   for (std::size_t n = 0; n < blocks.size(); ++n) {
     const Block& b = blocks[n];
     SCOPED_TRACE(testing::Message() << "block " << n << ", maxNumCoeff " << b.maxNumCoeff);
-    const CoeffToken token = readCoeffToken(parser, b.maxNumCoeff == 4   ? -1
-                                                    : b.maxNumCoeff == 8 ? -2
-                                                                         : 8 + n % 9);
-    ASSERT_EQ(token.totalCoeff, static_cast<int>(b.levels.size()));
+    const int nC = b.maxNumCoeff == 4 ? -1 : b.maxNumCoeff == 8 ? -2 : 8 + static_cast<int>(n % 9);
     ResidualLevels out;
-    readResidualLevels(parser, token, b.maxNumCoeff, out);
-    ASSERT_EQ(out.count, token.totalCoeff);
+    readResidualBlock(parser, nC, b.maxNumCoeff, out);
+    ASSERT_EQ(out.count, static_cast<int>(b.levels.size()));
     for (int i = 0; i < out.count; ++i) {
       EXPECT_EQ(out.level[i], b.levels[i]) << i;
       EXPECT_EQ(out.position[i], b.zeros + out.count - 1 - i) << i;
@@ -175,7 +172,7 @@ int decodeError(const std::string& bits, int nC, int maxNumCoeff, int blocks = 1
   try {
     for (int i = 0; i < blocks; ++i) {
       ResidualLevels out;
-      readResidualLevels(parser, readCoeffToken(parser, nC), maxNumCoeff, out);
+      readResidualBlock(parser, nC, maxNumCoeff, out);
     }
   } catch (int code) {
     return code;
@@ -195,7 +192,7 @@ TEST(CavlcResidualLevels, EscapeValuesWorkedByHand) {
     const std::vector<std::uint8_t>& bytes = writer.w.bytes();
     StreamParser parser(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
     ResidualLevels out;
-    readResidualLevels(parser, readCoeffToken(parser, 0), 16, out);
+    readResidualBlock(parser, 0, 16, out);
     EXPECT_EQ(out.level[0], level);
     EXPECT_EQ(parser.bitOffset(), writer.w.bitCount());
   }
@@ -237,7 +234,7 @@ TEST(CavlcMalformed, DataRunningOutEndsInAnError) {
   }
   StreamParser empty(nullptr, 0);
   ResidualLevels out;
-  EXPECT_THROW(readResidualLevels(empty, readCoeffToken(empty, -1), 4, out), int);
+  EXPECT_THROW(readResidualBlock(empty, -1, 4, out), int);
 }
 
 }  // namespace
