@@ -27,7 +27,16 @@ ISTREL_FORCE_INLINE int readCode(BitWindow& parser, const VlcTable& table) {
 // fewer than three trailing ones.
 ISTREL_FORCE_INLINE int readLevelCode(BitWindow& parser, int suffixLength) {
   // Accepted prefixes end inside one peeked word; a longer run of zeros fails here.
-  const int prefix = std::countl_zero(parser.peek32());
+  const std::uint32_t window = parser.peek32();
+  const int prefix = std::countl_zero(window);
+  if (prefix < 14) {
+    // The common case: prefix, its one and a suffix of suffixLength (at most
+    // 6) bits all lie in the window. Two shifts keep a 0-bit suffix defined.
+    const std::uint32_t afterPrefix = window << prefix << 1;
+    const auto suffix = static_cast<int>((afterPrefix >> 1) >> (31 - suffixLength));
+    parser.skipBits(static_cast<unsigned>(prefix + 1 + suffixLength));
+    return (prefix << suffixLength) + suffix;
+  }
   if (prefix > kMaxLevelPrefix) fail(kSliceError);
   parser.skipBits(static_cast<unsigned>(prefix) + 1);
   int levelCode = std::min(15, prefix) << suffixLength;
