@@ -50,7 +50,15 @@ class CabacEngine {
   // DecodeDecision (clause 9.3.3.2.1) with RenormD. Which symbol comes is
   // for the data to say, so the step selects instead of branching.
   ISTREL_FORCE_INLINE int decodeDecision(ContextVariable& ctx) {
-    const unsigned state = ctx.state();
+    unsigned state = ctx.state();
+    const int bin = decodeDecision(state);
+    ctx.packed = static_cast<ContextVariable::Packed>(state);
+    return bin;
+  }
+
+  // The same on a packed state held by the caller, for runs of bins that
+  // share one context.
+  ISTREL_FORCE_INLINE int decodeDecision(unsigned& state) {
     const std::uint32_t rangeLps = kRangeTabLps[state >> 1][(range_ >> 6) & 3];
     const std::uint32_t rangeMps = range_ - rangeLps;
     const std::uint64_t scaledMps = std::uint64_t{rangeMps} << count_;
@@ -58,8 +66,7 @@ class CabacEngine {
     value_ -= scaledMps & (0 - static_cast<std::uint64_t>(lps));
     range_ = lps ? rangeLps : rangeMps;
     const int bin = static_cast<int>(state & 1) ^ lps;
-    ctx.packed =
-        static_cast<ContextVariable::Packed>(lps ? kNextStateLps[state] : kNextStateMps[state]);
+    state = lps ? kNextStateLps[state] : kNextStateMps[state];
     renormalise();
     return bin;
   }

@@ -31,7 +31,9 @@ ISTREL_FORCE_INLINE int absLevelMinus1(CabacEngine& engine, ContextVariable& fir
                                        ContextVariable& later) {
   if (!engine.decodeDecision(first)) return 0;
   int prefix = 1;
-  while (prefix < 14 && engine.decodeDecision(later)) ++prefix;
+  unsigned state = later.state();  // in a register through the unary bins
+  while (prefix < 14 && engine.decodeDecision(state)) ++prefix;
+  later.packed = static_cast<ContextVariable::Packed>(state);
   if (prefix < 14) return prefix;
   int k = 0;
   int suffix = 0;
