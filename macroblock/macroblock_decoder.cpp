@@ -193,8 +193,8 @@ void MacroblockDecoder<T>::readIntraNxNModes(bool eightByEight) {
     }
     int x = eightByEight ? 8 * (k % 2) : kBlockX[k];
     int y = eightByEight ? 8 * (k / 2) : kBlockY[k];
-    NeighbourBlock a = lumaNeighbour(x - 1, y);
-    NeighbourBlock b = lumaNeighbour(x, y - 1);
+    NeighbourBlock a = blockNeighbour(false, x - 1, y);
+    NeighbourBlock b = blockNeighbour(false, x, y - 1);
     // In the standard an Intra_4x4 field neighbour of the third 8x8 block of
     // a frame macroblock offers its block 3 (clause 8.3.2.1).
     bool thirdOfField = mode_ == DecodeMode::kConformant && eightByEight && k == 2 && a.mb &&
@@ -252,7 +252,8 @@ int MacroblockDecoder<T>::readCodedBlockPatternCabac() {
       int bits = n.mb == at_.current ? luma : n.mb->cbpLuma;
       return (bits >> (n.blockIndex >> 2)) & 1 ? 0 : 1;
     };
-    int inc = uncoded(lumaNeighbour(x - 1, y)) + 2 * uncoded(lumaNeighbour(x, y - 1));
+    int inc =
+        uncoded(blockNeighbour(false, x - 1, y)) + 2 * uncoded(blockNeighbour(false, x, y - 1));
     luma |= cabac_.codedBlockPatternLumaBin(inc) << b8;
   }
   if (chromaArrayType_ != 1 && chromaArrayType_ != 2) return luma;

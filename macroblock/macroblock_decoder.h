@@ -12,6 +12,7 @@
 #include "core/slice_statistics.h"
 #include "macroblock/cabac_syntax.h"
 #include "macroblock/macroblock_record.h"
+#include "macroblock/macroblock_tables.h"
 #include "recon/intra_prediction.h"
 #include "syntax/slice_header.h"
 
@@ -74,6 +75,16 @@ class MacroblockDecoder {
   // Samples around a block of plane p at (x, y) inside the macroblock.
   virtual void gatherEdges(int plane, int x, int y, int width, int height, bool topRightUsable,
                            IntraEdges& edges) const = 0;
+
+  // A neighbouring block location of the luma (or chroma) blocks: inside
+  // the current macroblock at once, elsewhere by the concrete class.
+  NeighbourBlock blockNeighbour(bool chroma, int xN, int yN) const {
+    const int width = chroma ? mbWidthC_ : 16, height = chroma ? mbHeightC_ : 16;
+    if (xN >= 0 && yN >= 0 && xN < width && yN < height) {
+      return {at_.current, blockIndexAt(xN, yN)};
+    }
+    return chroma ? chromaNeighbour(xN, yN) : lumaNeighbour(xN, yN);
+  }
 
   // The macroblock layer once Placement is set.
   void decodeMacroblockLayer();

@@ -94,8 +94,8 @@ int MacroblockDecoder<T>::codedBlockFlagInc(BlockKind kind, int plane, int block
   }
   int x = kBlockX[blockIndex], y = kBlockY[blockIndex];
   bool chroma = kind == BlockKind::kChromaAc;
-  NeighbourBlock a = chroma ? chromaNeighbour(x - 1, y) : lumaNeighbour(x - 1, y);
-  NeighbourBlock b = chroma ? chromaNeighbour(x, y - 1) : lumaNeighbour(x, y - 1);
+  NeighbourBlock a = blockNeighbour(chroma, x - 1, y);
+  NeighbourBlock b = blockNeighbour(chroma, x, y - 1);
   return codedBlockFlagTerm(kind, plane, a.mb, a.blockIndex) +
          2 * codedBlockFlagTerm(kind, plane, b.mb, b.blockIndex);
 }
@@ -344,8 +344,8 @@ void MacroblockDecoder<T>::finishBlock(int plane, int x, int y, int size, std::i
 template <typename T>
 int MacroblockDecoder<T>::predictTotalCoeff(int plane, int blockIndex, bool chroma) const {
   int x = kBlockX[blockIndex], y = kBlockY[blockIndex];
-  NeighbourBlock a = chroma ? chromaNeighbour(x - 1, y) : lumaNeighbour(x - 1, y);
-  NeighbourBlock b = chroma ? chromaNeighbour(x, y - 1) : lumaNeighbour(x, y - 1);
+  NeighbourBlock a = blockNeighbour(chroma, x - 1, y);
+  NeighbourBlock b = blockNeighbour(chroma, x, y - 1);
   int nA = a.mb ? a.mb->totalCoeff[plane][a.blockIndex] : 0;
   int nB = b.mb ? b.mb->totalCoeff[plane][b.blockIndex] : 0;
   if (a.mb && b.mb) return (nA + nB + 1) >> 1;
@@ -356,7 +356,7 @@ int MacroblockDecoder<T>::predictTotalCoeff(int plane, int blockIndex, bool chro
 // available and, inside the current macroblock, already decoded.
 template <typename T>
 bool MacroblockDecoder<T>::topRightAvailable(int x, int y, int size) const {
-  NeighbourBlock c = lumaNeighbour(x + size, y - 1);
+  NeighbourBlock c = blockNeighbour(false, x + size, y - 1);
   if (!c.mb) return false;
   return c.mb != at_.current || c.blockIndex < blockIndexAt(x, y);
 }
