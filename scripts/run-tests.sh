@@ -2,7 +2,8 @@
 # Builds Istrel with g++ and clang (warnings are errors) and runs the whole
 # test suite in each build, then again under AddressSanitizer, LeakSanitizer
 # and UndefinedBehaviorSanitizer; runs the tests that decode through the
-# worker pool under ThreadSanitizer; and fuzzes each fuzz target briefly.
+# worker pool under ThreadSanitizer; fuzzes each fuzz target briefly; and
+# cross-compiles the Windows DLL and checks its exports.
 # Any sanitizer report fails the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -68,3 +69,6 @@ for target in exported_api parameter_sets slice_data; do
   fi
   grep -E '^#[0-9]+.*DONE|^stat::number_of_executed_units' "$log" || true
 done
+
+# The Windows DLL: cross-compiled with MinGW-w64, exporting the six functions only.
+scripts/check-windows-dll.sh build-windows

@@ -1,10 +1,9 @@
 #include "istrel/frame_source.h"
 
-#include <zonmediatypes/pixel_format.h>
-
 #include "api/v210_converter.h"
 #include "common/stream_decoder.h"
 #include "istrel/host_session.h"
+#include "istrel/v210_job.h"
 #include "syntax/parameter_sets.h"
 #include "syntax/parameters_decoder.h"
 #include "syntax/picture_format.h"
@@ -75,22 +74,8 @@ class ClassSource : public FrameSource {
 
 // The library's own conversion, over the whole coded width as the host sees it.
 const std::vector<char>& ClassSource::v210() {
-  const H264::H264Decoder& core = decoder_.core();
-  const H264::PictureFormat& f = core.pictureFormat();
-  H264::V210Job job{};
-  for (int p = 0; p < 3; ++p) job.planes[p] = core.picture().plane(p);
-  job.width = static_cast<int>(f.lumaWidth);
-  job.height = static_cast<int>(H264::croppedHeight(*core.parameters().sps(0)));
-  job.fullResolution = !preview_;
-  job.stripes = preview_ ? 3 : 6;
-  job.is422 = f.chromaHeight == f.lumaHeight;
-  job.bitDepthLuma = static_cast<int>(f.bitDepthLuma);
-  job.bitDepthChroma = static_cast<int>(f.bitDepthChroma);
-  int shift = preview_ ? 1 : 0;
-  std::uint64_t rowBytes = zonmediatypes::UncompressedPixelFormatRowBytes(
-      zonmediatypes::kPixelFormat_V210_422_10u_709, job.width >> shift);
-  v210_.assign(static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(job.height >> shift),
-               0);
+  H264::V210Job job = v210JobFor(decoder_.core(), preview_, nullptr);
+  v210_.assign(v210BytesOf(job), 0);
   job.output = v210_.data();
   H264::convertToV210(job);
   return v210_;

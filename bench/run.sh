@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Times `istrel bench` on every stream of bench/streams/ with two workers: RUNS runs each at
+# full size and, for progressive streams, as the preview, taking the median; then one
+# --profile run each. Writes two Markdown tables to standard output and bench/results.md.
+#
+# usage: bench/run.sh [--build DIR] [--seconds S] [--runs N]
+#   --build DIR  a build with tools/istrel in it, used as it is; without it the Release
+#                build in build-bench/ is configured and brought up to date
+#   --seconds S  seconds per run and per profile pass (default 5)
+#   --runs N     runs per stream and size (default 5)
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build="" seconds=5 runs=5 threads=2
+
+die() {
+  echo "run.sh: $*" >&2
+  exit 1
+}
+
+while (($#)); do
+  case $1 in
+    --build) build=${2:?}; shift 2 ;;
+    --seconds) seconds=${2:?}; shift 2 ;;
+    --runs) runs=${2:?}; shift 2 ;;
+    *) die "unknown option '$1' (see the usage at the top of the script)" ;;
+  esac
+done
+
+if [[ -z $build ]]; then
+  build=$root/build-bench
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$build" --target istrel_cli >/dev/null
+fi
+istrel=$build/tools/istrel
+[[ -x $istrel ]] || die "no istrel in '$build/tools'"
+streams=("$root"/bench/streams/*.264)
+[[ -e ${streams[0]} ]] || die "no streams in bench/streams (bench/make_set.sh makes them)"
+
+median() {
+  sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+# The value after `key` in `istrel bench` output.
+field() { # key [word]
+  awk -v key="$1" -v word="${2:-2}" '$1 == key { gsub(",", "", $word); print $word }'
+}
+
+# RUNS runs of one stream; prints "fps Mbit/s ms/frame", each the median over the runs.
+measure() { # stream [--preview]
+  local out fps=() mbits=() ms=() i
+  for ((i = 0; i < runs; i++)); do
+    out=$("$istrel" bench "$1" --threads "$threads" --seconds "$seconds" ${2:+"$2"}) ||
+      die "istrel bench failed on $1"
+    fps+=("$(field fps: <<<"$out")")
+    mbits+=("$(field Mbit/s: <<<"$out")")
+    ms+=("$(field ms/frame: 3 <<<"$out")")
+  done
+  echo "$(printf '%s\n' "${fps[@]}" | median) $(printf '%s\n' "${mbits[@]}" | median)" \
+    "$(printf '%s\n' "${ms[@]}" | median)"
+}
+
+info() { # stream key...
+  "$istrel" info "$1" | awk -F': *' -v key="$2" '$1 == key { print $2 }'
+}
+
+speed_row() { # stream
+  local name coder size structure fps_full mbits ms preview="-"
+  name=$(basename "$1" .264)
+  coder=$(info "$1" "entropy coding")
+  size=$(info "$1" "cropped size")
+  structure=$(info "$1" "structure")
+  [[ $structure == progressive* ]] || coder+=" MBAFF"
+  read -r fps_full mbits ms < <(measure "$1")
+  [[ $structure == progressive* ]] && preview=$(measure "$1" --preview | cut -d' ' -f1)
+  printf '| %s | %s | %s | %.1f | %.2f | %s | %.2f |\n' "$name" "$coder" "$size" "$mbits" \
+    "$fps_full" "$preview" "$ms"
+}
+
+# "ms (share)" of one profile line.
+stage() { # output name
+  awk -v name="$2" 'index($0, "  " name " ") == 1 { printf "%.2f (%s)", $(NF - 1), $NF }' <<<"$1"
+}
+
+profile_row() { # stream
+  local out
+  out=$("$istrel" bench "$1" --threads "$threads" --seconds "$seconds" --profile) ||
+    die "istrel bench --profile failed on $1"
+  printf '| %s | %s | %s | %s | %s | %s |\n' "$(basename "$1" .264)" \
+    "$(stage "$out" "frame scan")" "$(stage "$out" "entropy decoding")" \
+    "$(stage "$out" "prediction and reconstruction")" "$(stage "$out" "v210 conversion")" \
+    "$(stage "$out" "total" | cut -d' ' -f1)"
+}
+
+report() {
+  local cpu
+  cpu=$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)
+  echo "Machine: $cpu, $(nproc) cores; $(date -u '+%Y-%m-%d %H:%M UTC'); load average" \
+    "$(cut -d' ' -f1-3 /proc/loadavg) at the start; istrel bench --threads $threads, $runs runs" \
+    "of ${seconds} s, medians"
+  echo
+  echo "| stream | coder | size | Mbit/s | fps full | fps preview | median ms/frame |"
+  echo "|---|---|---|---|---|---|---|"
+  for s in "${streams[@]}"; do speed_row "$s"; done
+  echo
+  echo "Where the time goes (full size, ms per frame and share; each stage timed in its own pass):"
+  echo
+  echo "| stream | frame scan | entropy decoding | prediction and reconstruction | v210 conversion | total ms |"
+  echo "|---|---|---|---|---|---|"
+  for s in "${streams[@]}"; do profile_row "$s"; done
+}
+
+report | tee "$root/bench/results.md"

@@ -1,0 +1,135 @@
+#include "istrel/bench_command.h"
+
+#include <zoncore/threads.h>
+
+#include <cstdio>
+#include <stdexcept>
+
+#include "common/stream_summary.h"
+#include "istrel/bench_options.h"
+#include "istrel/frame_source.h"
+#include "istrel/frame_timer.h"
+#include "istrel/internal_decoder.h"
+#include "istrel/stage_profile.h"
+#include "syntax/parameter_sets.h"
+#include "syntax/picture_format.h"
+
+namespace istrel::tools {
+namespace {
+
+std::string describeStream(const H264::SeqParameterSet& sps, const H264::PicParameterSet& pps) {
+  const char* structure = sps.frame_mbs_only_flag            ? "progressive"
+                          : sps.mb_adaptive_frame_field_flag ? "MBAFF"
+                                                             : "interlaced";
+  return std::to_string(H264::croppedWidth(sps)) + "x" + std::to_string(H264::croppedHeight(sps)) +
+         (sps.chroma_format_idc == 2 ? " 4:2:2 " : " 4:2:0 ") + std::to_string(sps.BitDepthY) +
+         "-bit, " + (pps.entropy_coding_mode_flag ? "CABAC" : "CAVLC") + ", " + structure;
+}
+
+// The exported functions as a host calls them. The first frame, which also
+// reads the parameter sets (AVCIReadAspectRatio), is decoded once untimed.
+TimedRun timeExported(const BenchOptions& o, const AnnexBStream& stream,
+                      const H264::SeqParameterSet& sps, std::string& failure) {
+  std::unique_ptr<FrameSource> source = exportedSource(sps, o.preview);
+  auto work = [&](const AccessUnit& unit) {
+    std::string problem = source->decode(stream, unit);
+    if (!problem.empty() && failure.empty()) failure = problem;
+  };
+  work(stream.units.front());
+  TimedRun run = timeFrames(stream, o.seconds, work);
+  if (failure.empty() && source->errorFlags()) failure = "a slice could not be decoded";
+  return run;
+}
+
+// The C++ interface in conformant mode: the frame driver, then the conversion.
+TimedRun timeConformant(const BenchOptions& o, const AnnexBStream& stream, std::string& failure) {
+  InternalDecoder decoder(H264::DecodeMode::kConformant, o.preview);
+  if (!decoder.prime(stream)) {
+    failure = "no usable parameter sets";
+    return {};
+  }
+  auto work = [&](const AccessUnit& unit) {
+    decoder.decode(stream, unit);
+    decoder.convert();
+  };
+  work(stream.units.front());
+  TimedRun run = timeFrames(stream, o.seconds, work);
+  if (decoder.core().errorFlags()) failure = "a slice could not be decoded";
+  return run;
+}
+
+void printRun(const TimedRun& run, std::ostream& out) {
+  const FrameTimes t = frameTimesOf(run.frameMs);
+  const double fps = run.seconds > 0 ? static_cast<double>(run.frames) / run.seconds : 0;
+  const double mbits = run.seconds > 0 ? 8e-6 * static_cast<double>(run.bytes) / run.seconds : 0;
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "frames:   %ld in %.2f s\nfps:      %.2f\nMbit/s:   %.1f\n"
+                "ms/frame: median %.3f, min %.3f, max %.3f\n",
+                run.frames, run.seconds, fps, mbits, t.median, t.min, t.max);
+  out << text;
+}
+
+// The parameter sets every frame is decoded with; throws for a stream that
+// cannot be timed.
+const H264::SeqParameterSet& checkStream(const std::string& path, const AnnexBStream& stream,
+                                         const StreamSummary& summary) {
+  const H264::SeqParameterSet* sps = summary.parameters.sps(0);
+  if (stream.units.empty() || !sps || !firstSps(summary)) {
+    throw std::runtime_error(path + ": no decodable slice with sequence parameter set 0");
+  }
+  if (sps->chroma_format_idc != 1 && sps->chroma_format_idc != 2) {
+    throw std::runtime_error("v210 delivery is timed for 4:2:0 and 4:2:2 streams only");
+  }
+  return *sps;
+}
+
+void printHeader(const BenchOptions& o, const AnnexBStream& stream, const StreamSummary& summary,
+                 std::ostream& out) {
+  out << "file:     " << o.input << " (" << stream.units.size() << " frames, "
+      << describeStream(*firstSps(summary), *firstPps(summary)) << ")\n"
+      << "decoding: " << (o.conformant ? "C++ interface, conformant" : "exported functions") << ", "
+      << (o.preview ? "preview" : "full size") << ", " << zoncore::threads::WorkerCount()
+      << " workers\n";
+}
+
+int bench(const BenchOptions& o, std::ostream& out, std::ostream& err) {
+  AnnexBStream stream = splitAnnexB(readFile(o.input));
+  StreamSummary summary;
+  summarise(stream, summary);
+  const H264::SeqParameterSet& sps = checkStream(o.input, stream, summary);
+  if (o.threads > 0) zoncore::threads::SetWorkerCount(o.threads);
+  printHeader(o, stream, summary, out);
+  std::string failure;
+  TimedRun run =
+      o.conformant ? timeConformant(o, stream, failure) : timeExported(o, stream, sps, failure);
+  if (!failure.empty()) {
+    err << "istrel: " << o.input << ": " << failure << "\n";
+    return 1;
+  }
+  printRun(run, out);
+  if (!o.profile) return 0;
+  const auto mode = o.conformant ? H264::DecodeMode::kConformant : H264::DecodeMode::kCompatible;
+  std::optional<StagePasses> passes = profileStages(stream, mode, o.preview, o.seconds);
+  if (passes) printProfile(*passes, out);
+  return 0;
+}
+
+}  // namespace
+
+int runBench(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  std::string usageError;
+  std::optional<BenchOptions> options = parseBenchOptions(args, usageError);
+  if (!options) {
+    err << "istrel bench: " << usageError << "\n" << kBenchUsage;
+    return 2;
+  }
+  try {
+    return bench(*options, out, err);
+  } catch (const std::exception& e) {
+    err << "istrel: " << e.what() << "\n";
+    return 1;
+  }
+}
+
+}  // namespace istrel::tools
