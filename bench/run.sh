@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Times `istrel bench` on every stream of bench/streams/ with two workers: RUNS runs each at
-# full size and, for progressive streams, as the preview, taking the median; then one
-# --profile run each. Writes two Markdown tables to standard output and bench/results.md.
+# full size and, for progressive streams, as the preview, taking the median; the same at full
+# size with one worker, for the scaling; then one --profile run each. Writes two Markdown tables to standard output and bench/results.md.
 #
 # usage: bench/run.sh [--build DIR] [--seconds S] [--runs N]
 #   --build DIR  a build with tools/istrel in it, used as it is; without it the Release
@@ -47,11 +47,11 @@ field() { # key [word]
 }
 
 # RUNS runs of one stream; prints "fps Mbit/s ms/frame", each the median over the runs.
-measure() { # stream [--preview]
+measure() { # workers stream [--preview]
   local out fps=() mbits=() ms=() i
   for ((i = 0; i < runs; i++)); do
-    out=$("$istrel" bench "$1" --threads "$threads" --seconds "$seconds" ${2:+"$2"}) ||
-      die "istrel bench failed on $1"
+    out=$("$istrel" bench "$2" --threads "$1" --seconds "$seconds" ${3:+"$3"}) ||
+      die "istrel bench failed on $2"
     fps+=("$(field fps: <<<"$out")")
     mbits+=("$(field Mbit/s: <<<"$out")")
     ms+=("$(field ms/frame: 3 <<<"$out")")
@@ -65,16 +65,18 @@ info() { # stream key...
 }
 
 speed_row() { # stream
-  local name coder size structure fps_full mbits ms preview="-"
+  local name coder size structure fps_full mbits ms preview="-" fps_one
   name=$(basename "$1" .264)
   coder=$(info "$1" "entropy coding")
   size=$(info "$1" "cropped size")
   structure=$(info "$1" "structure")
   [[ $structure == progressive* ]] || coder+=" MBAFF"
-  read -r fps_full mbits ms < <(measure "$1")
-  [[ $structure == progressive* ]] && preview=$(measure "$1" --preview | cut -d' ' -f1)
-  printf '| %s | %s | %s | %.1f | %.2f | %s | %.2f |\n' "$name" "$coder" "$size" "$mbits" \
-    "$fps_full" "$preview" "$ms"
+  read -r fps_full mbits ms < <(measure "$threads" "$1")
+  [[ $structure == progressive* ]] && preview=$(measure "$threads" "$1" --preview | cut -d' ' -f1)
+  fps_one=$(measure 1 "$1" | cut -d' ' -f1)
+  printf '| %s | %s | %s | %.1f | %.2f | %s | %.2f | %.2f | %.2f |\n' "$name" "$coder" "$size" \
+    "$mbits" "$fps_full" "$preview" "$ms" "$fps_one" "$(awk -v a="$fps_full" -v b="$fps_one" \
+    'BEGIN { print a / b }')"
 }
 
 # "ms (share)" of one profile line.
@@ -99,8 +101,9 @@ report() {
     "$(cut -d' ' -f1-3 /proc/loadavg) at the start; istrel bench --threads $threads, $runs runs" \
     "of ${seconds} s, medians"
   echo
-  echo "| stream | coder | size | Mbit/s | fps full | fps preview | median ms/frame |"
-  echo "|---|---|---|---|---|---|---|"
+  echo "| stream | coder | size | Mbit/s | fps full | fps preview | median ms/frame" \
+    "| fps full, 1 worker | 2 workers / 1 |"
+  echo "|---|---|---|---|---|---|---|---|---|"
   for s in "${streams[@]}"; do speed_row "$s"; done
   echo
   echo "Where the time goes (full size, ms per frame and share; each stage timed in its own pass):"

@@ -1,7 +1,5 @@
 #include "istrel/bench_options.h"
 
-#include <cstdlib>
-
 namespace istrel::tools {
 
 const char kBenchUsage[] =
@@ -17,57 +15,22 @@ const char kBenchUsage[] =
     "                reconstruction, and the v210 conversion, in passes of about S\n"
     "                seconds each\n";
 
-namespace {
-
-bool parseNumber(const std::string& text, double low, double high, double& value) {
-  char* end = nullptr;
-  value = std::strtod(text.c_str(), &end);
-  return !text.empty() && *end == '\0' && value >= low && value <= high;
-}
-
-bool takeInput(const std::string& word, BenchOptions& o, std::string& error) {
-  if (!o.input.empty()) {
-    error = "more than one input file";
-    return false;
-  }
-  o.input = word;
-  return true;
-}
-
-}  // namespace
-
 std::optional<BenchOptions> parseBenchOptions(const std::vector<std::string>& args,
                                               std::string& error) {
-  BenchOptions o;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    bool hasValue = i + 1 < args.size();
-    double number = 0;
-    if (a == "--preview") {
-      o.preview = true;
-    } else if (a == "--conformant") {
-      o.conformant = true;
-    } else if (a == "--profile") {
-      o.profile = true;
-    } else if (a == "--threads" && hasValue && parseNumber(args[i + 1], 0, 256, number) &&
-               number == static_cast<int>(number)) {
-      o.threads = static_cast<int>(number);
-      ++i;
-    } else if (a == "--seconds" && hasValue && parseNumber(args[i + 1], 0, 3600, number)) {
-      o.seconds = number;
-      ++i;
-    } else if (a.empty() || a[0] != '-' || a == "-") {
-      if (!takeInput(a, o, error)) return std::nullopt;
-    } else {
-      error = "unknown or incomplete option '" + a + "'";
-      return std::nullopt;
-    }
-  }
-  if (o.input.empty()) {
-    error = "no input file";
-    return std::nullopt;
-  }
-  return o;
+  return parseOptions<BenchOptions>(
+      args, error,
+      [](BenchOptions& o, const std::string& a, const std::string* value, bool& takesValue) {
+        double number = 0;
+        if (a == "--profile") {
+          o.profile = true;
+          return true;
+        }
+        if (a == "--seconds" && value && parseNumber(*value, 0, 3600, number)) {
+          o.seconds = number;
+          return takesValue = true;
+        }
+        return false;
+      });
 }
 
 }  // namespace istrel::tools

@@ -4,14 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "istrel/shared_options.h"
+
 namespace istrel::tools {
 
-struct BenchOptions {
-  std::string input;
+struct BenchOptions : SharedOptions {
   double seconds = 5;  // at least this long, and at least one pass over the frames
-  int threads = 0;     // one per processor
-  bool preview = false;
-  bool conformant = false;
   bool profile = false;
 };
 

@@ -4,17 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "istrel/shared_options.h"
+
 namespace istrel::tools {
 
-struct DecodeOptions {
-  std::string input;
+struct DecodeOptions : SharedOptions {
   std::string output;  // .y4m, .yuv or .v210; empty: decode only
   std::string png;     // the first frame as a PNG
   bool md5 = false;
-  bool preview = false;
-  bool conformant = false;
   long frames = -1;  // all
-  int threads = 0;   // one per processor
 };
 
 // Parses the words after "decode". On a usage error returns nothing and
