@@ -22,6 +22,7 @@ UnescapedNal unescapeInPlace(std::uint8_t* data, std::size_t size, std::size_t f
   std::size_t r = from;
   std::size_t w = to;
   auto move = [&](std::size_t end) {
+    if (end == r) return;  // also keeps an empty buffer's null pointer out of memmove
     std::memmove(data + w, data + r, end - r);
     w += end - r;
     r = end;
