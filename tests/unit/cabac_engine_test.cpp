@@ -169,7 +169,9 @@ TEST(CabacEngine, RoundTripsSlicesAndPcmRestarts) {
       ASSERT_EQ(engine.bitPosition(), ends[s]);
       EXPECT_EQ((bytes[(ends[s] - 1) / 8] >> (7 - (ends[s] - 1) % 8)) & 1, 1) << "stop bit";
     }
-    ASSERT_EQ(std::memcmp(contexts.data(), encoded.data(), kContextCount * sizeof(ContextVariable)), 0) << "contexts";
+    ASSERT_EQ(std::memcmp(contexts.data(), encoded.data(), kContextCount * sizeof(ContextVariable)),
+              0)
+        << "contexts";
   }
 }
 
@@ -242,7 +244,8 @@ TEST(CabacContexts, InitialiseAtQp0And26And51) {
     Contexts contexts(kContextCount), negative(kContextCount);
     initCabacContexts(contexts.data(), c.qp);
     initCabacContexts(negative.data(), -12);
-    EXPECT_TRUE(c.qp || !std::memcmp(contexts.data(), negative.data(), kContextCount * sizeof(ContextVariable)));
+    EXPECT_TRUE(c.qp || !std::memcmp(contexts.data(), negative.data(),
+                                     kContextCount * sizeof(ContextVariable)));
     for (int i = 0; i < 24; ++i) {
       EXPECT_EQ(contexts[ctxIdx[i]].state(), static_cast<unsigned>(c.state[i]))
           << "QP " << c.qp << " ctxIdx " << ctxIdx[i];
