@@ -23,6 +23,14 @@ ISTREL_FORCE_INLINE int readCode(BitWindow& parser, const VlcTable& table) {
   return entry.value;
 }
 
+// coeff_token: most codes from the first eight bits, the rest in two steps.
+ISTREL_FORCE_INLINE int readCoeffToken(BitWindow& parser, int tableClass) {
+  const VlcEntry entry = kCoeffTokenShort[tableClass][parser.peek32() >> 24];
+  if (entry.length == 0) return readCode(parser, kCoeffTokenTables[tableClass]);
+  parser.skipBits(entry.length);
+  return entry.value;
+}
+
 // levelCode of clause 9.2.2.1, before the adjustment of the first level after
 // fewer than three trailing ones.
 ISTREL_FORCE_INLINE int readLevelCode(BitWindow& parser, int suffixLength) {
@@ -119,7 +127,7 @@ void readPositions(BitWindow& parser, int totalCoeff, int zerosLeft, std::uint8_
 
 void readResidualBlock(StreamParser& parser, int nC, int maxNumCoeff, ResidualLevels& out) {
   BitWindow bits = parser.window();
-  const int value = readCode(bits, kCoeffTokenTables[kCoeffTokenClass[std::min(nC, 8) + 2]]);
+  const int value = readCoeffToken(bits, kCoeffTokenClass[std::min(nC, 8) + 2]);
   const CoeffToken token{value & kTotalCoeffMask, value >> kTrailingOnesShift};
   if (token.totalCoeff > maxNumCoeff) fail(kSliceError);
   out.count = token.totalCoeff;

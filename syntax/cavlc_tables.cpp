@@ -322,19 +322,20 @@ constexpr std::array<VlcTable, N> tables(int firstTable) {
   return out;
 }
 
-// run_before by its first three bits: every code but those of runs 7 to 14
-// (zerosLeft > 6, three leading zeros or more) fits in them.
-constexpr std::array<std::array<VlcEntry, 8>, 7> shortRunBefore() {
-  std::array<std::array<VlcEntry, 8>, 7> out{};
-  for (int row = 0; row < 7; ++row) {
-    const CodeList list = codeList(kRunBeforeId + row);
+// Tables `firstTable` on by their first `Bits` bits: the codes no longer
+// than that; length 0 where a longer code begins.
+template <int Bits, std::size_t N>
+constexpr std::array<std::array<VlcEntry, 1 << Bits>, N> shortCodes(int firstTable) {
+  std::array<std::array<VlcEntry, 1 << Bits>, N> out{};
+  for (std::size_t row = 0; row < N; ++row) {
+    const CodeList list = codeList(firstTable + static_cast<int>(row));
     for (int i = 0; i < list.count; ++i) {
       const VlcBits code = list.code[i];
-      if (code.length > 3) continue;
-      const int spread = 3 - code.length;
+      if (code.length > Bits) continue;
+      const int spread = Bits - code.length;
       for (int k = 0; k < 1 << spread; ++k) {
-        out[row][(code.bits << spread) + k] = {list.value[i],
-                                               static_cast<std::uint8_t>(code.length)};
+        out[row][(code.bits << spread) + static_cast<std::uint32_t>(k)] = {
+            list.value[i], static_cast<std::uint8_t>(code.length)};
       }
     }
   }
@@ -343,7 +344,10 @@ constexpr std::array<std::array<VlcEntry, 8>, 7> shortRunBefore() {
 
 }  // namespace
 
-constinit const std::array<std::array<VlcEntry, 8>, 7> kRunBeforeShort = shortRunBefore();
+// Every run_before code but those of runs 7 to 14 fits in three bits.
+constinit const std::array<std::array<VlcEntry, 8>, 7> kRunBeforeShort =
+    shortCodes<3, 7>(kRunBeforeId);
+constinit const std::array<std::array<VlcEntry, 256>, 6> kCoeffTokenShort = shortCodes<8, 6>(0);
 
 constinit const std::array<VlcTable, 6> kCoeffTokenTables = tables<6>(0);
 constinit const std::array<std::uint8_t, 11> kCoeffTokenClass = {5, 4, 0, 0, 1, 1, 2, 2, 2, 2, 3};

@@ -41,6 +41,9 @@ inline constexpr int kTotalCoeffMask = (1 << kTrailingOnesShift) - 1;
 
 // By nC class: 0 <= nC < 2, 2 <= nC < 4, 4 <= nC < 8, 8 <= nC, nC == -1, nC == -2.
 extern const std::array<VlcTable, 6> kCoeffTokenTables;
+// The same by class and the next eight bits, for the codes that fit in them;
+// length 0 where a longer code begins.
+extern const std::array<std::array<VlcEntry, 256>, 6> kCoeffTokenShort;
 // The class of nC, indexed by min(nC, 8) + 2.
 extern const std::array<std::uint8_t, 11> kCoeffTokenClass;
 
