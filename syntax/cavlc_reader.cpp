@@ -83,10 +83,16 @@ void readLevels(BitWindow& parser, CoeffToken token, std::int32_t* level) {
 }
 
 int readTotalZeros(BitWindow& parser, int totalCoeff, int maxNumCoeff) {
-  const VlcTable& table = maxNumCoeff == 4   ? kTotalZerosChromaDc420[totalCoeff - 1]
-                          : maxNumCoeff == 8 ? kTotalZerosChromaDc422[totalCoeff - 1]
-                                             : kTotalZeros4x4[totalCoeff - 1];
-  const int totalZeros = readCode(parser, table);
+  int totalZeros;
+  if (maxNumCoeff >= 15) {
+    const VlcEntry entry = kTotalZeros4x4Short[totalCoeff - 1][parser.peek32() >> 23];
+    if (entry.length == 0) fail(kSliceError);
+    parser.skipBits(entry.length);
+    totalZeros = entry.value;
+  } else {
+    totalZeros = readCode(parser, maxNumCoeff == 4 ? kTotalZerosChromaDc420[totalCoeff - 1]
+                                                   : kTotalZerosChromaDc422[totalCoeff - 1]);
+  }
   // Tables 9-7 and 9-8 also serve 15-coefficient blocks, which have one zero fewer to place.
   if (totalZeros > maxNumCoeff - totalCoeff) fail(kSliceError);
   return totalZeros;

@@ -348,10 +348,12 @@ constexpr std::array<std::array<VlcEntry, 1 << Bits>, N> shortCodes(int firstTab
 constinit const std::array<std::array<VlcEntry, 8>, 7> kRunBeforeShort =
     shortCodes<3, 7>(kRunBeforeId);
 constinit const std::array<std::array<VlcEntry, 256>, 6> kCoeffTokenShort = shortCodes<8, 6>(0);
+// total_zeros of 4x4 blocks: every code fits in nine bits.
+constinit const std::array<std::array<VlcEntry, 512>, 15> kTotalZeros4x4Short =
+    shortCodes<9, 15>(kTotalZeros4x4Id);
 
 constinit const std::array<VlcTable, 6> kCoeffTokenTables = tables<6>(0);
 constinit const std::array<std::uint8_t, 11> kCoeffTokenClass = {5, 4, 0, 0, 1, 1, 2, 2, 2, 2, 3};
-constinit const std::array<VlcTable, 15> kTotalZeros4x4 = tables<15>(kTotalZeros4x4Id);
 constinit const std::array<VlcTable, 3> kTotalZerosChromaDc420 =
     tables<3>(kTotalZerosChromaDc420Id);
 constinit const std::array<VlcTable, 7> kTotalZerosChromaDc422 =

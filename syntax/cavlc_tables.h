@@ -47,9 +47,10 @@ extern const std::array<std::array<VlcEntry, 256>, 6> kCoeffTokenShort;
 // The class of nC, indexed by min(nC, 8) + 2.
 extern const std::array<std::uint8_t, 11> kCoeffTokenClass;
 
-// total_zeros, indexed by tzVlcIndex - 1: Tables 9-7 and 9-8 for 4x4 blocks,
-// 9-9a for chroma DC 4:2:0, 9-9b for chroma DC 4:2:2.
-extern const std::array<VlcTable, 15> kTotalZeros4x4;
+// total_zeros, indexed by tzVlcIndex - 1: Tables 9-7 and 9-8 for 4x4 blocks
+// by the next nine bits, which hold every code (length 0 where no code
+// begins); 9-9a for chroma DC 4:2:0 and 9-9b for chroma DC 4:2:2.
+extern const std::array<std::array<VlcEntry, 512>, 15> kTotalZeros4x4Short;
 extern const std::array<VlcTable, 3> kTotalZerosChromaDc420;
 extern const std::array<VlcTable, 7> kTotalZerosChromaDc422;
 
