@@ -1,5 +1,7 @@
 #include "macroblock/mbaff_macroblock_decoder.h"
 
+#include <algorithm>
+
 #include "macroblock/macroblock_tables.h"
 #include "macroblock/mbaff_neighbours.h"
 
@@ -170,21 +172,18 @@ const T* MbaffMacroblockDecoder<T>::sampleAt(int plane, int xN, int yN) const {
 template <typename T>
 void MbaffMacroblockDecoder<T>::gatherEdges(int plane, int x, int y, int width, int height,
                                             bool topRightUsable, IntraEdges& e) const {
-  e.hasTop = sampleAt(plane, x, y - 1) != nullptr;
-  e.hasTopRight = e.hasTop && topRightUsable && sampleAt(plane, x + width, y - 1) != nullptr;
-  e.hasLeft = sampleAt(plane, x - 1, y) != nullptr;
-  const T* topLeft = sampleAt(plane, x - 1, y - 1);
-  e.hasTopLeft = topLeft != nullptr;
-  if (e.hasTopLeft) e.topLeft = *topLeft;
   // A block's upper and upper-right rows each lie in one macroblock row.
-  if (e.hasTop) {
-    const T* top = sampleAt(plane, x, y - 1);
-    for (int i = 0; i < width; ++i) e.top[i] = top[i];
-  }
-  if (e.hasTopRight) {
-    const T* topRight = sampleAt(plane, x + width, y - 1);
-    for (int i = 0; i < width; ++i) e.top[width + i] = topRight[i];
-  }
+  const T* top = sampleAt(plane, x, y - 1);
+  const T* topRight = top && topRightUsable ? sampleAt(plane, x + width, y - 1) : nullptr;
+  const T* topLeft = sampleAt(plane, x - 1, y - 1);
+  e.hasTop = top != nullptr;
+  e.hasTopRight = topRight != nullptr;
+  e.hasTopLeft = topLeft != nullptr;
+  // Left of the macroblock, Table 6-4 always names pair A.
+  e.hasLeft = x > 0 || pairA_.top != nullptr;
+  if (topLeft) e.topLeft = *topLeft;
+  if (top) std::copy_n(top, width, e.top);
+  if (topRight) std::copy_n(topRight, width, e.top + width);
   // Table 6-4 puts every location left of the macroblock (0 <= yN < maxH)
   // beside it in the picture, whatever the two pairs' coding: the left
   // column is the one next to the macroblock's own rows.
