@@ -323,7 +323,7 @@ void MacroblockDecoder<T>::finishBlock(int plane, int x, int y, int size, std::i
   T* dst = blockAt(plane, x, y);
   std::ptrdiff_t stride = at_.stride[plane];
   int max = maxValue_[plane];
-  if (bypass_ && reconstruct_) {
+  if (bypass_) {
     bypassReconstruct(coeff, size, size, direction, pred, 16, dst, stride, max);
   } else if (size == 8) {
     if (coded) {

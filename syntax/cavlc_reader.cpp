@@ -13,22 +13,25 @@ struct CoeffToken {
   int trailingOnes;
 };
 
-// The bound documented with readResidualLevels.
+// The bound documented with readResidualBlock.
 constexpr int kMaxLevelPrefix = 25;
 
-ISTREL_FORCE_INLINE int readCode(BitWindow& parser, const VlcTable& table) {
-  const VlcEntry entry = lookupVlc(table, parser.peek32());
+// Consumes a code found in a table; an entry of length 0 is no code at all.
+ISTREL_FORCE_INLINE int take(BitWindow& parser, VlcEntry entry) {
   if (entry.length == 0) fail(kSliceError);
   parser.skipBits(entry.length);
   return entry.value;
+}
+
+ISTREL_FORCE_INLINE int readCode(BitWindow& parser, const VlcTable& table) {
+  return take(parser, lookupVlc(table, parser.peek32()));
 }
 
 // coeff_token: most codes from the first eight bits, the rest in two steps.
 ISTREL_FORCE_INLINE int readCoeffToken(BitWindow& parser, int tableClass) {
   const VlcEntry entry = kCoeffTokenShort[tableClass][parser.peek32() >> 24];
   if (entry.length == 0) return readCode(parser, kCoeffTokenTables[tableClass]);
-  parser.skipBits(entry.length);
-  return entry.value;
+  return take(parser, entry);
 }
 
 // levelCode of clause 9.2.2.1, before the adjustment of the first level after
@@ -85,10 +88,7 @@ void readLevels(BitWindow& parser, CoeffToken token, std::int32_t* level) {
 int readTotalZeros(BitWindow& parser, int totalCoeff, int maxNumCoeff) {
   int totalZeros;
   if (maxNumCoeff >= 15) {
-    const VlcEntry entry = kTotalZeros4x4Short[totalCoeff - 1][parser.peek32() >> 23];
-    if (entry.length == 0) fail(kSliceError);
-    parser.skipBits(entry.length);
-    totalZeros = entry.value;
+    totalZeros = take(parser, kTotalZeros4x4Short[totalCoeff - 1][parser.peek32() >> 23]);
   } else {
     totalZeros = readCode(parser, maxNumCoeff == 4 ? kTotalZerosChromaDc420[totalCoeff - 1]
                                                    : kTotalZerosChromaDc422[totalCoeff - 1]);
@@ -103,10 +103,7 @@ int readTotalZeros(BitWindow& parser, int totalCoeff, int maxNumCoeff) {
 ISTREL_FORCE_INLINE int readRunBefore(BitWindow& parser, int zerosLeft) {
   const std::uint32_t window = parser.peek32();
   const VlcEntry entry = kRunBeforeShort[std::min(zerosLeft, 7) - 1][window >> 29];
-  if (entry.length != 0) {
-    parser.skipBits(entry.length);
-    return entry.value;
-  }
+  if (entry.length != 0) return take(parser, entry);
   const int zeros = std::countl_zero(window);
   if (zeros > 10) fail(kSliceError);
   parser.skipBits(static_cast<unsigned>(zeros) + 1);
