@@ -14,6 +14,19 @@ MbaffMacroblockDecoder<T>::MbaffMacroblockDecoder(const ActiveParameters& active
     : Base(active, header, parser, picture, mode), picSizeInMbs_(active.format.sizeInMbs) {
   this->currMbAddr_ = 2 * header.first_mb_in_slice;
   this->firstMbAddr_ = 2 * header.first_mb_in_slice;
+  edges_[1].maxW = static_cast<int>(active.format.mbWidthC);
+  edges_[1].maxH = static_cast<int>(active.format.mbHeightC);
+  for (int kind = 0; kind < 2; ++kind) {
+    for (int c = 0; c < 8; ++c) {
+      PairCoding coding{(c & 1) != 0, false, false, false};
+      for (int yN = 0; yN < edges_[kind].maxH; ++yN) {
+        MbaffNeighbour n = locateMbaffNeighbour((c & 4) != 0, (c & 2) != 0, coding, -1, yN,
+                                                edges_[kind].maxW, edges_[kind].maxH);
+        leftRows_[kind][c][yN] = {static_cast<std::int8_t>(n.bottom),
+                                  static_cast<std::int8_t>(n.yM)};
+      }
+    }
+  }
 }
 
 template <typename T>
@@ -80,19 +93,32 @@ void MbaffMacroblockDecoder<T>::placeMacroblock() {
     at.samples[1 + c] = picture.chromaRows(c)[chromaRow] + f.mbWidthC * px;
     at.stride[1 + c] = static_cast<std::ptrdiff_t>(step * picture.chromaWidth());
   }
+  placeEdges();
   // The macroblocks whose syntax the CABAC contexts look at (clause 6.4.11.1).
-  at.A = locate(-1, 0, 16, 16).mb;
-  at.B = locate(0, -1, 16, 16).mb;
+  at.A = locate(0, -1, 0).mb;
+  at.B = locate(0, 0, -1).mb;
   at.C = nullptr;
   at.D = nullptr;
+}
+
+template <typename T>
+void MbaffMacroblockDecoder<T>::placeEdges() {
+  const int coding = (field_ ? 4 : 0) + (top_ ? 2 : 0) + (coding_.aField ? 1 : 0);
+  for (int kind = 0; kind < 2; ++kind) {
+    Edges& e = edges_[kind];
+    e.left = leftRows_[kind][coding];
+    e.aboveLeft = resolve(-1, -1, e.maxW, e.maxH);
+    e.above = resolve(0, -1, e.maxW, e.maxH);
+    e.aboveRight = resolve(e.maxW, -1, e.maxW, e.maxH);
+  }
 }
 
 // Clause 6.4.12.2, Table 6-4: the macroblock holding location (xN, yN)
 // relative to the current one, and the row yM inside it.
 template <typename T>
-typename MbaffMacroblockDecoder<T>::Location MbaffMacroblockDecoder<T>::locate(int xN, int yN,
-                                                                               int maxW,
-                                                                               int maxH) const {
+typename MbaffMacroblockDecoder<T>::Location MbaffMacroblockDecoder<T>::resolve(int xN, int yN,
+                                                                                int maxW,
+                                                                                int maxH) const {
   if (xN >= 0 && yN >= 0 && xN < maxW && yN < maxH) return {this->at_.current, yN};
   MbaffNeighbour n = locateMbaffNeighbour(field_, top_, coding_, xN, yN, maxW, maxH);
   const MacroblockRecord* pairTop = nullptr;
@@ -126,6 +152,22 @@ typename MbaffMacroblockDecoder<T>::Location MbaffMacroblockDecoder<T>::locate(i
   return {pairTop + n.bottom, n.yM, dx, dy};
 }
 
+// The same from the locations resolved for the current macroblock.
+template <typename T>
+typename MbaffMacroblockDecoder<T>::Location MbaffMacroblockDecoder<T>::locate(int kind, int xN,
+                                                                               int yN) const {
+  const Edges& e = edges_[kind];
+  if (yN >= 0) {
+    if (yN >= e.maxH || xN >= e.maxW) return {nullptr, 0};
+    if (xN >= 0) return {this->at_.current, yN};
+    if (!pairA_.top) return {nullptr, 0};
+    LeftRow row = e.left[yN];
+    return {pairA_.top + row.bottom, row.yM, -1, 0};
+  }
+  if (yN < -1) return resolve(xN, yN, e.maxW, e.maxH);
+  return xN < 0 ? e.aboveLeft : xN < e.maxW ? e.above : e.aboveRight;
+}
+
 namespace {
 
 // A coordinate of a neighbouring location inside its macroblock of `size`
@@ -136,16 +178,15 @@ inline int wrapInto(int n, int size) { return n < 0 ? n + size : n >= size ? n -
 
 template <typename T>
 NeighbourBlock MbaffMacroblockDecoder<T>::lumaNeighbour(int xN, int yN) const {
-  Location l = locate(xN, yN, 16, 16);
+  Location l = locate(0, xN, yN);
   if (!l.mb) return {nullptr, -1};
   return {l.mb, blockIndexAt(wrapInto(xN, 16), wrapInto(l.yM, 16))};
 }
 
 template <typename T>
 NeighbourBlock MbaffMacroblockDecoder<T>::chromaNeighbour(int xN, int yN) const {
-  int maxW = static_cast<int>(this->active_.format.mbWidthC);
-  int maxH = static_cast<int>(this->active_.format.mbHeightC);
-  Location l = locate(xN, yN, maxW, maxH);
+  int maxW = edges_[1].maxW, maxH = edges_[1].maxH;
+  Location l = locate(1, xN, yN);
   if (!l.mb) return {nullptr, -1};
   return {l.mb, blockIndexAt(wrapInto(xN, maxW), wrapInto(l.yM, maxH))};
 }
@@ -154,10 +195,9 @@ NeighbourBlock MbaffMacroblockDecoder<T>::chromaNeighbour(int xN, int yN) const 
 // when it is not available.
 template <typename T>
 const T* MbaffMacroblockDecoder<T>::sampleAt(int plane, int xN, int yN) const {
-  const PictureFormat& f = this->active_.format;
-  int maxW = plane == 0 ? 16 : static_cast<int>(f.mbWidthC);
-  int maxH = plane == 0 ? 16 : static_cast<int>(f.mbHeightC);
-  Location l = locate(xN, yN, maxW, maxH);
+  const int kind = plane == 0 ? 0 : 1;
+  int maxW = edges_[kind].maxW, maxH = edges_[kind].maxH;
+  Location l = locate(kind, xN, yN);
   if (!l.mb) return nullptr;
   std::size_t bottom = l.mb->mbAddr & 1;
   std::size_t x = maxW * (pairX_ + l.pairDx) + static_cast<std::size_t>(wrapInto(xN, maxW));

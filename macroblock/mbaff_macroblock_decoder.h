@@ -39,10 +39,27 @@ class MbaffMacroblockDecoder final : public MacroblockDecoder<T> {
   void gatherEdges(int plane, int x, int y, int width, int height, bool topRightUsable,
                    IntraEdges& edges) const override;
 
+  // Table 6-4 for the luma (kind 0) or chroma (kind 1) blocks of the
+  // current macroblock, resolved once: the rows left of it (which pair-A
+  // macroblock and row yM, by the current macroblock's coding and position
+  // and pair A's coding), and the three locations of the row above.
+  struct LeftRow {
+    std::int8_t bottom;
+    std::int8_t yM;
+  };
+  struct Edges {
+    int maxW = 16;
+    int maxH = 16;
+    const LeftRow* left = nullptr;  // maxH rows
+    Location aboveLeft{}, above{}, aboveRight{};
+  };
+
   void placePair();
   void placeMacroblock();
+  void placeEdges();
   MacroblockRecord* recordOf(std::int64_t mbAddr);
-  Location locate(int xN, int yN, int maxW, int maxH) const;
+  Location resolve(int xN, int yN, int maxW, int maxH) const;
+  Location locate(int kind, int xN, int yN) const;
   const T* sampleAt(int plane, int xN, int yN) const;
 
   std::uint32_t picSizeInMbs_;
@@ -52,6 +69,9 @@ class MbaffMacroblockDecoder final : public MacroblockDecoder<T> {
   PairCoding coding_{};    // which of the neighbouring pairs are field pairs
   std::size_t pairX_ = 0;  // the current pair's column and row
   std::size_t pairY_ = 0;
+  Edges edges_[2];
+  // Left rows by kind and by (current field, current top, pair A field).
+  LeftRow leftRows_[2][8][16];
 };
 
 extern template class MbaffMacroblockDecoder<unsigned char>;
