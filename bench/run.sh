@@ -46,7 +46,8 @@ field() { # key [word]
   awk -v key="$1" -v word="${2:-2}" '$1 == key { gsub(",", "", $word); print $word }'
 }
 
-# RUNS runs of one stream; prints "fps Mbit/s ms/frame", each the median over the runs.
+# RUNS runs of one stream; prints "fps Mbit/s ms/frame", each the median over the runs, then
+# the memory decoding added in the last run as "MiB;other-MiB".
 measure() { # workers stream [--preview]
   local out fps=() mbits=() ms=() i
   for ((i = 0; i < runs; i++)); do
@@ -57,7 +58,7 @@ measure() { # workers stream [--preview]
     ms+=("$(field ms/frame: 3 <<<"$out")")
   done
   echo "$(printf '%s\n' "${fps[@]}" | median) $(printf '%s\n' "${mbits[@]}" | median)" \
-    "$(printf '%s\n' "${ms[@]}" | median)"
+    "$(printf '%s\n' "${ms[@]}" | median)" "$(field memory: 8 <<<"$out");$(field memory: 16 <<<"$out")"
 }
 
 info() { # stream key...
@@ -65,18 +66,18 @@ info() { # stream key...
 }
 
 speed_row() { # stream
-  local name coder size structure fps_full mbits ms preview="-" fps_one
+  local name coder size structure fps_full mbits ms memory preview="-" fps_one
   name=$(basename "$1" .264)
   coder=$(info "$1" "entropy coding")
   size=$(info "$1" "cropped size")
   structure=$(info "$1" "structure")
   [[ $structure == progressive* ]] || coder+=" MBAFF"
-  read -r fps_full mbits ms < <(measure "$threads" "$1")
+  read -r fps_full mbits ms memory < <(measure "$threads" "$1")
   [[ $structure == progressive* ]] && preview=$(measure "$threads" "$1" --preview | cut -d' ' -f1)
   fps_one=$(measure 1 "$1" | cut -d' ' -f1)
-  printf '| %s | %s | %s | %.1f | %.2f | %s | %.2f | %.2f | %.2f |\n' "$name" "$coder" "$size" \
-    "$mbits" "$fps_full" "$preview" "$ms" "$fps_one" "$(awk -v a="$fps_full" -v b="$fps_one" \
-    'BEGIN { print a / b }')"
+  printf '| %s | %s | %s | %.1f | %.2f | %s | %.2f | %.2f | %.2f | %s (%s) |\n' "$name" "$coder" \
+    "$size" "$mbits" "$fps_full" "$preview" "$ms" "$fps_one" "$(awk -v a="$fps_full" \
+    -v b="$fps_one" 'BEGIN { print a / b }')" "${memory%;*}" "${memory#*;}"
 }
 
 # "ms (share)" of one profile line.
@@ -102,8 +103,8 @@ report() {
     "of ${seconds} s, medians"
   echo
   echo "| stream | coder | size | Mbit/s | fps full | fps preview | median ms/frame" \
-    "| fps full, 1 worker | 2 workers / 1 |"
-  echo "|---|---|---|---|---|---|---|---|---|"
+    "| fps full, 1 worker | 2 workers / 1 | memory added, MiB (beyond picture and host buffers) |"
+  echo "|---|---|---|---|---|---|---|---|---|---|"
   for s in "${streams[@]}"; do speed_row "$s"; done
   echo
   echo "Where the time goes (full size, ms per frame and share; each stage timed in its own pass):"

@@ -1,7 +1,9 @@
 #include "istrel/bench_command.h"
 
 #include <zoncore/threads.h>
+#include <zonmediatypes/pixel_format.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
@@ -10,6 +12,7 @@
 #include "istrel/frame_source.h"
 #include "istrel/frame_timer.h"
 #include "istrel/internal_decoder.h"
+#include "istrel/memory_use.h"
 #include "istrel/stage_profile.h"
 #include "syntax/parameter_sets.h"
 #include "syntax/picture_format.h"
@@ -70,6 +73,35 @@ void printRun(const TimedRun& run, std::ostream& out) {
   out << text;
 }
 
+// What decoding added to the resident memory, beside what it must hold: the
+// picture (16-bit samples whatever the depth) and the host's buffers (the
+// largest frame and a full-size v210 frame).
+void printMemory(const H264::SeqParameterSet& sps, const AnnexBStream& stream, std::uint64_t before,
+                 std::ostream& out) {
+  const MemoryUse use = memoryUse();
+  if (use.peak == 0) return;
+  const H264::PictureFormat f = H264::PictureFormat::of(sps);
+  const std::uint64_t picture =
+      2 * (std::uint64_t{f.lumaWidth} * f.lumaHeight + 2ull * f.chromaWidth * f.chromaHeight);
+  std::uint64_t host = zonmediatypes::UncompressedPixelFormatRowBytes(
+                           zonmediatypes::kPixelFormat_V210_422_10u_709, f.lumaWidth) *
+                       H264::croppedHeight(sps);
+  std::size_t largestFrame = 0;
+  for (const AccessUnit& unit : stream.units)
+    largestFrame = std::max(largestFrame, unit.end - unit.begin);
+  host += largestFrame;
+  const std::uint64_t added = use.peak > before ? use.peak - before : 0;
+  const std::uint64_t needed = picture + host;
+  auto mib = [](std::uint64_t bytes) { return static_cast<double>(bytes) / (1 << 20); };
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "memory:   peak %.1f MiB resident; decoding added %.1f MiB: picture %.1f, "
+                "host buffers %.1f, other %s%.1f\n",
+                mib(use.peak), mib(added), mib(picture), mib(host), added < needed ? "-" : "",
+                mib(added < needed ? needed - added : added - needed));
+  out << text;
+}
+
 // The parameter sets every frame is decoded with; throws for a stream that
 // cannot be timed.
 const H264::SeqParameterSet& checkStream(const std::string& path, const AnnexBStream& stream,
@@ -101,6 +133,8 @@ int bench(const BenchOptions& o, std::ostream& out, std::ostream& err) {
   if (o.threads > 0) zoncore::threads::SetWorkerCount(o.threads);
   printHeader(o, stream, summary, out);
   std::string failure;
+  resetPeak();
+  const std::uint64_t before = memoryUse().resident;
   TimedRun run =
       o.conformant ? timeConformant(o, stream, failure) : timeExported(o, stream, sps, failure);
   if (!failure.empty()) {
@@ -108,6 +142,7 @@ int bench(const BenchOptions& o, std::ostream& out, std::ostream& err) {
     return 1;
   }
   printRun(run, out);
+  printMemory(sps, stream, before, out);
   if (!o.profile) return 0;
   const auto mode = o.conformant ? H264::DecodeMode::kConformant : H264::DecodeMode::kCompatible;
   std::optional<StagePasses> passes = profileStages(stream, mode, o.preview, o.seconds);
