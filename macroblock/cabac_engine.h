@@ -48,7 +48,9 @@ class CabacEngine {
   void start(const std::uint8_t* data, std::size_t size, std::size_t byteOffset);
 
   // DecodeDecision (clause 9.3.3.2.1) with RenormD. Which symbol comes is
-  // for the data to say, so the step selects instead of branching.
+  // for the data to say, so the step computes with masks and a table instead
+  // of branching: a branch here would mispredict on top of the caller's own
+  // branch on the bin.
   ISTREL_FORCE_INLINE int decodeDecision(ContextVariable& ctx) {
     unsigned state = ctx.state();
     const int bin = decodeDecision(state);
@@ -62,11 +64,12 @@ class CabacEngine {
     const std::uint32_t rangeLps = kRangeTabLps[state >> 1][(range_ >> 6) & 3];
     const std::uint32_t rangeMps = range_ - rangeLps;
     const std::uint64_t scaledMps = std::uint64_t{rangeMps} << count_;
-    const bool lps = value_ >= scaledMps;
-    value_ -= scaledMps & (0 - static_cast<std::uint64_t>(lps));
-    range_ = lps ? rangeLps : rangeMps;
-    const int bin = static_cast<int>(state & 1) ^ lps;
-    state = lps ? kNextStateLps[state] : kNextStateMps[state];
+    const auto lps = static_cast<unsigned>(value_ >= scaledMps);
+    const std::uint64_t lpsMask = 0 - std::uint64_t{lps};
+    value_ -= scaledMps & lpsMask;
+    range_ = rangeMps ^ ((rangeMps ^ rangeLps) & static_cast<std::uint32_t>(lpsMask));
+    const auto bin = static_cast<int>((state ^ lps) & 1);
+    state = kNextState[state + 128 * lps];
     renormalise();
     return bin;
   }

@@ -245,21 +245,21 @@ constexpr std::uint8_t kTransIdxMps[64] = {
 
 namespace {
 
-// Table 9-45 on pStateIdx * 2 + valMPS; the LPS from pStateIdx 0 swaps valMPS.
-constexpr std::array<std::uint8_t, 128> nextStates(bool lps) {
-  std::array<std::uint8_t, 128> next{};
-  for (unsigned state = 0; state < 128; ++state) {
-    const unsigned p = state >> 1, mps = state & 1;
+// Table 9-45 on pStateIdx * 2 + valMPS, after an MPS, then after an LPS; the
+// LPS from pStateIdx 0 swaps valMPS.
+constexpr std::array<std::uint8_t, 256> nextStates() {
+  std::array<std::uint8_t, 256> next{};
+  for (unsigned i = 0; i < 256; ++i) {
+    const bool lps = i >= 128;
+    const unsigned p = (i & 127) >> 1, mps = i & 1;
     const unsigned nextMps = lps && p == 0 ? 1 - mps : mps;
-    next[state] =
-        static_cast<std::uint8_t>(2 * (lps ? kTransIdxLps[p] : kTransIdxMps[p]) + nextMps);
+    next[i] = static_cast<std::uint8_t>(2 * (lps ? kTransIdxLps[p] : kTransIdxMps[p]) + nextMps);
   }
   return next;
 }
 
 }  // namespace
 
-const std::array<std::uint8_t, 128> kNextStateMps = nextStates(false);
-const std::array<std::uint8_t, 128> kNextStateLps = nextStates(true);
+const std::array<std::uint8_t, 256> kNextState = nextStates();
 
 }  // namespace H264

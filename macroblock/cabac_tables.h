@@ -30,9 +30,8 @@ extern const std::uint8_t kRangeTabLps[64][4];
 extern const std::uint8_t kTransIdxLps[64];
 extern const std::uint8_t kTransIdxMps[64];
 
-// The same transitions on the packed state pStateIdx * 2 + valMPS, after an
-// MPS and after an LPS.
-extern const std::array<std::uint8_t, 128> kNextStateMps;
-extern const std::array<std::uint8_t, 128> kNextStateLps;
+// The same transitions on the packed state pStateIdx * 2 + valMPS: entry
+// state after an MPS, entry 128 + state after an LPS.
+extern const std::array<std::uint8_t, 256> kNextState;
 
 }  // namespace H264
