@@ -13,6 +13,10 @@ struct CoeffToken {
   int trailingOnes;
 };
 
+// suffixLength grows by one after a level whose magnitude exceeds this
+// (clause 9.2.2.1; 0 counts as 1, and 6 is the largest).
+constexpr int kSuffixGrowth[7] = {3, 3, 6, 12, 24, 48, 1 << 30};
+
 // The bound documented with readResidualBlock.
 constexpr int kMaxLevelPrefix = 25;
 
@@ -74,14 +78,15 @@ void readLevels(BitWindow& parser, CoeffToken token, std::int32_t* level) {
     }
   }
   int suffixLength = token.totalCoeff > 10 && trailingOnes < 3 ? 1 : 0;
+  // After fewer than three trailing ones the next level cannot be +-1.
+  int firstOffset = trailingOnes < 3 ? 2 : 0;
   for (int i = trailingOnes; i < token.totalCoeff; ++i) {
-    int levelCode = readLevelCode(parser, suffixLength);
-    // After fewer than three trailing ones the next level cannot be +-1.
-    if (i == trailingOnes && trailingOnes < 3) levelCode += 2;
+    const int levelCode = readLevelCode(parser, suffixLength) + firstOffset;
+    firstOffset = 0;
     const int magnitude = (levelCode + 2) >> 1;
     level[i] = (levelCode & 1) ? -magnitude : magnitude;
-    if (suffixLength == 0) suffixLength = 1;
-    if (magnitude > (3 << (suffixLength - 1)) && suffixLength < 6) ++suffixLength;
+    // Arithmetic, not branches: whether a level is large is for the data to say.
+    suffixLength += (suffixLength == 0) + (magnitude > kSuffixGrowth[suffixLength]);
   }
 }
 
