@@ -71,12 +71,12 @@ ISTREL_FORCE_INLINE int readLevelCode(BitWindow& parser, int suffixLength) {
 
 void readLevels(BitWindow& parser, CoeffToken token, std::int32_t* level) {
   const int trailingOnes = token.trailingOnes;
-  if (trailingOnes > 0) {
-    const std::uint32_t signs = parser.readBits(static_cast<unsigned>(trailingOnes));
-    for (int i = 0; i < trailingOnes; ++i) {
-      level[i] = 1 - 2 * static_cast<int>((signs >> (trailingOnes - 1 - i)) & 1);
-    }
-  }
+  // Three signs are taken from the window whatever their number, which
+  // saves a loop of data-dependent length; levels read next overwrite the
+  // extra ones.
+  const std::uint32_t signs = parser.peek32();
+  for (int i = 0; i < 3; ++i) level[i] = 1 - 2 * static_cast<int>((signs >> (31 - i)) & 1);
+  parser.skipBits(static_cast<unsigned>(trailingOnes));
   int suffixLength = token.totalCoeff > 10 && trailingOnes < 3 ? 1 : 0;
   // After fewer than three trailing ones the next level cannot be +-1.
   int firstOffset = trailingOnes < 3 ? 2 : 0;
