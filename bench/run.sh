@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Times `istrel bench` on every stream of bench/streams/ with two workers: RUNS runs each at
-# full size and, for progressive streams, as the preview, taking the median; the same at full
-# size with one worker, for the scaling; then one --profile run each. Writes two Markdown tables to standard output and bench/results.md.
+# Times `istrel bench` on every stream of bench/streams/: RUNS rounds each of a full-size run
+# with two workers, a preview run (progressive streams) and a full-size run with one worker,
+# for the scaling, taking medians; then one --profile run each. Writes two Markdown tables to
+# standard output and bench/results.md.
 #
 # usage: bench/run.sh [--build DIR] [--seconds S] [--runs N]
 #   --build DIR  a build with tools/istrel in it, used as it is; without it the Release
@@ -46,38 +47,43 @@ field() { # key [word]
   awk -v key="$1" -v word="${2:-2}" '$1 == key { gsub(",", "", $word); print $word }'
 }
 
-# RUNS runs of one stream; prints "fps Mbit/s ms/frame", each the median over the runs, then
-# the memory decoding added in the last run as "MiB;other-MiB".
-measure() { # workers stream [--preview]
-  local out fps=() mbits=() ms=() i
-  for ((i = 0; i < runs; i++)); do
-    out=$("$istrel" bench "$2" --threads "$1" --seconds "$seconds" ${3:+"$3"}) ||
-      die "istrel bench failed on $2"
-    fps+=("$(field fps: <<<"$out")")
-    mbits+=("$(field Mbit/s: <<<"$out")")
-    ms+=("$(field ms/frame: 3 <<<"$out")")
-  done
-  echo "$(printf '%s\n' "${fps[@]}" | median) $(printf '%s\n' "${mbits[@]}" | median)" \
-    "$(printf '%s\n' "${ms[@]}" | median)" "$(field memory: 8 <<<"$out");$(field memory: 16 <<<"$out")"
+bench_once() { # workers stream [--preview]
+  "$istrel" bench "$2" --threads "$1" --seconds "$seconds" ${3:+"$3"} ||
+    die "istrel bench failed on $2"
 }
 
-info() { # stream key...
+med() { printf '%s\n' "$@" | median; }
+
+info() { # stream key
   "$istrel" info "$1" | awk -F': *' -v key="$2" '$1 == key { print $2 }'
 }
 
+# RUNS rounds on one stream, each a full-size run with two workers, a preview
+# run (progressive streams) and a full-size run with one worker, so that
+# the runs compared were made close together; the medians over the rounds,
+# the scaling as the median of each round's ratio, and the memory of the last round.
 speed_row() { # stream
-  local name coder size structure fps_full mbits ms memory preview="-" fps_one
+  local name coder size structure out memory i
+  local fps=() mbits=() ms=() preview=() one=() ratio=()
   name=$(basename "$1" .264)
   coder=$(info "$1" "entropy coding")
   size=$(info "$1" "cropped size")
   structure=$(info "$1" "structure")
   [[ $structure == progressive* ]] || coder+=" MBAFF"
-  read -r fps_full mbits ms memory < <(measure "$threads" "$1")
-  [[ $structure == progressive* ]] && preview=$(measure "$threads" "$1" --preview | cut -d' ' -f1)
-  fps_one=$(measure 1 "$1" | cut -d' ' -f1)
-  printf '| %s | %s | %s | %.1f | %.2f | %s | %.2f | %.2f | %.2f | %s (%s) |\n' "$name" "$coder" \
-    "$size" "$mbits" "$fps_full" "$preview" "$ms" "$fps_one" "$(awk -v a="$fps_full" \
-    -v b="$fps_one" 'BEGIN { print a / b }')" "${memory%;*}" "${memory#*;}"
+  for ((i = 0; i < runs; i++)); do
+    out=$(bench_once "$threads" "$1")
+    fps+=("$(field fps: <<<"$out")")
+    mbits+=("$(field Mbit/s: <<<"$out")")
+    ms+=("$(field ms/frame: 3 <<<"$out")")
+    memory="$(field memory: 8 <<<"$out") ($(field memory: 16 <<<"$out"))"
+    [[ $structure == progressive* ]] && preview+=("$(bench_once "$threads" "$1" --preview | field fps:)")
+    one+=("$(bench_once 1 "$1" | field fps:)")
+    ratio+=("$(awk -v a="${fps[i]}" -v b="${one[i]}" 'BEGIN { print a / b }')")
+  done
+  printf '| %s | %s | %s | %.1f | %.2f | %s | %.2f | %.2f | %.2f | %s |\n' "$name" "$coder" \
+    "$size" "$(med "${mbits[@]}")" "$(med "${fps[@]}")" \
+    "$( ((${#preview[@]})) && printf '%.2f' "$(med "${preview[@]}")" || echo -)" \
+    "$(med "${ms[@]}")" "$(med "${one[@]}")" "$(med "${ratio[@]}")" "$memory"
 }
 
 # "ms (share)" of one profile line.
