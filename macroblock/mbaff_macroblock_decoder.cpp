@@ -177,18 +177,21 @@ inline int wrapInto(int n, int size) { return n < 0 ? n + size : n >= size ? n -
 }  // namespace
 
 template <typename T>
-NeighbourBlock MbaffMacroblockDecoder<T>::lumaNeighbour(int xN, int yN) const {
-  Location l = locate(0, xN, yN);
+NeighbourBlock MbaffMacroblockDecoder<T>::neighbourBlock(int kind, int xN, int yN) const {
+  const Edges& e = edges_[kind];
+  Location l = locate(kind, xN, yN);
   if (!l.mb) return {nullptr, -1};
-  return {l.mb, blockIndexAt(wrapInto(xN, 16), wrapInto(l.yM, 16))};
+  return {l.mb, blockIndexAt(wrapInto(xN, e.maxW), wrapInto(l.yM, e.maxH))};
+}
+
+template <typename T>
+NeighbourBlock MbaffMacroblockDecoder<T>::lumaNeighbour(int xN, int yN) const {
+  return neighbourBlock(0, xN, yN);
 }
 
 template <typename T>
 NeighbourBlock MbaffMacroblockDecoder<T>::chromaNeighbour(int xN, int yN) const {
-  int maxW = edges_[1].maxW, maxH = edges_[1].maxH;
-  Location l = locate(1, xN, yN);
-  if (!l.mb) return {nullptr, -1};
-  return {l.mb, blockIndexAt(wrapInto(xN, maxW), wrapInto(l.yM, maxH))};
+  return neighbourBlock(1, xN, yN);
 }
 
 // The picture sample at (xN, yN) relative to the current macroblock, or null

@@ -60,6 +60,8 @@ class MbaffMacroblockDecoder final : public MacroblockDecoder<T> {
   MacroblockRecord* recordOf(std::int64_t mbAddr);
   Location resolve(int xN, int yN, int maxW, int maxH) const;
   Location locate(int kind, int xN, int yN) const;
+  // The block of kind 0 (luma) or 1 (chroma) holding location (xN, yN).
+  NeighbourBlock neighbourBlock(int kind, int xN, int yN) const;
   const T* sampleAt(int plane, int xN, int yN) const;
 
   std::uint32_t picSizeInMbs_;
