@@ -5,7 +5,7 @@
 #include "api/aspect_ratio.h"
 #include "api/frame_driver.h"
 #include "api/v210_converter.h"
-#include "core/errors.h"
+#include "base/errors.h"
 #include "core/h264_decoder.h"
 #include "istrel/istrel.h"
 

@@ -3,7 +3,7 @@
 #include <new>
 #include <optional>
 
-#include "core/errors.h"
+#include "base/errors.h"
 #include "core/slice_decoder.h"
 #include "syntax/annexb.h"
 #include "syntax/parameters_decoder.h"

@@ -5,10 +5,10 @@
 #include <atomic>
 #include <memory>
 
-#include "core/decode_mode.h"
-#include "core/picture.h"
-#include "core/slice_statistics.h"
+#include "base/decode_mode.h"
+#include "base/picture.h"
 #include "istrel/istrel.h"
+#include "macroblock/slice_statistics.h"
 #include "syntax/picture_format.h"
 
 namespace H264 {

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "core/errors.h"
+#include "base/errors.h"
 #include "macroblock/mbaff_macroblock_decoder.h"
 #include "macroblock/non_mbaff_macroblock_decoder.h"
 #include "syntax/parameters_decoder.h"

@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-#include "core/decode_mode.h"
-#include "core/picture.h"
-#include "core/slice_statistics.h"
+#include "base/decode_mode.h"
+#include "base/picture.h"
+#include "macroblock/slice_statistics.h"
 #include "syntax/slice_header.h"
 
 namespace H264 {

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "base/errors.h"
 #include "common/annexb_file.h"
-#include "core/errors.h"
 #include "fuzz/slice_data_stream.h"
 #include "syntax/parameters_decoder.h"
 #include "syntax/slice_header.h"

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/errors.h"
+#include "base/errors.h"
 #include "fuzz/fuzz_support.h"
 #include "syntax/annexb.h"
 #include "syntax/parameters_decoder.h"

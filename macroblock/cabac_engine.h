@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/compiler.h"
+#include "base/compiler.h"
 #include "macroblock/cabac_tables.h"
 
 namespace H264 {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/errors.h"
+#include "base/errors.h"
 #include "macroblock/residual_contexts.h"
 
 namespace H264 {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/errors.h"
+#include "base/errors.h"
 #include "macroblock/macroblock_tables.h"
 #include "recon/inverse_transform.h"
 #include "syntax/scaling_lists.h"

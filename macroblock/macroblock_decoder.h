@@ -7,12 +7,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/decode_mode.h"
-#include "core/picture.h"
-#include "core/slice_statistics.h"
+#include "base/decode_mode.h"
+#include "base/picture.h"
 #include "macroblock/cabac_syntax.h"
 #include "macroblock/macroblock_record.h"
 #include "macroblock/macroblock_tables.h"
+#include "macroblock/slice_statistics.h"
 #include "recon/intra_prediction.h"
 #include "syntax/slice_header.h"
 

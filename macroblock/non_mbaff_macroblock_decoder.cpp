@@ -1,6 +1,6 @@
 #include "macroblock/non_mbaff_macroblock_decoder.h"
 
-#include "core/compiler.h"
+#include "base/compiler.h"
 #include "macroblock/macroblock_tables.h"
 
 namespace H264 {

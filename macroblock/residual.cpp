@@ -3,7 +3,7 @@
 // samples stored before the next block predicts from them.
 #include <algorithm>
 
-#include "core/errors.h"
+#include "base/errors.h"
 #include "macroblock/macroblock_decoder.h"
 #include "macroblock/macroblock_tables.h"
 #include "recon/inverse_transform.h"

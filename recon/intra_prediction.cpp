@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "core/compiler.h"
+#include "base/compiler.h"
 
 #if defined(__SSE4_1__)
 #include <smmintrin.h>

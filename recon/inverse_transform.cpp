@@ -9,7 +9,7 @@
 #include <smmintrin.h>
 #endif
 
-#include "core/compiler.h"
+#include "base/compiler.h"
 #include "recon/transform_tables.h"
 
 namespace H264 {

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/compiler.h"
+#include "base/compiler.h"
 
 namespace H264 {
 

@@ -6,7 +6,7 @@
 #include <bit>
 #include <cstdint>
 
-#include "core/compiler.h"
+#include "base/compiler.h"
 
 namespace H264 {
 

@@ -1,6 +1,6 @@
 #include "syntax/parameters_decoder.h"
 
-#include "core/errors.h"
+#include "base/errors.h"
 #include "syntax/stream_parser.h"
 
 namespace H264 {

@@ -1,5 +1,5 @@
 // pic_parameter_set_rbsp(), ITU-T H.264 clause 7.3.2.2.
-#include "core/errors.h"
+#include "base/errors.h"
 #include "syntax/parameters_decoder.h"
 #include "syntax/scaling_lists.h"
 #include "syntax/stream_parser.h"

@@ -1,6 +1,6 @@
 #include "syntax/scaling_lists.h"
 
-#include "core/errors.h"
+#include "base/errors.h"
 #include "syntax/stream_parser.h"
 #include "syntax/tables.h"
 

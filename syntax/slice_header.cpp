@@ -1,6 +1,6 @@
 #include "syntax/slice_header.h"
 
-#include "core/errors.h"
+#include "base/errors.h"
 #include "syntax/parameters_decoder.h"
 #include "syntax/stream_parser.h"
 

@@ -1,6 +1,6 @@
 // seq_parameter_set_rbsp(), ITU-T H.264 clause 7.3.2.1.1, with the VUI and
 // HRD parameters of Annex E.
-#include "core/errors.h"
+#include "base/errors.h"
 #include "syntax/parameters_decoder.h"
 #include "syntax/scaling_lists.h"
 #include "syntax/stream_parser.h"

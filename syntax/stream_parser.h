@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "core/compiler.h"
-#include "core/errors.h"
+#include "base/compiler.h"
+#include "base/errors.h"
 #include "syntax/bit_window.h"
 
 namespace H264 {

@@ -11,7 +11,7 @@
 #include <random>
 #include <vector>
 
-#include "core/errors.h"
+#include "base/errors.h"
 #include "support/bit_writer.h"
 
 namespace H264 {

@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "api/frame_driver.h"
+#include "base/errors.h"
 #include "common/annexb_file.h"
 #include "common/picture_view.h"
 #include "common/stream_summary.h"
-#include "core/errors.h"
 #include "core/h264_decoder.h"
 #include "istrel/istrel.h"
 #include "support/vectors.h"

@@ -5,9 +5,9 @@
 #include <memory>
 #include <vector>
 
+#include "base/decode_mode.h"
 #include "common/annexb_file.h"
 #include "common/picture_view.h"
-#include "core/decode_mode.h"
 
 namespace H264 {
 struct SeqParameterSet;

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "api/v210_converter.h"
+#include "base/decode_mode.h"
 #include "common/annexb_file.h"
-#include "core/decode_mode.h"
 #include "core/h264_decoder.h"
 
 namespace istrel::tools {

@@ -5,8 +5,8 @@
 #include <optional>
 #include <ostream>
 
+#include "base/decode_mode.h"
 #include "common/annexb_file.h"
-#include "core/decode_mode.h"
 
 namespace istrel::tools {
 

@@ -1,4 +1,4 @@
-#include "core/picture.h"
+#include "base/picture.h"
 
 #include <algorithm>
 #include <cstddef>

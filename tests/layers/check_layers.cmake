@@ -1,0 +1,30 @@
+# Fails when a library folder includes a folder above it. The order, bottom
+# to top, is the README's layout table; a folder may include itself and any
+# folder below it. Run as: cmake -DSOURCE_DIR=... -P check_layers.cmake
+set(layers base dsp syntax recon macroblock core api)
+
+set(violations "")
+list(LENGTH layers layer_count)
+foreach(rank RANGE 0 ${layer_count})
+  if(rank EQUAL layer_count)
+    break()
+  endif()
+  list(GET layers ${rank} folder)
+  file(GLOB_RECURSE sources "${SOURCE_DIR}/${folder}/*.h" "${SOURCE_DIR}/${folder}/*.cpp")
+  foreach(source IN LISTS sources)
+    file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[a-z0-9_]+/")
+    foreach(line IN LISTS includes)
+      string(REGEX REPLACE "^[^\"]*\"([a-z0-9_]+)/.*$" "\\1" target "${line}")
+      list(FIND layers "${target}" target_rank)
+      if(target_rank GREATER rank)
+        file(RELATIVE_PATH shown "${SOURCE_DIR}" "${source}")
+        string(APPEND violations "  ${shown} (${folder}) includes ${target}/\n")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(violations)
+  list(JOIN layers " < " order)
+  message(FATAL_ERROR "includes that point up the layers (${order}):\n${violations}")
+endif()
