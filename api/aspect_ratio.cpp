@@ -1,6 +1,6 @@
 #include "api/aspect_ratio.h"
 
-#include "core/h264_decoder.h"
+#include "api/frame_decoder.h"
 #include "syntax/parameters_decoder.h"
 
 namespace H264 {
@@ -22,9 +22,8 @@ SampleAspectRatio aspectRatioOf(const VuiParameters* vui, bool is422) {
 }
 
 void readAspectRatio(AVCIntraInfo* handle, unsigned char* data, int size) {
-  H264Decoder& decoder = *handle->decoder;
-  if (!decoder.readParameterSets(data, size)) return;
-  decoder.allocatePicture();  // fails unless sequence parameter set 0 is known
+  FrameDecoder& decoder = frameDecoderOf(*handle);
+  if (!decoder.prime(data, size)) return;  // fails unless sequence parameter set 0 is known
   const SeqParameterSet& sps = *decoder.parameters().sps(0);
   SampleAspectRatio sar = aspectRatioOf(sps.vui.get(), handle->is422);
   handle->sarWidth = sar.width;

@@ -3,10 +3,8 @@
 #include <new>
 
 #include "api/aspect_ratio.h"
-#include "api/frame_driver.h"
-#include "api/v210_converter.h"
+#include "api/frame_decoder.h"
 #include "base/errors.h"
-#include "core/h264_decoder.h"
 #include "istrel/istrel.h"
 
 namespace H264 {
@@ -39,23 +37,6 @@ bool hostFieldsFit(const AVCIntraInfo& handle, const PictureFormat& format) {
   return !handle.is422 || format.chromaHeight >= format.lumaHeight;
 }
 
-V210Job conversionOf(const AVCIntraInfo& handle, const PictureFormat& format, char* output,
-                     bool fullResolution) {
-  V210Job job{};
-  job.output = output;
-  for (int i = 0; i < 3; ++i) {
-    job.planes[i] = reinterpret_cast<const unsigned short*>(handle.planes[i]);
-  }
-  job.height = handle.height;
-  job.width = handle.width;
-  job.stripes = fullResolution ? 6 : 3;
-  job.is422 = handle.is422;
-  job.fullResolution = fullResolution;
-  job.bitDepthLuma = static_cast<int>(format.bitDepthLuma);
-  job.bitDepthChroma = static_cast<int>(format.bitDepthChroma);
-  return job;
-}
-
 }  // namespace
 }  // namespace H264
 
@@ -75,7 +56,7 @@ ISTREL_API int AVCIFileOpen(AVCIntraInfo* handle) {
   if (!handle) return 0;
   if (handle->isOpen == 1) return 1;
   try {
-    handle->decoder = new H264Decoder();
+    handle->decoder = new FrameDecoder();
   } catch (...) {
     return 0;
   }
@@ -106,13 +87,14 @@ ISTREL_API int AVCIDecodeFrame(void* /*reserved*/, AVCIntraInfo* handle, unsigne
                                int size, char* output, bool fullResolution) {
   if (!isOpen(handle)) return ISTREL_STATUS_REFUSED;
   if (!handle->parametersRead) return ISTREL_STATUS_NOT_READY;
-  const PictureFormat& format = handle->decoder->pictureFormat();
-  if (!data || size < 0 || !output || !hostFieldsFit(*handle, format)) {
+  FrameDecoder& decoder = frameDecoderOf(*handle);
+  if (!data || size < 0 || !output || !hostFieldsFit(*handle, decoder.pictureFormat())) {
     return ISTREL_STATUS_REFUSED;
   }
   return guarded([&] {
-    decodeFrame(handle, data, size);
-    convertToV210(conversionOf(*handle, format, output, fullResolution));
+    decoder.decodeFrame(data, size);
+    decoder.getPlanes(handle);
+    decoder.convertToV210(output, {handle->width, handle->height, handle->is422, fullResolution});
   });
 }
 

@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <boost/bind/bind.hpp>
+#include <boost/core/ref.hpp>
 #include <boost/function.hpp>
 
 #include "core/h264_decoder.h"
 #include "syntax/annexb.h"
-#include "syntax/slice_header.h"
 #include "syntax/stream_parser.h"
 
 namespace H264 {
@@ -19,48 +19,74 @@ bool isCodedSlice(std::uint8_t header) {
   return type == 1 || type == 5;
 }
 
+std::optional<ParsedSliceHeader> readHeader(const H264Decoder& decoder, const unsigned char* data,
+                                            const WorkItem& item) {
+  StreamParser parser(data + item.offset, item.length);
+  ParsedSliceHeader parsed;
+  try {
+    parseSliceHeader(parser, decoder.parameters(), (item.nalHeader >> 5) & 3, item.nalHeader & 31,
+                     parsed.header, parsed.active);
+  } catch (int) {
+    return std::nullopt;
+  }
+  parsed.dataOffset = parser.bitOffset();
+  return parsed;
+}
+
+// 0 for a frame, 1 for a top field, 2 for a bottom field.
+int structureOf(const SliceHeader& h) { return h.field_pic_flag ? 1 + h.bottom_field_flag : 0; }
+
 }  // namespace
 
-std::vector<WorkItem> scanSlices(unsigned char* data, int size, int maxSlices) {
-  std::vector<WorkItem> items;
-  if (!data || size <= 0) return items;
+SliceScan scanSlices(unsigned char* data, int size, int maxSlices) {
+  SliceScan scan;
+  if (!data || size <= 0) return scan;
   std::size_t length = static_cast<std::size_t>(size);
   std::size_t read = 0;
   std::size_t write = 0;
-  while (static_cast<int>(items.size()) < maxSlices) {
+  for (;;) {
     std::size_t header = findNalUnit(data, length, read, isCodedSlice);
     if (header == length) break;
+    if (static_cast<int>(scan.items.size()) == maxSlices) {
+      ++scan.ignored;
+      read = header + 1;
+      continue;
+    }
     std::uint8_t nalHeader = data[header];
     UnescapedNal nal = unescapeInPlace(data, length, header + 1, write);
-    items.push_back({static_cast<std::int32_t>(write), static_cast<std::uint32_t>(nal.length),
-                     nalHeader, kNoMacroblockLimit});
+    WorkItem& item = scan.items.emplace_back();
+    item.offset = static_cast<std::int32_t>(write);
+    item.length = static_cast<std::uint32_t>(nal.length);
+    item.nalHeader = nalHeader;
     read = nal.end;
     write = (write + nal.length + 3) & ~std::size_t{3};
   }
-  return items;
+  return scan;
 }
 
-void limitSlices(const H264Decoder& decoder, const unsigned char* data,
-                 std::vector<WorkItem>& items) {
+void readSliceHeaders(const H264Decoder& decoder, const unsigned char* data,
+                      std::vector<WorkItem>& items) {
   // Only slices whose headers read correctly count: stray bytes that merely
   // look like a slice must not cut an intact one short.
-  std::vector<std::uint32_t> firstMb(items.size(), kNoMacroblockLimit);
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    StreamParser parser(data + items[i].offset, items[i].length);
-    SliceHeader header;
-    ActiveParameters active;
-    try {
-      parseSliceHeader(parser, decoder.parameters(), (items[i].nalHeader >> 5) & 3,
-                       items[i].nalHeader & 31, header, active);
-      firstMb[i] = header.first_mb_in_slice;
-    } catch (int) {
-    }
+  std::optional<bool> fields;
+  for (WorkItem& item : items) {
+    item.slice = readHeader(decoder, data, item);
+    if (!item.slice) continue;
+    const bool field = item.slice->header.field_pic_flag != 0;
+    if (!fields) fields = field;
+    if (field != *fields) item.slice.reset();
   }
   for (std::size_t i = 0; i < items.size(); ++i) {
+    if (!items[i].slice) continue;
+    const SliceHeader& mine = items[i].slice->header;
     for (std::size_t j = 0; j < items.size(); ++j) {
+      if (j == i || !items[j].slice) continue;
+      const SliceHeader& other = items[j].slice->header;
+      if (structureOf(other) != structureOf(mine)) continue;
       // Of two slices that claim the same start, the later one gets none.
-      bool after = firstMb[j] > firstMb[i] || (firstMb[j] == firstMb[i] && j < i);
-      if (j != i && after) items[i].endMb = std::min(items[i].endMb, firstMb[j]);
+      const bool after = other.first_mb_in_slice > mine.first_mb_in_slice ||
+                         (other.first_mb_in_slice == mine.first_mb_in_slice && j < i);
+      if (after) items[i].endMb = std::min(items[i].endMb, other.first_mb_in_slice);
     }
   }
 }
@@ -68,24 +94,23 @@ void limitSlices(const H264Decoder& decoder, const unsigned char* data,
 void decodeSliceTask(int index, H264Decoder* decoder, unsigned char* data,
                      const std::vector<WorkItem>& items) {
   const WorkItem& item = items[static_cast<std::size_t>(index)];
-  decoder->decodeSlice(data + item.offset, index, item.length,
-                       static_cast<unsigned char>((item.nalHeader >> 5) & 3), item.nalHeader & 31,
-                       item.endMb);
+  if (item.slice) {
+    decoder->decodeSlice(data + item.offset, index, item.length, *item.slice, item.endMb);
+  } else {
+    // The header fails again, and the failure is recorded like any other.
+    decoder->decodeSlice(data + item.offset, index, item.length,
+                         static_cast<unsigned char>((item.nalHeader >> 5) & 3),
+                         item.nalHeader & 31);
+  }
 }
 
-void decodeSlices(H264Decoder& decoder, unsigned char* data, int size) {
-  decoder.beginFrame();
-  std::vector<WorkItem> items = scanSlices(data, size);
+void decodeSlices(H264Decoder& decoder, unsigned char* data, const std::vector<WorkItem>& items) {
+  decoder.beginFrame(items.size());
   if (items.empty()) return;
-  limitSlices(decoder, data, items);
   using namespace boost::placeholders;
-  boost::function<void(int)> task = boost::bind(decodeSliceTask, _1, &decoder, data, items);
+  boost::function<void(int)> task =
+      boost::bind(decodeSliceTask, _1, &decoder, data, boost::cref(items));
   zoncore::threads::ExecuteCPUBoundTaskOnAllProcessors(task, static_cast<int>(items.size()));
-}
-
-void decodeFrame(AVCIntraInfo* handle, unsigned char* data, int size) {
-  decodeSlices(*handle->decoder, data, size);
-  handle->decoder->getPlanes(handle);
 }
 
 }  // namespace H264

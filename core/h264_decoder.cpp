@@ -2,6 +2,7 @@
 
 #include <new>
 #include <optional>
+#include <vector>
 
 #include "base/errors.h"
 #include "core/slice_decoder.h"
@@ -46,11 +47,39 @@ bool H264Decoder::readParameterSets(unsigned char* data, int size) {
   return true;
 }
 
+ParameterSetCount H264Decoder::readEveryParameterSet(const unsigned char* data, int size) {
+  ParameterSetCount count;
+  if (!data || size <= 0) return count;
+  const auto length = static_cast<std::size_t>(size);
+  auto parameterSet = [](std::uint8_t b) { return isNalType(b, 7) || isNalType(b, 8); };
+  auto any = [](std::uint8_t) { return true; };
+  std::vector<std::uint8_t> rbsp;
+  for (std::size_t header = findNalUnit(data, length, 0, parameterSet); header < length;
+       header = findNalUnit(data, length, header + 1, parameterSet)) {
+    const std::size_t next = findNalUnit(data, length, header + 1, any);
+    rbsp.assign(data + header + 1, data + (next == length ? length : next - 3));
+    const UnescapedNal nal = unescapeInPlace(rbsp.data(), rbsp.size(), 0, 0);
+    const unsigned type = data[header] & 0x1F;
+    try {
+      StreamParser parser(rbsp.data(), static_cast<std::uint32_t>(nal.length), kParameterSetError);
+      parameters_->parseNal(parser, type);
+      ++(type == 7 ? count.sequence : count.picture);
+    } catch (int) {
+      ++count.malformed;
+    }
+  }
+  return count;
+}
+
 void H264Decoder::allocatePicture() {
   const SeqParameterSet* sps = parameters_->sps(0);
   if (!sps) fail(kParameterSetError);
-  if (picture_->hasStorage()) return;
-  PictureFormat format = PictureFormat::of(*sps);
+  if (!picture_->hasStorage()) allocatePictureFor(*sps);
+}
+
+void H264Decoder::allocatePictureFor(const SeqParameterSet& sps) {
+  PictureFormat format = PictureFormat::of(sps);
+  if (picture_->hasStorage() && format.sameLayout(pictureFormat_)) return;
   picture_->allocate(format.lumaWidth, format.lumaHeight, format.chromaWidth, format.chromaHeight,
                      format.bitDepthLuma);
   pictureFormat_ = format;
@@ -59,33 +88,62 @@ void H264Decoder::allocatePicture() {
 int H264Decoder::decodeSlice(unsigned char* payload, int sliceIndex, unsigned int length,
                              unsigned char nal_ref_idc, unsigned int nal_unit_type,
                              std::uint32_t endMb) {
-  // Each slice writes only its own entry, so parallel slices never share one.
-  SliceStatistics* statistics =
-      sliceIndex >= 0 && sliceIndex < kMaxSlices ? &statistics_[sliceIndex] : nullptr;
+  ParsedSliceHeader parsed;
   try {
-    if (!picture_->hasStorage()) fail(kSliceError);
     StreamParser parser(payload, length, kSliceError);
-    SliceDecoder<unsigned short> slice(*parameters_, parser, *picture_, mode_);
-    slice.parseSliceHeader(nal_ref_idc, nal_unit_type);
+    parseSliceHeader(parser, *parameters_, nal_ref_idc, nal_unit_type, parsed.header,
+                     parsed.active);
+    parsed.dataOffset = parser.bitOffset();
+  } catch (int code) {
+    return recordFailure(statisticsOf(sliceIndex), code);
+  } catch (const std::bad_alloc&) {
+    return recordOutOfMemory(statisticsOf(sliceIndex));
+  }
+  return decodeSlice(payload, sliceIndex, length, parsed, endMb);
+}
+
+int H264Decoder::decodeSlice(unsigned char* payload, int sliceIndex, unsigned int length,
+                             const ParsedSliceHeader& parsed, std::uint32_t endMb) {
+  // Each slice writes only its own entry, so parallel slices never share one.
+  SliceStatistics* statistics = statisticsOf(sliceIndex);
+  try {
     // The picture was sized by an earlier sequence parameter set; a slice of
     // another layout would write outside it or out of range.
-    if (!slice.active().format.sameLayout(pictureFormat_)) fail(kSliceError);
+    if (!picture_->hasStorage() || !parsed.active.format.sameLayout(pictureFormat_)) {
+      fail(kSliceError);
+    }
+    StreamParser parser(payload, length, kSliceError);
+    SliceDecoder<unsigned short> slice(*parameters_, parser, *picture_, mode_);
+    slice.useParsedHeader(parsed);
     slice.setSliceIndex(sliceIndex);
     slice.setReconstruction(reconstruct_);
     if (statistics) statistics->decoded = true;
     slice.decodeSliceData(statistics, endMb);
     return 0;
   } catch (int code) {
-    if (statistics) statistics->failed = statistics->decoded = true;
-    if (code == kSliceError) parameters_->recordError(kErrorSliceFailed);
+    return recordFailure(statistics, code);
   } catch (const std::bad_alloc&) {
-    if (statistics) statistics->failed = statistics->decoded = true;
-    parameters_->recordError(kErrorOutOfMemory);
-    outOfMemory_.store(true, std::memory_order_relaxed);
+    return recordOutOfMemory(statistics);
   } catch (...) {
-    if (statistics) statistics->failed = statistics->decoded = true;
-    parameters_->recordError(kErrorSliceFailed);
+    return recordFailure(statistics, kSliceError);
   }
+}
+
+SliceStatistics* H264Decoder::statisticsOf(int sliceIndex) {
+  auto index = static_cast<std::size_t>(sliceIndex);
+  return sliceIndex >= 0 && index < statistics_.size() ? &statistics_[index] : nullptr;
+}
+
+int H264Decoder::recordFailure(SliceStatistics* statistics, int code) {
+  if (statistics) statistics->failed = statistics->decoded = true;
+  if (code == kSliceError) parameters_->recordError(kErrorSliceFailed);
+  return static_cast<int>(parameters_->errorFlags());
+}
+
+int H264Decoder::recordOutOfMemory(SliceStatistics* statistics) {
+  if (statistics) statistics->failed = statistics->decoded = true;
+  parameters_->recordError(kErrorOutOfMemory);
+  outOfMemory_.store(true, std::memory_order_relaxed);
   return static_cast<int>(parameters_->errorFlags());
 }
 
@@ -96,11 +154,9 @@ int H264Decoder::getPlanes(AVCIntraInfo* handle) const {
   return 0;
 }
 
-void H264Decoder::beginFrame() {
-  for (SliceStatistics& s : statistics_) s = SliceStatistics{};
-}
+void H264Decoder::beginFrame(std::size_t slices) { statistics_.assign(slices, SliceStatistics{}); }
 
-const SliceStatistics& H264Decoder::sliceStatistics(int sliceIndex) const {
+const SliceStatistics& H264Decoder::sliceStatistics(std::size_t sliceIndex) const {
   return statistics_[sliceIndex];
 }
 

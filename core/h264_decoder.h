@@ -4,16 +4,25 @@
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
 #include "base/decode_mode.h"
 #include "base/picture.h"
 #include "istrel/istrel.h"
 #include "macroblock/slice_statistics.h"
 #include "syntax/picture_format.h"
+#include "syntax/slice_header.h"
 
 namespace H264 {
 
 class ParametersDecoder;
+
+// Parameter sets found in a buffer.
+struct ParameterSetCount {
+  int sequence = 0;
+  int picture = 0;
+  int malformed = 0;  // refused, leaving the stored set of their id as it was
+};
 
 class H264Decoder {
  public:
@@ -30,6 +39,10 @@ class H264Decoder {
   // parameter set.
   bool readParameterSets(unsigned char* data, int size);
 
+  // Parses every sequence and picture parameter set of the Annex B `data`,
+  // in order, without changing the buffer.
+  ParameterSetCount readEveryParameterSet(const unsigned char* data, int size);
+
   // Gives the picture storage for sequence parameter set 0, once; later
   // calls keep the first allocation. Throws kParameterSetError without it.
   void allocatePicture();
@@ -41,11 +54,16 @@ class H264Decoder {
   // starts: reaching it is an error of this slice.
   int decodeSlice(unsigned char* payload, int sliceIndex, unsigned int length,
                   unsigned char nal_ref_idc, unsigned int nal_unit_type,
-                  std::uint32_t endMb = 0xFFFFFFFF);
+                  std::uint32_t endMb = kNoMacroblockLimit);
+  // The same for a slice whose header was parsed already: `slice.dataOffset`
+  // is where its slice data begins.
+  int decodeSlice(unsigned char* payload, int sliceIndex, unsigned int length,
+                  const ParsedSliceHeader& slice, std::uint32_t endMb);
 
   // Writes the addresses of the luma, Cb and Cr planes into the handle.
   int getPlanes(AVCIntraInfo* handle) const;
 
+  DecodeMode mode() const { return mode_; }
   const ParametersDecoder& parameters() const { return *parameters_; }
   const Picture<unsigned short>& picture() const { return *picture_; }
   // The format the picture was allocated for.
@@ -53,23 +71,32 @@ class H264Decoder {
   bool outOfMemory() const { return outOfMemory_.load(std::memory_order_relaxed); }
   unsigned errorFlags() const;
 
-  // Forgets the statistics of the previous frame.
-  void beginFrame();
+  // Forgets the statistics of the previous frame, which has `slices` slices.
+  void beginFrame(std::size_t slices);
   // What the slices of the last frame decoded were, by slice index.
-  const SliceStatistics& sliceStatistics(int sliceIndex) const;
+  std::size_t sliceCount() const { return statistics_.size(); }
+  const SliceStatistics& sliceStatistics(std::size_t sliceIndex) const;
   // Profiling aid: with reconstruction off slices are entropy decoded and
   // their coefficients scaled, but no sample is predicted or written.
   void setReconstruction(bool on) { reconstruct_ = on; }
 
-  static constexpr int kMaxSlices = 10;
+ protected:
+  ParametersDecoder& mutableParameters() { return *parameters_; }
+  // Gives the picture storage for `sps` unless it has storage of that
+  // layout already.
+  void allocatePictureFor(const SeqParameterSet& sps);
 
  private:
+  SliceStatistics* statisticsOf(int sliceIndex);
+  int recordFailure(SliceStatistics* statistics, int code);
+  int recordOutOfMemory(SliceStatistics* statistics);
+
   DecodeMode mode_;
   bool reconstruct_ = true;
   std::atomic<bool> outOfMemory_{false};
   std::unique_ptr<Picture<unsigned short>> picture_;
   PictureFormat pictureFormat_;
-  SliceStatistics statistics_[kMaxSlices];
+  std::vector<SliceStatistics> statistics_;
   std::unique_ptr<ParametersDecoder> parameters_;
 };
 

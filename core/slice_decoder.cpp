@@ -21,7 +21,14 @@ void SliceDecoder<T>::parseSliceHeader(unsigned nal_ref_idc, unsigned nal_unit_t
 }
 
 template <typename T>
-int SliceDecoder<T>::decodeSliceData(SliceStatistics* statistics, std::uint32_t endMb) {
+void SliceDecoder<T>::useParsedHeader(const ParsedSliceHeader& parsed) {
+  header_ = parsed.header;
+  active_ = parsed.active;
+  parser_.seek(parsed.dataOffset);
+}
+
+template <typename T>
+std::uint32_t SliceDecoder<T>::decodeSliceData(SliceStatistics* statistics, std::uint32_t endMb) {
   std::unique_ptr<MacroblockDecoder<T>> macroblocks;
   if (header_.MbaffFrameFlag) {
     macroblocks =
@@ -33,7 +40,6 @@ int SliceDecoder<T>::decodeSliceData(SliceStatistics* statistics, std::uint32_t 
   macroblocks->setReconstruction(reconstruct_);
   bool cabac = active_.pps->entropy_coding_mode_flag != 0;
   if (cabac) macroblocks->startCabac();
-  std::uint32_t picSizeInMbs = active_.format.sizeInMbs >> header_.field_pic_flag;
   struct Report {
     const MacroblockDecoder<T>& from;
     SliceStatistics* to;
@@ -52,7 +58,7 @@ int SliceDecoder<T>::decodeSliceData(SliceStatistics* statistics, std::uint32_t 
       fail(kSliceError);
     }
   }
-  return macroblocks->CurrMbAddr() < picSizeInMbs ? kSliceEndedInside : kSliceReachedPictureEnd;
+  return macroblocks->CurrMbAddr();
 }
 
 template class SliceDecoder<unsigned char>;

@@ -13,10 +13,6 @@ namespace H264 {
 class ParametersDecoder;
 class StreamParser;
 
-// Results of decodeSliceData.
-constexpr int kSliceReachedPictureEnd = 1001;
-constexpr int kSliceEndedInside = 1002;
-
 template <typename T>
 class SliceDecoder {
  public:
@@ -30,15 +26,18 @@ class SliceDecoder {
   // Reads the slice header and activates the slice's parameter sets. Throws
   // kSliceError for an unsupported slice.
   void parseSliceHeader(unsigned nal_ref_idc, unsigned nal_unit_type);
+  // Takes a header read ahead and moves the parser to the slice data.
+  void useParsedHeader(const ParsedSliceHeader& parsed);
 
   // Decodes the slice's macroblocks into the picture until the slice or the
-  // picture ends. Returns kSliceReachedPictureEnd or kSliceEndedInside;
+  // picture ends. Returns the address after the last macroblock decoded;
   // throws kSliceError for malformed slice data (decoded macroblocks stay).
   // `statistics`, when given, receives what the decoded macroblocks were,
   // also when the slice fails part way.
   // Reaching `endMb` (in first_mb_in_slice units) before the slice ends is
   // an error: that is where another slice starts.
-  int decodeSliceData(SliceStatistics* statistics = nullptr, std::uint32_t endMb = 0xFFFFFFFF);
+  std::uint32_t decodeSliceData(SliceStatistics* statistics = nullptr,
+                                std::uint32_t endMb = kNoMacroblockLimit);
 
   void setSliceIndex(int index) { sliceIndex_ = index; }
   // Profiling aid: parse without predicting or writing samples.

@@ -1,6 +1,7 @@
 // slice_header(), ITU-T H.264 clause 7.3.3, for I slices.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -61,5 +62,16 @@ struct ActiveParameters {
 void parseSliceHeader(StreamParser& parser, const ParametersDecoder& parameters,
                       unsigned nal_ref_idc, unsigned nal_unit_type, SliceHeader& header,
                       ActiveParameters& active);
+
+// A first_mb_in_slice no slice reaches: the limit of a slice that may run
+// to the picture's end.
+constexpr std::uint32_t kNoMacroblockLimit = 0xFFFFFFFF;
+
+// A slice header read ahead of its slice data, and where that data begins.
+struct ParsedSliceHeader {
+  SliceHeader header;
+  ActiveParameters active;
+  std::size_t dataOffset = 0;  // bits from the start of the RBSP
+};
 
 }  // namespace H264

@@ -13,103 +13,15 @@
 
 #include "base/errors.h"
 #include "support/bit_writer.h"
+#include "support/cabac_writer.h"
 
 namespace H264 {
 namespace {
 
+using istrel::test::Bin;
 using istrel::test::BitWriter;
+using istrel::test::CabacWriter;
 using Contexts = std::vector<ContextVariable>;
-
-// kind 0 decision, 1 bypass, 2 terminate; a segment ends with a terminate bin of 1.
-struct Bin {
-  int kind;
-  int ctxIdx;
-  int value;
-};
-
-// The encoder of clause 9.3.4.2, written as plainly as the standard states it, so that the decoder
-// is checked against the arithmetic from the other side.
-class Encoder {
- public:
-  explicit Encoder(BitWriter& out) : out_(out) {}
-
-  void decision(ContextVariable& ctx, int binVal) {
-    unsigned pStateIdx = ctx.pStateIdx(), valMPS = ctx.valMPS();
-    const unsigned rangeLps = kRangeTabLps[pStateIdx][(range_ >> 6) & 3];
-    range_ -= rangeLps;
-    if (static_cast<unsigned>(binVal) != valMPS) {
-      low_ += range_;
-      range_ = rangeLps;
-      if (pStateIdx == 0) valMPS = 1 - valMPS;
-      pStateIdx = kTransIdxLps[pStateIdx];
-    } else {
-      pStateIdx = kTransIdxMps[pStateIdx];
-    }
-    ctx = ContextVariable(pStateIdx, valMPS);
-    renormE();
-  }
-
-  void bypass(int binVal) {
-    low_ = (low_ << 1) + (binVal ? range_ : 0);
-    if (low_ >= 1024) {
-      putBit(1);
-      low_ -= 1024;
-    } else if (low_ < 512) {
-      putBit(0);
-    } else {
-      low_ -= 512;
-      ++bitsOutstanding_;
-    }
-  }
-
-  // InitEncoder (also after the samples of an I_PCM macroblock), then the bins.
-  void encode(Contexts& contexts, const std::vector<Bin>& bins) {
-    low_ = 0, range_ = 510, firstBitFlag_ = true, bitsOutstanding_ = 0;
-    for (const Bin& bin : bins) {
-      if (bin.kind == 0) decision(contexts[bin.ctxIdx], bin.value);
-      if (bin.kind == 1) bypass(bin.value);
-      if (bin.kind == 2) terminate(bin.value);
-    }
-  }
-
-  // A 1 flushes; the last bit written, always 1, is the rbsp_stop_one_bit.
-  void terminate(int binVal) {
-    range_ -= 2;
-    if (!binVal) return renormE();
-    low_ += range_;
-    range_ = 2;
-    renormE();
-    putBit((low_ >> 9) & 1);
-    out_.bits(((low_ >> 7) & 3) | 1, 2);
-  }
-
- private:
-  void renormE() {
-    for (; range_ < 256; range_ <<= 1, low_ <<= 1) {
-      if (low_ < 256) {
-        putBit(0);
-      } else if (low_ >= 512) {
-        low_ -= 512;
-        putBit(1);
-      } else {
-        low_ -= 256;
-        ++bitsOutstanding_;
-      }
-    }
-  }
-
-  void putBit(unsigned b) {
-    if (!firstBitFlag_) out_.bit(b);
-    firstBitFlag_ = false;
-    for (; bitsOutstanding_ > 0; --bitsOutstanding_) out_.bit(1 - b);
-  }
-
-  BitWriter& out_;
-  unsigned low_ = 0;
-  unsigned range_ = 510;
-  bool firstBitFlag_ = true;
-  int bitsOutstanding_ = 0;
-};
 
 std::vector<Bin> randomBins(std::mt19937& rng, int count) {
   std::vector<Bin> bins;
@@ -137,7 +49,7 @@ TEST(CabacEngine, RoundTripsSlicesAndPcmRestarts) {
     for (ContextVariable& c : initial) c = ContextVariable(rng() % 63, rng() & 1);
     Contexts encoded = initial;
     BitWriter out;
-    Encoder encoder(out);
+    CabacWriter encoder(out);
     std::vector<std::vector<Bin>> segments;
     std::vector<std::size_t> starts, ends;
     for (int s = 0, n = 1 + static_cast<int>(rng() % 4); s < n; ++s) {
@@ -182,7 +94,7 @@ TEST(CabacEngine, LpsAtStateZeroFlipsValMps) {
   bins.push_back({2, 0, 1});
   BitWriter out;
   Contexts encoded = contexts;
-  Encoder(out).encode(encoded, bins);
+  CabacWriter(out).encode(encoded, bins);
   CabacEngine engine;
   engine.start(out.bytes().data(), out.bytes().size(), 0);
   for (int i = 0; i < 64; ++i) {

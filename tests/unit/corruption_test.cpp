@@ -64,7 +64,8 @@ struct Slice {
 std::vector<Slice> slicesOf(const Bytes& frame) {
   Bytes copy = frame;
   std::vector<Slice> slices;
-  for (const H264::WorkItem& item : H264::scanSlices(copy.data(), static_cast<int>(copy.size()))) {
+  for (const H264::WorkItem& item :
+       H264::scanSlices(copy.data(), static_cast<int>(copy.size())).items) {
     auto first = copy.begin() + item.offset;
     slices.push_back(
         {static_cast<std::uint8_t>(item.nalHeader), Bytes(first, first + item.length)});

@@ -79,7 +79,7 @@ TEST(FrameScan, FindsSlicesPastOtherUnitsAndAlignsTheirPayloads) {
   appendNal(stream, 0x01, {0x21, 0, 0, 3, 1, 0x80}, false);  // nal_ref_idc 0
   appendNal(stream, 0x0C, {0xFF, 0xFF, 0x80}, false);        // filler
   appendNal(stream, 0x45, {0x42, 0x80}, false);
-  std::vector<WorkItem> items = scanSlices(stream.data(), static_cast<int>(stream.size()));
+  std::vector<WorkItem> items = scanSlices(stream.data(), static_cast<int>(stream.size())).items;
   ASSERT_EQ(items.size(), 3u);
   EXPECT_EQ(items[0].offset, 0);
   EXPECT_EQ(items[0].length, 13u);
@@ -94,17 +94,17 @@ TEST(FrameScan, FindsSlicesPastOtherUnitsAndAlignsTheirPayloads) {
 TEST(FrameScan, TakesAtMostTenSlices) {
   Bytes stream;
   for (std::uint8_t i = 0; i < 11; ++i) appendNal(stream, 0x65, {i, 0x80});
-  std::vector<WorkItem> items = scanSlices(stream.data(), static_cast<int>(stream.size()));
+  std::vector<WorkItem> items = scanSlices(stream.data(), static_cast<int>(stream.size())).items;
   ASSERT_EQ(items.size(), 10u);
   EXPECT_EQ(payloadAt(stream, items[9]), (Bytes{9, 0x80}));
 }
 
 TEST(FrameScan, StopsAtTheEndOfTheBuffer) {
   Bytes stream = {0, 0, 1};  // a start code cut before its header byte
-  EXPECT_TRUE(scanSlices(stream.data(), 3).empty());
-  EXPECT_TRUE(scanSlices(nullptr, 0).empty());
+  EXPECT_TRUE(scanSlices(stream.data(), 3).items.empty());
+  EXPECT_TRUE(scanSlices(nullptr, 0).items.empty());
   Bytes noise(64, 0xFF);
-  EXPECT_TRUE(scanSlices(noise.data(), 64).empty());
+  EXPECT_TRUE(scanSlices(noise.data(), 64).items.empty());
 }
 
 }  // namespace

@@ -1,8 +1,5 @@
 #include "common/stream_decoder.h"
 
-#include "api/frame_driver.h"
-#include "syntax/parameters_decoder.h"
-
 namespace istrel::tools {
 namespace {
 
@@ -15,34 +12,34 @@ bool carriesSps(const AnnexBStream& stream, const AccessUnit& unit) {
 
 }  // namespace
 
-StreamDecoder::StreamDecoder(H264::DecodeMode mode)
-    : core_(std::make_unique<H264::H264Decoder>(mode)) {}
+StreamDecoder::StreamDecoder(H264::DecodeMode mode) : decoder_(mode) {}
+
+void StreamDecoder::copy(const AnnexBStream& stream, const AccessUnit& unit) {
+  buffer_.assign(stream.bytes.begin() + static_cast<std::ptrdiff_t>(unit.begin),
+                 stream.bytes.begin() + static_cast<std::ptrdiff_t>(unit.end));
+}
 
 bool StreamDecoder::decode(const AnnexBStream& stream, const AccessUnit& unit) {
-  auto first = stream.bytes.begin() + static_cast<std::ptrdiff_t>(unit.begin);
-  auto last = stream.bytes.begin() + static_cast<std::ptrdiff_t>(unit.end);
-  if (carriesSps(stream, unit)) {
-    buffer_.assign(first, last);
+  if (decoder_.mode() == H264::DecodeMode::kCompatible && carriesSps(stream, unit)) {
+    copy(stream, unit);
     try {
-      core_->readParameterSets(buffer_.data(), static_cast<int>(buffer_.size()));
-      core_->allocatePicture();
-      ready_ = true;
+      primed_ = decoder_.prime(buffer_.data(), static_cast<int>(buffer_.size())) || primed_;
     } catch (int) {
       return false;
     }
   }
-  if (!ready_) return false;
-  buffer_.assign(first, last);  // decoding rewrites the buffer
-  H264::decodeSlices(*core_, buffer_.data(), static_cast<int>(buffer_.size()));
-  return true;
+  if (decoder_.mode() == H264::DecodeMode::kCompatible && !primed_) return false;
+  copy(stream, unit);
+  decoder_.decodeFrame(buffer_.data(), static_cast<int>(buffer_.size()));
+  return decoder_.pictureSps() != nullptr;
 }
 
 PictureView StreamDecoder::view() const {
-  const H264::Picture<unsigned short>& picture = core_->picture();
+  const H264::Picture<unsigned short>& picture = decoder_.picture();
   const std::uint16_t* planes[3] = {picture.plane(0), picture.plane(1), picture.plane(2)};
   const std::ptrdiff_t strides[3] = {picture.lumaWidth(), picture.chromaWidth(),
                                      picture.chromaWidth()};
-  return displayWindow(*core_->parameters().sps(0), planes, strides);
+  return displayWindow(*decoder_.pictureSps(), planes, strides);
 }
 
 }  // namespace istrel::tools

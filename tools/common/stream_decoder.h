@@ -1,15 +1,14 @@
-// Decodes a whole Annex B stream through the decoder's C++ classes, access
+// Decodes a whole Annex B stream through the decoder's C++ interface, access
 // unit by access unit, and hands out the displayed picture.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
+#include "api/frame_decoder.h"
 #include "base/decode_mode.h"
 #include "common/annexb_file.h"
 #include "common/picture_view.h"
-#include "core/h264_decoder.h"
 
 namespace istrel::tools {
 
@@ -17,20 +16,25 @@ class StreamDecoder {
  public:
   explicit StreamDecoder(H264::DecodeMode mode);
 
-  // Decodes one access unit, reading the parameter sets it carries first.
-  // False when no picture could be set up (no parameter sets seen yet, or
-  // malformed ones).
+  // Decodes one access unit from a fresh copy of its bytes (decoding rewrites
+  // them). In the compatible mode a unit that carries a sequence parameter
+  // set primes the decoder first, as a host does. False when no picture
+  // could be set up (no usable parameter sets yet).
   bool decode(const AnnexBStream& stream, const AccessUnit& unit);
 
-  const H264::H264Decoder& core() const { return *core_; }
+  const H264::FrameDecoder& core() const { return decoder_; }
+  H264::FrameDecoder& core() { return decoder_; }
 
-  // The displayed picture (the cropping window of sequence parameter set 0).
+  // The displayed picture (the cropping window of the picture's sequence
+  // parameter set).
   PictureView view() const;
 
  private:
-  std::unique_ptr<H264::H264Decoder> core_;
+  void copy(const AnnexBStream& stream, const AccessUnit& unit);
+
+  H264::FrameDecoder decoder_;
   std::vector<std::uint8_t> buffer_;
-  bool ready_ = false;
+  bool primed_ = false;
 };
 
 }  // namespace istrel::tools

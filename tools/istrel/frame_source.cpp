@@ -1,9 +1,7 @@
 #include "istrel/frame_source.h"
 
-#include "api/v210_converter.h"
 #include "common/stream_decoder.h"
 #include "istrel/host_session.h"
-#include "istrel/v210_job.h"
 #include "syntax/parameter_sets.h"
 #include "syntax/parameters_decoder.h"
 #include "syntax/picture_format.h"
@@ -74,10 +72,9 @@ class ClassSource : public FrameSource {
 
 // The library's own conversion, over the whole coded width as the host sees it.
 const std::vector<char>& ClassSource::v210() {
-  H264::V210Job job = v210JobFor(decoder_.core(), preview_, nullptr);
-  v210_.assign(v210BytesOf(job), 0);
-  job.output = v210_.data();
-  H264::convertToV210(job);
+  const H264::V210Target target = decoder_.core().streamTarget(!preview_);
+  v210_.assign(H264::v210Bytes(target), 0);
+  decoder_.core().convertToV210(v210_.data(), target);
   return v210_;
 }
 

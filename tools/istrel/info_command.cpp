@@ -127,7 +127,7 @@ int printFrameStatistics(const AnnexBStream& stream, std::ostream& out) {
     }
     H264::SliceStatistics total;
     std::string failed;
-    for (int s = 0; s < H264::H264Decoder::kMaxSlices; ++s) {
+    for (std::size_t s = 0; s < decoder.core().sliceCount(); ++s) {
       const H264::SliceStatistics& slice = decoder.core().sliceStatistics(s);
       total.add(slice);
       if (slice.failed) failed += (failed.empty() ? "" : ", ") + std::to_string(s);

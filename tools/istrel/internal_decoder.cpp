@@ -1,7 +1,6 @@
 #include "istrel/internal_decoder.h"
 
 #include "api/frame_driver.h"
-#include "istrel/v210_job.h"
 
 namespace istrel::tools {
 
@@ -17,14 +16,13 @@ bool InternalDecoder::prime(const AnnexBStream& stream) {
   for (const AccessUnit& unit : stream.units) {
     copy(stream, unit);
     try {
-      if (!core_.readParameterSets(input_.data(), static_cast<int>(input_.size()))) continue;
-      core_.allocatePicture();
+      if (!core_.prime(input_.data(), static_cast<int>(input_.size()))) continue;
     } catch (int) {
       return false;
     }
-    job_ = v210JobFor(core_, preview_, nullptr);
-    output_.assign(v210BytesOf(job_), 0);
-    job_.output = output_.data();
+    if (core_.mode() == H264::DecodeMode::kConformant) decode(stream, unit);
+    if (!core_.pictureSps()) return false;
+    output_.assign(H264::v210Bytes(core_.streamTarget(!preview_)), 0);
     return true;
   }
   return false;
@@ -37,9 +35,11 @@ void InternalDecoder::scan(const AnnexBStream& stream, const AccessUnit& unit) {
 
 void InternalDecoder::decode(const AnnexBStream& stream, const AccessUnit& unit) {
   copy(stream, unit);
-  H264::decodeSlices(core_, input_.data(), static_cast<int>(input_.size()));
+  core_.decodeFrame(input_.data(), static_cast<int>(input_.size()));
 }
 
-void InternalDecoder::convert() { H264::convertToV210(job_); }
+void InternalDecoder::convert() {
+  core_.convertToV210(output_.data(), core_.streamTarget(!preview_));
+}
 
 }  // namespace istrel::tools

@@ -1,0 +1,119 @@
+// Access units made only of I_PCM macroblocks, so that the decoded picture is
+// known sample by sample: a frame, or a field pair (a top field and then a
+// bottom field, each in its own slices), in CAVLC or CABAC slices.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "support/annexb_writer.h"
+#include "support/cabac_writer.h"
+#include "support/parameter_set_writer.h"
+
+namespace istrel::test {
+
+struct PcmStream {
+  bool cabac = false;
+  bool fields = false;       // a field pair instead of a frame
+  int widthInMbs = 4;        // 64 samples
+  int frameHeightInMbs = 4;  // 64 rows of the frame
+  int slicesPerPicture = 2;  // per frame, or per field
+  int chromaFormat = 2;      // 1 or 2
+  int bitDepth = 10;
+  std::uint32_t spsId = 0;
+};
+
+// The sample the stream codes at (x, y) of plane 0 (luma), 1 or 2 of the frame.
+inline std::uint16_t pcmSample(const PcmStream& s, int plane, int x, int y) {
+  const int multipliers[3][2] = {{7, 13}, {5, 3}, {11, 2}};
+  const int value = multipliers[plane][0] * x + multipliers[plane][1] * y + 300 * plane + 17;
+  return static_cast<std::uint16_t>(value % (1 << s.bitDepth));
+}
+
+namespace pcm_detail {
+
+inline int chromaHeight(const PcmStream& s) { return s.chromaFormat == 2 ? 16 : 8; }
+
+// The samples of macroblock (mbX, mbY) of a picture whose rows are every
+// `step`-th frame row from `parity` on.
+inline void writeSamples(const PcmStream& s, BitWriter& w, int mbX, int mbY, int step, int parity) {
+  for (int plane = 0; plane < 3; ++plane) {
+    const int width = plane ? 8 : 16, height = plane ? chromaHeight(s) : 16;
+    for (int y = 0; y < height; ++y) {
+      const int frameRow = (mbY * height + y) * step + parity;
+      for (int x = 0; x < width; ++x) {
+        w.bits(pcmSample(s, plane, mbX * width + x, frameRow), s.bitDepth);
+      }
+    }
+  }
+}
+
+// One slice of macroblocks [first, end) of a picture `widthInMbs` wide.
+inline Bytes slice(const PcmStream& s, int first, int end, int structure) {
+  const int step = structure ? 2 : 1, parity = structure == 2 ? 1 : 0;
+  BitWriter w;
+  w.ue(static_cast<std::uint32_t>(first)).ue(7).ue(0).bits(0, 4);
+  if (s.fields) w.bit(1).bit(parity);
+  if (structure < 2) w.ue(0);  // idr_pic_id: the first picture is an IDR picture
+  if (structure < 2) {
+    w.bit(0).bit(0);  // no_output_of_prior_pics_flag, long_term_reference_flag
+  } else {
+    w.bit(0);  // adaptive_ref_pic_marking_mode_flag
+  }
+  w.se(0).ue(1);  // slice_qp_delta, disable_deblocking_filter_idc
+  std::vector<H264::ContextVariable> contexts(H264::kContextCount);
+  H264::initCabacContexts(contexts.data(), 26);
+  if (s.cabac) w.alignWithOnes();
+  for (int mb = first; mb < end; ++mb) {
+    const int x = mb % s.widthInMbs;
+    if (s.cabac) {
+      // mb_type I_PCM: bin 0 with condTermFlagA + condTermFlagB (I_PCM
+      // neighbours count), then the terminating bin.
+      const int inc = (x > 0 && mb - 1 >= first) + (mb - s.widthInMbs >= first);
+      std::vector<Bin> bins;
+      if (mb > first) bins.push_back({2, 0, 0});  // end_of_slice_flag
+      bins.push_back({0, 3 + inc, 1});
+      bins.push_back({2, 0, 1});
+      CabacWriter(w).encode(contexts, bins);
+    } else {
+      w.ue(25);
+    }
+    while (w.bitCount() % 8) w.bit(0);
+    writeSamples(s, w, x, mb / s.widthInMbs, step, parity);
+  }
+  if (s.cabac) {
+    CabacWriter(w).encode(contexts, {{2, 0, 1}});  // end_of_slice_flag, then the stop bit
+  } else {
+    w.trailing();
+  }
+  return w.bytes();
+}
+
+}  // namespace pcm_detail
+
+inline Bytes pcmAccessUnit(const PcmStream& s) {
+  SpsFields sps;
+  sps.id = s.spsId;
+  sps.chroma_format_idc = static_cast<std::uint32_t>(s.chromaFormat);
+  sps.bitDepthMinus8 = static_cast<std::uint32_t>(s.bitDepth - 8);
+  sps.widthInMbsMinus1 = static_cast<std::uint32_t>(s.widthInMbs - 1);
+  sps.frameMbsOnly = !s.fields;
+  sps.heightInMapUnitsMinus1 =
+      static_cast<std::uint32_t>(s.frameHeightInMbs / (s.fields ? 2 : 1) - 1);
+  PpsFields pps;
+  pps.spsId = s.spsId;
+  pps.cabac = s.cabac;
+  Bytes stream;
+  appendNal(stream, 0x67, writeSps(sps));
+  appendNal(stream, 0x68, writePps(pps));
+  const int mbs = s.widthInMbs * s.frameHeightInMbs / (s.fields ? 2 : 1);
+  for (int structure : s.fields ? std::vector<int>{1, 2} : std::vector<int>{0}) {
+    for (int i = 0; i < s.slicesPerPicture; ++i) {
+      const int first = mbs * i / s.slicesPerPicture, end = mbs * (i + 1) / s.slicesPerPicture;
+      appendNal(stream, structure < 2 ? 0x65 : 0x61, pcm_detail::slice(s, first, end, structure));
+    }
+  }
+  return stream;
+}
+
+}  // namespace istrel::test
