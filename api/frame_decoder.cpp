@@ -14,7 +14,7 @@ std::size_t v210Bytes(const V210Target& target) {
   return static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(target.height >> shift);
 }
 
-FrameDecoder::FrameDecoder(DecodeMode mode) : H264Decoder(mode) {}
+FrameDecoder::FrameDecoder(DecodeMode mode, KernelLevel level) : H264Decoder(mode, level) {}
 
 bool FrameDecoder::prime(unsigned char* data, int size) {
   if (mode() == DecodeMode::kConformant) return readEveryParameterSet(data, size).sequence > 0;
@@ -78,6 +78,7 @@ void FrameDecoder::convertToV210(char* output, const V210Target& target) const {
   job.fullResolution = target.fullResolution;
   job.bitDepthLuma = static_cast<int>(f.bitDepthLuma);
   job.bitDepthChroma = static_cast<int>(f.bitDepthChroma);
+  job.kernels = &kernels();
   H264::convertToV210(job);
 }
 

@@ -34,7 +34,8 @@ std::size_t v210Bytes(const V210Target& target);
 
 class FrameDecoder : public H264Decoder {
  public:
-  explicit FrameDecoder(DecodeMode mode = DecodeMode::kCompatible);
+  explicit FrameDecoder(DecodeMode mode = DecodeMode::kCompatible,
+                        KernelLevel level = defaultKernelLevel());
 
   // Reads parameter sets from `data`. Compatible mode, the host's priming:
   // the first sequence parameter set and the first picture parameter set

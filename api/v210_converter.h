@@ -1,6 +1,8 @@
 // Conversion of the decoded 16-bit picture into the host's v210 rows.
 #pragma once
 
+#include "dsp/kernels.h"
+
 namespace H264 {
 
 // Everything one conversion needs; bound by value into every stripe task.
@@ -14,6 +16,7 @@ struct V210Job {
   bool fullResolution;              // false: half width, half height
   int bitDepthLuma;                 // samples are scaled to 10 bits
   int bitDepthChroma;
+  const Kernels<unsigned short>* kernels;
 };
 
 // Converts output rows [k*R, k*R + R) of stripe k; rows past stripes*R stay

@@ -1,32 +1,30 @@
-// Speed of the SSE4.1 kernels of recon/ next to their plain twins, on random 10-bit inputs.
-// Each kernel is one entry of kKernels at the bottom; a kernel of a new shape also needs a
-// runner, which prepares random inputs and calls the kernel in the timing loop.
+// Speed of every kernel of the table at every level this processor runs, on
+// random 10-bit inputs; an entry a level does not override is timed once, at
+// the lowest level that has it.
 //
 // usage: build/bench/istrel_kernels_bench [--benchmark_filter=REGEX] [Google Benchmark options]
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "recon/intra_prediction.h"
-#include "recon/inverse_transform.h"
-
-#if defined(__SSE4_1__)
+#include "dsp/kernels.h"
 
 namespace H264 {
 namespace {
 
-using Sample = std::uint16_t;
-using Runner = void (*)(benchmark::State&);
+using Sample = unsigned short;
+using Table = Kernels<Sample>;
 
 constexpr int kMaxValue = 1023;
 constexpr int kInputs = 64;  // distinct random inputs, taken in turn
 constexpr int kPredStride = 16;
 constexpr int kPictureStride = 256;  // the blocks land side by side in a 256x16 picture area
+constexpr int kRowGroups = 320;      // a 1920-sample v210 row
 
 std::vector<std::int32_t> randomValues(std::size_t count, int low, int high) {
   static std::mt19937 rng(20261205u);
@@ -44,95 +42,114 @@ struct Blocks {
   Sample* destinationOf(int i) { return picture.data() + (i % 16) * 16; }
 };
 
-using Reconstruct = void (*)(std::int32_t*, const std::int32_t*, int, Sample*, std::ptrdiff_t, int);
-
-// The kernels use the coefficients as scratch: each call gets a fresh copy, both twins alike.
-template <int N, Reconstruct Kernel>
-void reconstructBlock(benchmark::State& state) {
+// The kernels use the coefficients as scratch: each call gets a fresh copy.
+void reconstruct(benchmark::State& state, Table::Reconstruct kernel, int n) {
   Blocks blocks;
-  const std::vector<std::int32_t> coefficients = randomValues(kInputs * N * N, -4096, 4096);
-  std::int32_t scratch[N * N];
+  const std::vector<std::int32_t> coefficients = randomValues(kInputs * n * n, -4096, 4096);
+  std::int32_t scratch[64];
   int i = 0;
   for (auto _ : state) {
-    std::copy_n(coefficients.data() + i * N * N, N * N, scratch);
-    Kernel(scratch, blocks.predictionOf(i), kPredStride, blocks.destinationOf(i), kPictureStride,
+    std::copy_n(coefficients.data() + i * n * n, n * n, scratch);
+    kernel(scratch, blocks.predictionOf(i), kPredStride, blocks.destinationOf(i), kPictureStride,
            kMaxValue);
     benchmark::ClobberMemory();
     i = (i + 1) % kInputs;
   }
 }
 
-using AddDc = void (*)(std::int32_t, const std::int32_t*, int, Sample*, std::ptrdiff_t, int);
-
-template <AddDc Kernel>
-void addDcBlock(benchmark::State& state) {
+void addDc(benchmark::State& state, const Table& k) {
   Blocks blocks;
   const std::vector<std::int32_t> dc = randomValues(kInputs, -65536, 65536);
   int i = 0;
   for (auto _ : state) {
-    Kernel(dc[i], blocks.predictionOf(i), kPredStride, blocks.destinationOf(i), kPictureStride,
-           kMaxValue);
+    k.addDc4x4(dc[i], blocks.predictionOf(i), kPredStride, blocks.destinationOf(i), kPictureStride,
+               kMaxValue);
     benchmark::ClobberMemory();
     i = (i + 1) % kInputs;
   }
 }
 
-using CopyPrediction = void (*)(const std::int32_t*, int, Sample*, std::ptrdiff_t, int, int);
-
-template <int N, CopyPrediction Kernel>
-void copyBlock(benchmark::State& state) {
+void copyPrediction(benchmark::State& state, const Table& k, int n) {
   Blocks blocks;
   int i = 0;
   for (auto _ : state) {
-    Kernel(blocks.predictionOf(i), kPredStride, blocks.destinationOf(i), kPictureStride, N, N);
+    k.copyPrediction(blocks.predictionOf(i), kPredStride, blocks.destinationOf(i), kPictureStride,
+                     n, n);
     benchmark::ClobberMemory();
     i = (i + 1) % kInputs;
   }
 }
 
-using PlaneRow = void (*)(std::int32_t*, int, std::int32_t, std::int32_t, std::int32_t);
-
 // A whole 16x16 plane prediction: sixteen rows of sixteen.
-template <PlaneRow Kernel>
-void planeRows16x16(benchmark::State& state) {
+void planeRows(benchmark::State& state, const Table& k) {
   const std::vector<std::int32_t> start = randomValues(kInputs, -40 * 1024, 40 * 1024);
   const std::vector<std::int32_t> step = randomValues(kInputs, -2048, 2048);
   std::int32_t pred[16 * 16];
   int i = 0;
   for (auto _ : state) {
-    for (int y = 0; y < 16; ++y) Kernel(pred + 16 * y, 16, start[i] + y * step[i], step[i], 1023);
+    for (int y = 0; y < 16; ++y)
+      k.planeRow(pred + 16 * y, 16, start[i] + y * step[i], step[i], 1023);
     benchmark::ClobberMemory();
     i = (i + 1) % kInputs;
   }
 }
 
-struct KernelPair {
+// One 1920-pixel row of 4:2:2 10-bit samples (the preview reads twice as many).
+void packRow(benchmark::State& state, Table::PackV210 kernel, int step) {
+  std::vector<Sample> planes[3];
+  for (int c = 0; c < 3; ++c) {
+    const std::vector<std::int32_t> v = randomValues((c ? 3 : 6) * kRowGroups * step, 0, 1023);
+    planes[c].assign(v.begin(), v.end());
+  }
+  std::vector<char> row(16 * kRowGroups);
+  for (auto _ : state) {
+    kernel(row.data(), planes[0].data(), planes[1].data(), planes[2].data(), kRowGroups, {});
+    benchmark::ClobberMemory();
+  }
+}
+
+struct Entry {
   const char* name;
-  Runner plain;
-  Runner vector;
+  const void* (*pointer)(const Table&);  // tells which levels override it
+  std::function<void(benchmark::State&, const Table&)> run;
 };
 
-const KernelPair kKernels[] = {
-    {"Reconstruct4x4", reconstructBlock<4, plain::reconstruct4x4<Sample>>,
-     reconstructBlock<4, sse41::reconstruct4x4<Sample>>},
-    {"Reconstruct8x8", reconstructBlock<8, plain::reconstruct8x8<Sample>>,
-     reconstructBlock<8, sse41::reconstruct8x8<Sample>>},
-    {"AddDc4x4", addDcBlock<plain::addDc4x4<Sample>>, addDcBlock<sse41::addDc4x4<Sample>>},
-    {"CopyPrediction8x8", copyBlock<8, plain::copyPrediction<Sample>>,
-     copyBlock<8, sse41::copyPrediction<Sample>>},
-    {"CopyPrediction16x16", copyBlock<16, plain::copyPrediction<Sample>>,
-     copyBlock<16, sse41::copyPrediction<Sample>>},
-    {"PlaneRows16x16", planeRows16x16<intra_kernels::planeRowPlain>,
-     planeRows16x16<intra_kernels::planeRowSse41>},
+template <typename F>
+const void* address(F f) {
+  return reinterpret_cast<const void*>(f);
+}
+
+const Entry kEntries[] = {
+    {"Reconstruct4x4", [](const Table& k) { return address(k.reconstruct4x4); },
+     [](benchmark::State& s, const Table& k) { reconstruct(s, k.reconstruct4x4, 4); }},
+    {"Reconstruct8x8", [](const Table& k) { return address(k.reconstruct8x8); },
+     [](benchmark::State& s, const Table& k) { reconstruct(s, k.reconstruct8x8, 8); }},
+    {"AddDc4x4", [](const Table& k) { return address(k.addDc4x4); }, addDc},
+    {"CopyPrediction8x8", [](const Table& k) { return address(k.copyPrediction); },
+     [](benchmark::State& s, const Table& k) { copyPrediction(s, k, 8); }},
+    {"CopyPrediction16x16", [](const Table& k) { return address(k.copyPrediction); },
+     [](benchmark::State& s, const Table& k) { copyPrediction(s, k, 16); }},
+    {"PlaneRows16x16", [](const Table& k) { return address(k.planeRow); }, planeRows},
+    {"PackV210Row1920", [](const Table& k) { return address(k.packV210); },
+     [](benchmark::State& s, const Table& k) { packRow(s, k.packV210, 1); }},
+    {"PackV210PreviewRow960", [](const Table& k) { return address(k.packV210Preview); },
+     [](benchmark::State& s, const Table& k) { packRow(s, k.packV210Preview, 2); }},
 };
 
 }  // namespace
 }  // namespace H264
 
 int main(int argc, char** argv) {
-  for (const H264::KernelPair& k : H264::kKernels) {
-    benchmark::RegisterBenchmark((std::string(k.name) + "/plain").c_str(), k.plain);
-    benchmark::RegisterBenchmark((std::string(k.name) + "/sse41").c_str(), k.vector);
+  using namespace H264;
+  for (const Entry& e : kEntries) {
+    const void* previous = nullptr;
+    for (KernelLevel level : kernelLevelsHere()) {
+      const Table& table = kernelsFor<Sample>(level);
+      if (e.pointer(table) == previous) continue;
+      previous = e.pointer(table);
+      benchmark::RegisterBenchmark((std::string(e.name) + "/" + kernelLevelName(level)).c_str(),
+                                   [&e, &table](benchmark::State& s) { e.run(s, table); });
+    }
   }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
@@ -140,12 +157,3 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   return 0;
 }
-
-#else
-
-int main() {
-  std::puts("built without SSE4.1: no vector kernels to compare");
-  return 0;
-}
-
-#endif

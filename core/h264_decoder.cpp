@@ -31,8 +31,9 @@ std::optional<std::size_t> parseFirstNal(ParametersDecoder& parameters, std::uin
 
 }  // namespace
 
-H264Decoder::H264Decoder(DecodeMode mode)
+H264Decoder::H264Decoder(DecodeMode mode, KernelLevel level)
     : mode_(mode),
+      kernels_(&kernelsFor<unsigned short>(level)),
       picture_(std::make_unique<Picture<unsigned short>>()),
       parameters_(std::make_unique<ParametersDecoder>()) {}
 
@@ -113,7 +114,7 @@ int H264Decoder::decodeSlice(unsigned char* payload, int sliceIndex, unsigned in
       fail(kSliceError);
     }
     StreamParser parser(payload, length, kSliceError);
-    SliceDecoder<unsigned short> slice(*parameters_, parser, *picture_, mode_);
+    SliceDecoder<unsigned short> slice(*parameters_, parser, *picture_, mode_, *kernels_);
     slice.useParsedHeader(parsed);
     slice.setSliceIndex(sliceIndex);
     slice.setReconstruction(reconstruct_);

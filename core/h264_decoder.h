@@ -6,8 +6,10 @@
 #include <memory>
 #include <vector>
 
+#include "base/cpu.h"
 #include "base/decode_mode.h"
 #include "base/picture.h"
+#include "dsp/kernels.h"
 #include "istrel/istrel.h"
 #include "macroblock/slice_statistics.h"
 #include "syntax/picture_format.h"
@@ -26,7 +28,10 @@ struct ParameterSetCount {
 
 class H264Decoder {
  public:
-  explicit H264Decoder(DecodeMode mode = DecodeMode::kCompatible);
+  // The kernels are those of `level`, or of the best level below it that
+  // this processor runs.
+  explicit H264Decoder(DecodeMode mode = DecodeMode::kCompatible,
+                       KernelLevel level = defaultKernelLevel());
   virtual ~H264Decoder();
 
   H264Decoder(const H264Decoder&) = delete;
@@ -64,6 +69,7 @@ class H264Decoder {
   int getPlanes(AVCIntraInfo* handle) const;
 
   DecodeMode mode() const { return mode_; }
+  const Kernels<unsigned short>& kernels() const { return *kernels_; }
   const ParametersDecoder& parameters() const { return *parameters_; }
   const Picture<unsigned short>& picture() const { return *picture_; }
   // The format the picture was allocated for.
@@ -92,6 +98,7 @@ class H264Decoder {
   int recordOutOfMemory(SliceStatistics* statistics);
 
   DecodeMode mode_;
+  const Kernels<unsigned short>* kernels_;
   bool reconstruct_ = true;
   std::atomic<bool> outOfMemory_{false};
   std::unique_ptr<Picture<unsigned short>> picture_;

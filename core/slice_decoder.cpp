@@ -12,8 +12,8 @@ namespace H264 {
 
 template <typename T>
 SliceDecoder<T>::SliceDecoder(const ParametersDecoder& parameters, StreamParser& parser,
-                              Picture<T>& picture, DecodeMode mode)
-    : parameters_(parameters), parser_(parser), picture_(picture), mode_(mode) {}
+                              Picture<T>& picture, DecodeMode mode, const Kernels<T>& kernels)
+    : parameters_(parameters), parser_(parser), picture_(picture), mode_(mode), kernels_(kernels) {}
 
 template <typename T>
 void SliceDecoder<T>::parseSliceHeader(unsigned nal_ref_idc, unsigned nal_unit_type) {
@@ -31,11 +31,11 @@ template <typename T>
 std::uint32_t SliceDecoder<T>::decodeSliceData(SliceStatistics* statistics, std::uint32_t endMb) {
   std::unique_ptr<MacroblockDecoder<T>> macroblocks;
   if (header_.MbaffFrameFlag) {
-    macroblocks =
-        std::make_unique<MbaffMacroblockDecoder<T>>(active_, header_, parser_, picture_, mode_);
+    macroblocks = std::make_unique<MbaffMacroblockDecoder<T>>(active_, header_, parser_, picture_,
+                                                              mode_, kernels_);
   } else {
-    macroblocks =
-        std::make_unique<NonMbaffMacroblockDecoder<T>>(active_, header_, parser_, picture_, mode_);
+    macroblocks = std::make_unique<NonMbaffMacroblockDecoder<T>>(active_, header_, parser_,
+                                                                 picture_, mode_, kernels_);
   }
   macroblocks->setReconstruction(reconstruct_);
   bool cabac = active_.pps->entropy_coding_mode_flag != 0;
@@ -61,7 +61,6 @@ std::uint32_t SliceDecoder<T>::decodeSliceData(SliceStatistics* statistics, std:
   return macroblocks->CurrMbAddr();
 }
 
-template class SliceDecoder<unsigned char>;
 template class SliceDecoder<unsigned short>;
 
 }  // namespace H264

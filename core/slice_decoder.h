@@ -5,6 +5,7 @@
 
 #include "base/decode_mode.h"
 #include "base/picture.h"
+#include "dsp/kernels.h"
 #include "macroblock/slice_statistics.h"
 #include "syntax/slice_header.h"
 
@@ -17,7 +18,7 @@ template <typename T>
 class SliceDecoder {
  public:
   SliceDecoder(const ParametersDecoder& parameters, StreamParser& parser, Picture<T>& picture,
-               DecodeMode mode = DecodeMode::kCompatible);
+               DecodeMode mode, const Kernels<T>& kernels);
   virtual ~SliceDecoder() = default;
 
   SliceDecoder(const SliceDecoder&) = delete;
@@ -53,11 +54,11 @@ class SliceDecoder {
   StreamParser& parser_;
   Picture<T>& picture_;
   DecodeMode mode_;
+  const Kernels<T>& kernels_;
   int sliceIndex_ = 0;
   bool reconstruct_ = true;
 };
 
-extern template class SliceDecoder<unsigned char>;
 extern template class SliceDecoder<unsigned short>;
 
 }  // namespace H264

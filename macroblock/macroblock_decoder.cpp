@@ -13,13 +13,15 @@ namespace H264 {
 
 template <typename T>
 MacroblockDecoder<T>::MacroblockDecoder(const ActiveParameters& active, const SliceHeader& header,
-                                        StreamParser& parser, Picture<T>& picture, DecodeMode mode)
+                                        StreamParser& parser, Picture<T>& picture, DecodeMode mode,
+                                        const Kernels<T>& kernels)
     : active_(active),
       header_(header),
       parser_(parser),
       picture_(picture),
       widthInMbs_(active.format.widthInMbs),
       mode_(mode),
+      kernels_(kernels),
       qpY_(header.SliceQPY) {
   const SeqParameterSet& sps = *active.sps;
   bitDepth_[0] = static_cast<int>(sps.BitDepthY);
@@ -327,7 +329,6 @@ void MacroblockDecoder<T>::decodePcm() {
   // QPY is unchanged; QP'Y 0 would select lossless only for coded macroblocks.
 }
 
-template class MacroblockDecoder<unsigned char>;
 template class MacroblockDecoder<unsigned short>;
 
 }  // namespace H264

@@ -9,6 +9,7 @@
 
 #include "base/decode_mode.h"
 #include "base/picture.h"
+#include "dsp/kernels.h"
 #include "macroblock/cabac_syntax.h"
 #include "macroblock/macroblock_record.h"
 #include "macroblock/macroblock_tables.h"
@@ -31,7 +32,7 @@ template <typename T>
 class MacroblockDecoder {
  public:
   MacroblockDecoder(const ActiveParameters& active, const SliceHeader& header, StreamParser& parser,
-                    Picture<T>& picture, DecodeMode mode);
+                    Picture<T>& picture, DecodeMode mode, const Kernels<T>& kernels);
   virtual ~MacroblockDecoder() = default;
 
   MacroblockDecoder(const MacroblockDecoder&) = delete;
@@ -106,6 +107,7 @@ class MacroblockDecoder {
   std::uint32_t widthInMbs_;
   std::vector<MacroblockRecord> ring_;  // neighbour records, allocated once per slice
   DecodeMode mode_;
+  const Kernels<T>& kernels_;
   bool fieldMacroblock_ = false;
   bool reconstruct_ = true;
 

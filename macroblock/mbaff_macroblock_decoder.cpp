@@ -10,8 +10,9 @@ namespace H264 {
 template <typename T>
 MbaffMacroblockDecoder<T>::MbaffMacroblockDecoder(const ActiveParameters& active,
                                                   const SliceHeader& header, StreamParser& parser,
-                                                  Picture<T>& picture, DecodeMode mode)
-    : Base(active, header, parser, picture, mode), picSizeInMbs_(active.format.sizeInMbs) {
+                                                  Picture<T>& picture, DecodeMode mode,
+                                                  const Kernels<T>& kernels)
+    : Base(active, header, parser, picture, mode, kernels), picSizeInMbs_(active.format.sizeInMbs) {
   this->currMbAddr_ = 2 * header.first_mb_in_slice;
   this->firstMbAddr_ = 2 * header.first_mb_in_slice;
   edges_[1].maxW = static_cast<int>(active.format.mbWidthC);
@@ -237,7 +238,6 @@ void MbaffMacroblockDecoder<T>::gatherEdges(int plane, int x, int y, int width, 
   }
 }
 
-template class MbaffMacroblockDecoder<unsigned char>;
 template class MbaffMacroblockDecoder<unsigned short>;
 
 }  // namespace H264

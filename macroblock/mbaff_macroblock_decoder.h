@@ -11,7 +11,8 @@ template <typename T>
 class MbaffMacroblockDecoder final : public MacroblockDecoder<T> {
  public:
   MbaffMacroblockDecoder(const ActiveParameters& active, const SliceHeader& header,
-                         StreamParser& parser, Picture<T>& picture, DecodeMode mode);
+                         StreamParser& parser, Picture<T>& picture, DecodeMode mode,
+                         const Kernels<T>& kernels);
 
   void DecodeMacroblock() override;
   bool NextMacroblock() override;
@@ -76,7 +77,6 @@ class MbaffMacroblockDecoder final : public MacroblockDecoder<T> {
   LeftRow leftRows_[2][8][16];
 };
 
-extern template class MbaffMacroblockDecoder<unsigned char>;
 extern template class MbaffMacroblockDecoder<unsigned short>;
 
 }  // namespace H264

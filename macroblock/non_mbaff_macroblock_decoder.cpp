@@ -9,8 +9,8 @@ template <typename T>
 NonMbaffMacroblockDecoder<T>::NonMbaffMacroblockDecoder(const ActiveParameters& active,
                                                         const SliceHeader& header,
                                                         StreamParser& parser, Picture<T>& picture,
-                                                        DecodeMode mode)
-    : Base(active, header, parser, picture, mode),
+                                                        DecodeMode mode, const Kernels<T>& kernels)
+    : Base(active, header, parser, picture, mode, kernels),
       picSizeInMbs_(active.format.sizeInMbs >> header.field_pic_flag) {
   this->currMbAddr_ = header.first_mb_in_slice;
   this->firstMbAddr_ = header.first_mb_in_slice;
@@ -134,7 +134,6 @@ void NonMbaffMacroblockDecoder<T>::gatherEdges(int plane, int x, int y, int widt
   }
 }
 
-template class NonMbaffMacroblockDecoder<unsigned char>;
 template class NonMbaffMacroblockDecoder<unsigned short>;
 
 }  // namespace H264

@@ -9,7 +9,8 @@ template <typename T>
 class NonMbaffMacroblockDecoder final : public MacroblockDecoder<T> {
  public:
   NonMbaffMacroblockDecoder(const ActiveParameters& active, const SliceHeader& header,
-                            StreamParser& parser, Picture<T>& picture, DecodeMode mode);
+                            StreamParser& parser, Picture<T>& picture, DecodeMode mode,
+                            const Kernels<T>& kernels);
 
   void DecodeMacroblock() override;
   bool NextMacroblock() override;
@@ -29,7 +30,6 @@ class NonMbaffMacroblockDecoder final : public MacroblockDecoder<T> {
   std::uint32_t picSizeInMbs_;
 };
 
-extern template class NonMbaffMacroblockDecoder<unsigned char>;
 extern template class NonMbaffMacroblockDecoder<unsigned short>;
 
 }  // namespace H264

@@ -327,16 +327,16 @@ void MacroblockDecoder<T>::finishBlock(int plane, int x, int y, int size, std::i
     bypassReconstruct(coeff, size, size, direction, pred, 16, dst, stride, max);
   } else if (size == 8) {
     if (coded) {
-      reconstruct8x8(coeff, pred, 16, dst, stride, max);
+      kernels_.reconstruct8x8(coeff, pred, 16, dst, stride, max);
     } else {
-      copyPrediction(pred, 16, dst, stride, 8, 8);
+      kernels_.copyPrediction(pred, 16, dst, stride, 8, 8);
     }
   } else if (coded) {
-    reconstruct4x4(coeff, pred, 16, dst, stride, max);
+    kernels_.reconstruct4x4(coeff, pred, 16, dst, stride, max);
   } else if (coeff[0] != 0) {
-    addDc4x4(coeff[0], pred, 16, dst, stride, max);
+    kernels_.addDc4x4(coeff[0], pred, 16, dst, stride, max);
   } else {
-    copyPrediction(pred, 16, dst, stride, 4, 4);
+    kernels_.copyPrediction(pred, 16, dst, stride, 4, 4);
   }
 }
 
@@ -371,7 +371,7 @@ void MacroblockDecoder<T>::predictBlock(int plane, int x, int y, int size, int m
   std::int32_t* pred = pred_ + y * 16 + x;
   bool ok = size == 4   ? predictIntra4x4(mode, edges, bitDepth, pred, 16)
             : size == 8 ? predictIntra8x8(mode, edges, bitDepth, pred, 16)
-                        : predictIntra16x16(mode, edges, bitDepth, pred, 16);
+                        : predictIntra16x16(mode, edges, bitDepth, pred, 16, kernels_.planeRow);
   if (!ok) fail(kSliceError);
 }
 
@@ -381,13 +381,12 @@ void MacroblockDecoder<T>::predictChroma(int plane) {
   IntraEdges edges;
   gatherEdges(plane, 0, 0, mbWidthC_, mbHeightC_, false, edges);
   if (!predictIntraChroma(intraChromaPredMode_, edges, mbWidthC_, mbHeightC_, bitDepth_[plane],
-                          pred_, 16)) {
+                          pred_, 16, kernels_.planeRow)) {
     fail(kSliceError);
   }
 }
 
 // The entry point; everything it calls in this file is instantiated with it.
-template void MacroblockDecoder<unsigned char>::decodeResidual();
 template void MacroblockDecoder<unsigned short>::decodeResidual();
 
 }  // namespace H264

@@ -4,10 +4,6 @@
 
 #include "base/compiler.h"
 
-#if defined(__SSE4_1__)
-#include <smmintrin.h>
-#endif
-
 namespace H264 {
 namespace {
 
@@ -237,24 +233,20 @@ ISTREL_FORCE_INLINE Sample planeSlope(Sample gradient) {
 }
 
 template <int W, int H>
-void predictPlane(const IntraEdges& e, int bitDepth, Sample* pred, int stride) {
+void predictPlane(const IntraEdges& e, int bitDepth, Sample* pred, int stride,
+                  PlaneRowKernel planeRow) {
   const Sample b = planeSlope<W>(planeGradient<W>(e.top, e.topLeft));
   const Sample c = planeSlope<H>(planeGradient<H>(e.left, e.topLeft));
   const Sample a = 16 * (e.left[H - 1] + e.top[W - 1]);
   const Sample start = a - b * (W / 2 - 1) - c * (H / 2 - 1) + 16;
   const Sample maxValue = (1 << bitDepth) - 1;
-  for (int y = 0; y < H; ++y, pred += stride) {
-#if defined(__SSE4_1__)
-    intra_kernels::planeRowSse41(pred, W, start + c * y, b, maxValue);
-#else
-    intra_kernels::planeRowPlain(pred, W, start + c * y, b, maxValue);
-#endif
-  }
+  for (int y = 0; y < H; ++y, pred += stride) planeRow(pred, W, start + c * y, b, maxValue);
 }
 
 // Vertical (0), horizontal (1) and plane (3), in Intra_16x16 numbering.
 template <int W, int H>
-bool predictWhole(int mode, const IntraEdges& e, int bitDepth, Sample* pred, int stride) {
+bool predictWhole(int mode, const IntraEdges& e, int bitDepth, Sample* pred, int stride,
+                  PlaneRowKernel planeRow) {
   switch (mode) {
     case 0:
       if (!e.hasTop) return false;
@@ -266,7 +258,7 @@ bool predictWhole(int mode, const IntraEdges& e, int bitDepth, Sample* pred, int
       return true;
     case 3:
       if (!available(kNeedAll, e)) return false;
-      predictPlane<W, H>(e, bitDepth, pred, stride);
+      predictPlane<W, H>(e, bitDepth, pred, stride, planeRow);
       return true;
     default:
       return false;
@@ -289,37 +281,18 @@ void predictChromaDc(const IntraEdges& e, int bitDepth, Sample* pred, int stride
 }
 
 template <int H>
-bool predictChroma(int mode, const IntraEdges& e, int bitDepth, Sample* pred, int stride) {
+bool predictChroma(int mode, const IntraEdges& e, int bitDepth, Sample* pred, int stride,
+                   PlaneRowKernel planeRow) {
   static constexpr int kAsIntra16x16[4] = {2, 1, 0, 3};
   if (mode == 0) {
     predictChromaDc<H>(e, bitDepth, pred, stride);
     return true;
   }
-  return mode > 0 && mode < 4 && predictWhole<8, H>(kAsIntra16x16[mode], e, bitDepth, pred, stride);
+  return mode > 0 && mode < 4 &&
+         predictWhole<8, H>(kAsIntra16x16[mode], e, bitDepth, pred, stride, planeRow);
 }
 
 }  // namespace
-
-namespace intra_kernels {
-
-void planeRowPlain(Sample* dst, int width, Sample start, Sample step, Sample maxValue) {
-  for (int x = 0; x < width; ++x) dst[x] = std::clamp((start + step * x) >> 5, 0, maxValue);
-}
-
-#if defined(__SSE4_1__)
-void planeRowSse41(Sample* dst, int width, Sample start, Sample step, Sample maxValue) {
-  const __m128i step4 = _mm_set1_epi32(4 * step);
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i maxv = _mm_set1_epi32(maxValue);
-  __m128i v = _mm_add_epi32(_mm_set1_epi32(start), _mm_setr_epi32(0, step, 2 * step, 3 * step));
-  for (int x = 0; x < width; x += 4, v = _mm_add_epi32(v, step4)) {
-    const __m128i clipped = _mm_min_epi32(_mm_max_epi32(_mm_srai_epi32(v, 5), zero), maxv);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), clipped);
-  }
-}
-#endif
-
-}  // namespace intra_kernels
 
 bool predictIntra4x4(int mode, const IntraEdges& e, int bitDepth, Sample* pred, int stride) {
   if (!nxnModeUsable(mode, e)) return false;
@@ -338,8 +311,9 @@ bool predictIntra8x8(int mode, const IntraEdges& e, int bitDepth, Sample* pred, 
   return true;
 }
 
-bool predictIntra16x16(int mode, const IntraEdges& e, int bitDepth, Sample* pred, int stride) {
-  if (mode != 2) return predictWhole<16, 16>(mode, e, bitDepth, pred, stride);
+bool predictIntra16x16(int mode, const IntraEdges& e, int bitDepth, Sample* pred, int stride,
+                       PlaneRowKernel planeRow) {
+  if (mode != 2) return predictWhole<16, 16>(mode, e, bitDepth, pred, stride, planeRow);
   const Sample value = dcValue(e.hasTop, e.hasLeft, e.hasTop ? sum<16>(e.top) : 0,
                                e.hasLeft ? sum<16>(e.left) : 0, 4, bitDepth);
   fill<16, 16>(value, pred, stride);
@@ -347,10 +321,10 @@ bool predictIntra16x16(int mode, const IntraEdges& e, int bitDepth, Sample* pred
 }
 
 bool predictIntraChroma(int mode, const IntraEdges& e, int width, int height, int bitDepth,
-                        Sample* pred, int stride) {
+                        Sample* pred, int stride, PlaneRowKernel planeRow) {
   if (width != 8) return false;
-  if (height == 8) return predictChroma<8>(mode, e, bitDepth, pred, stride);
-  if (height == 16) return predictChroma<16>(mode, e, bitDepth, pred, stride);
+  if (height == 8) return predictChroma<8>(mode, e, bitDepth, pred, stride, planeRow);
+  if (height == 16) return predictChroma<16>(mode, e, bitDepth, pred, stride, planeRow);
   return false;
 }
 

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "dsp/kernels.h"
+
 namespace H264 {
 
 // Samples around a block, gathered by the caller from the reconstructed picture.
@@ -30,12 +32,14 @@ struct IntraEdges {
 bool predictIntra4x4(int mode, const IntraEdges& e, int bitDepth, std::int32_t* pred, int stride);
 // Filters the references itself (clause 8.3.2.2.1).
 bool predictIntra8x8(int mode, const IntraEdges& e, int bitDepth, std::int32_t* pred, int stride);
-bool predictIntra16x16(int mode, const IntraEdges& e, int bitDepth, std::int32_t* pred, int stride);
+// The plane modes compute their rows with `planeRow` (the kernel table's).
+bool predictIntra16x16(int mode, const IntraEdges& e, int bitDepth, std::int32_t* pred, int stride,
+                       PlaneRowKernel planeRow);
 // Chroma of a ChromaArrayType 1 or 2 macroblock: width 8, height 8 (4:2:0) or 16 (4:2:2);
 // mode 0 DC, 1 horizontal, 2 vertical, 3 plane (clause 8.3.4, xCF/yCF for 4:2:2 plane).
 // Other sizes return false. ChromaArrayType 3 predicts chroma with the luma functions.
 bool predictIntraChroma(int mode, const IntraEdges& e, int width, int height, int bitDepth,
-                        std::int32_t* pred, int stride);
+                        std::int32_t* pred, int stride, PlaneRowKernel planeRow);
 
 // predIntraNxNPredMode from the neighbouring blocks' modes (clauses 8.3.1.1 and 8.3.2.1).
 // Each of modeA/modeB is the neighbour's Intra4x4PredMode or Intra8x8PredMode, -1 when the
@@ -50,18 +54,5 @@ inline int deriveIntraPredMode(int modeA, int modeB, bool prevFlag, int remMode)
   if (prevFlag) return predicted;
   return remMode < predicted ? remMode : remMode + 1;
 }
-
-namespace intra_kernels {
-
-// One row of plane prediction: dst[x] = Clip3(0, maxValue, (start + step * x) >> 5) for x in
-// [0, width), width a multiple of 4. Shared by Intra_16x16 and chroma plane modes.
-void planeRowPlain(std::int32_t* dst, int width, std::int32_t start, std::int32_t step,
-                   std::int32_t maxValue);
-#if defined(__SSE4_1__)
-void planeRowSse41(std::int32_t* dst, int width, std::int32_t start, std::int32_t step,
-                   std::int32_t maxValue);
-#endif
-
-}  // namespace intra_kernels
 
 }  // namespace H264

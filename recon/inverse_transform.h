@@ -3,15 +3,12 @@
 #include <cstddef>
 #include <cstdint>
 
-// Scaling tables, DC transforms, inverse transforms and the add-and-clip into the picture
-// (ITU-T H.264 clauses 8.5.9 to 8.5.15).
+// Scaling tables, DC transforms and the transform bypass (ITU-T H.264 clauses 8.5.9 to
+// 8.5.15); the block transforms and the add-and-clip are kernels (dsp/kernels.h).
 //
 // Blocks are in raster order. Predictions come as int32 samples with a row stride (the
-// macroblock's prediction buffer); output goes to the picture through a T* (unsigned char or
-// unsigned short) with a row stride in samples. maxValue is (1 << bitDepth) - 1 of the plane.
-// Coefficients arrive already scaled (clauses 8.5.12.1 and 8.5.13.1 are applied while placing
-// the levels); the transforms only transform. Arithmetic wraps at 32 bits, so coefficients
-// of a broken stream give a defined (if meaningless) picture and every kernel twin agrees.
+// macroblock's prediction buffer); output goes to the picture through a T* with a row stride
+// in samples. maxValue is (1 << bitDepth) - 1 of the plane.
 namespace H264 {
 
 // Flat LevelScale: 16 * normAdjust (clause 8.5.9), [qP % 6][raster position]. Constant tables
@@ -52,53 +49,5 @@ template <typename T>
 void bypassReconstruct(std::int32_t* coeff, int width, int height, int direction,
                        const std::int32_t* pred, int predStride, T* dst, std::ptrdiff_t dstStride,
                        int maxValue);
-
-// The block kernels, each in a plain version and, on x86-64, an SSE4.1 version with identical
-// results. The names in H264 itself are the build's choice.
-//
-// reconstruct4x4 / reconstruct8x8: clause 8.5.12.2 / 8.5.13.2 on the scaled coefficients (the
-// array is used as scratch), then clause 8.5.14: add the prediction, clip to [0, maxValue],
-// store. addDc4x4: a block whose only coefficient is dc (already through the DC transforms):
-// every residual sample is (dc + 32) >> 6, the full transform's result. copyPrediction: no
-// residual, store width x height predicted samples (in range already; width a multiple of 4).
-namespace plain {
-template <typename T>
-void reconstruct4x4(std::int32_t* coeff, const std::int32_t* pred, int predStride, T* dst,
-                    std::ptrdiff_t dstStride, int maxValue);
-template <typename T>
-void reconstruct8x8(std::int32_t* coeff, const std::int32_t* pred, int predStride, T* dst,
-                    std::ptrdiff_t dstStride, int maxValue);
-template <typename T>
-void addDc4x4(std::int32_t dc, const std::int32_t* pred, int predStride, T* dst,
-              std::ptrdiff_t dstStride, int maxValue);
-template <typename T>
-void copyPrediction(const std::int32_t* pred, int predStride, T* dst, std::ptrdiff_t dstStride,
-                    int width, int height);
-}  // namespace plain
-
-#if defined(__SSE4_1__)
-namespace sse41 {
-template <typename T>
-void reconstruct4x4(std::int32_t* coeff, const std::int32_t* pred, int predStride, T* dst,
-                    std::ptrdiff_t dstStride, int maxValue);
-template <typename T>
-void reconstruct8x8(std::int32_t* coeff, const std::int32_t* pred, int predStride, T* dst,
-                    std::ptrdiff_t dstStride, int maxValue);
-template <typename T>
-void addDc4x4(std::int32_t dc, const std::int32_t* pred, int predStride, T* dst,
-              std::ptrdiff_t dstStride, int maxValue);
-template <typename T>
-void copyPrediction(const std::int32_t* pred, int predStride, T* dst, std::ptrdiff_t dstStride,
-                    int width, int height);
-}  // namespace sse41
-namespace kernels = sse41;
-#else
-namespace kernels = plain;
-#endif
-
-using kernels::addDc4x4;
-using kernels::copyPrediction;
-using kernels::reconstruct4x4;
-using kernels::reconstruct8x8;
 
 }  // namespace H264

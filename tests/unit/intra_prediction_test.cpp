@@ -38,14 +38,22 @@ Block run(const Kernel& kernel, int w, int h) {
 
 using Predictor = bool (*)(int, const IntraEdges&, int, std::int32_t*, int);
 
+const PlaneRowKernel kPlaneRow = kernelsFor<unsigned short>(KernelLevel::kPlain).planeRow;
+
+bool intra16x16(int mode, const IntraEdges& e, int bitDepth, std::int32_t* pred, int stride) {
+  return predictIntra16x16(mode, e, bitDepth, pred, stride, kPlaneRow);
+}
+
 Block luma(Predictor predict, int n, int mode, const IntraEdges& e, int bitDepth = 8) {
   return run([&](std::int32_t* p, int s) { return predict(mode, e, bitDepth, p, s); }, n, n);
 }
 
 Block chroma(int height, int mode, const IntraEdges& e, int bitDepth = 8) {
-  return run([&](std::int32_t* p,
-                 int s) { return predictIntraChroma(mode, e, 8, height, bitDepth, p, s); },
-             8, height);
+  return run(
+      [&](std::int32_t* p, int s) {
+        return predictIntraChroma(mode, e, 8, height, bitDepth, p, s, kPlaneRow);
+      },
+      8, height);
 }
 
 IntraEdges edges(bool top, bool topRight, bool left, bool topLeft) {
@@ -61,7 +69,7 @@ TEST(IntraPrediction, DcWithoutNeighboursIsHalfRange) {
   for (auto [depth, half] : {std::pair{8, 128}, std::pair{10, 512}, std::pair{14, 8192}}) {
     EXPECT_EQ(luma(predictIntra4x4, 4, 2, none, depth), Block(16, half));
     EXPECT_EQ(luma(predictIntra8x8, 8, 2, none, depth), Block(64, half));
-    EXPECT_EQ(luma(predictIntra16x16, 16, 2, none, depth), Block(256, half));
+    EXPECT_EQ(luma(intra16x16, 16, 2, none, depth), Block(256, half));
     EXPECT_EQ(chroma(8, 0, none, depth), Block(64, half));
     EXPECT_EQ(chroma(16, 0, none, depth), Block(128, half));
   }
@@ -70,9 +78,9 @@ TEST(IntraPrediction, DcWithoutNeighboursIsHalfRange) {
 TEST(IntraPrediction, DcFromTheLeftColumnOnly) {
   IntraEdges e = edges(false, false, true, false);
   for (int y = 0; y < 16; ++y) e.left[y] = y + 1;
-  EXPECT_EQ(luma(predictIntra4x4, 4, 2, e), Block(16, 3));      // (10 + 2) >> 2
-  EXPECT_EQ(luma(predictIntra16x16, 16, 2, e), Block(256, 9));  // (136 + 8) >> 4
-  EXPECT_EQ(at(chroma(8, 0, e), 8, 7, 0), 3);                   // upper right: its left rows
+  EXPECT_EQ(luma(predictIntra4x4, 4, 2, e), Block(16, 3));  // (10 + 2) >> 2
+  EXPECT_EQ(luma(intra16x16, 16, 2, e), Block(256, 9));     // (136 + 8) >> 4
+  EXPECT_EQ(at(chroma(8, 0, e), 8, 7, 0), 3);               // upper right: its left rows
 }
 
 TEST(IntraPrediction, Chroma422DcLowerBlocks) {
@@ -98,7 +106,7 @@ TEST(IntraPrediction, PlaneClipsAtFourteenBits) {
   IntraEdges e = edges(true, false, true, true);
   for (int i = 0; i < 16; ++i) e.top[i] = e.left[i] = i < 8 ? 0 : 16383;
   // H = V = 36 * 16383, b = c = 46077, a = 524256.
-  const Block b = luma(predictIntra16x16, 16, 3, e, 14);
+  const Block b = luma(intra16x16, 16, 3, e, 14);
   EXPECT_EQ(at(b, 16, 0, 0), 0);
   EXPECT_EQ(at(b, 16, 15, 15), 16383);
   EXPECT_EQ(at(b, 16, 7, 7), 16383);  // 524272 >> 5
@@ -146,24 +154,24 @@ TEST(IntraPrediction, RefusesIllegalModesAndMissingSamplesWritingNothing) {
     EXPECT_FALSE(predictIntra8x8(mode, e, 8, p, 16));
   }
   for (int mode : {-1, 4}) {
-    EXPECT_FALSE(predictIntra16x16(mode, e, 8, p, 16));
-    EXPECT_FALSE(predictIntraChroma(mode, e, 8, 8, 8, p, 16));
+    EXPECT_FALSE(predictIntra16x16(mode, e, 8, p, 16, kPlaneRow));
+    EXPECT_FALSE(predictIntraChroma(mode, e, 8, 8, 8, p, 16, kPlaneRow));
   }
-  EXPECT_FALSE(predictIntraChroma(0, e, 8, 4, 8, p, 16));
-  EXPECT_FALSE(predictIntraChroma(0, e, 16, 16, 8, p, 16));
+  EXPECT_FALSE(predictIntraChroma(0, e, 8, 4, 8, p, 16, kPlaneRow));
+  EXPECT_FALSE(predictIntraChroma(0, e, 16, 16, 8, p, 16, kPlaneRow));
   e = edges(true, true, false, false);
   EXPECT_FALSE(predictIntra4x4(1, e, 8, p, 16));  // horizontal without left
   EXPECT_FALSE(predictIntra8x8(8, e, 8, p, 16));  // Horizontal_Up without left
   e.hasLeft = true;
-  EXPECT_FALSE(predictIntra4x4(4, e, 8, p, 16));    // Diagonal_Down_Right without p[-1, -1]
-  EXPECT_FALSE(predictIntra8x8(5, e, 8, p, 16));    // Vertical_Right without p[-1, -1]
-  EXPECT_FALSE(predictIntra16x16(3, e, 8, p, 16));  // plane without p[-1, -1]
-  EXPECT_FALSE(predictIntraChroma(3, e, 8, 16, 8, p, 16));
+  EXPECT_FALSE(predictIntra4x4(4, e, 8, p, 16));  // Diagonal_Down_Right without p[-1, -1]
+  EXPECT_FALSE(predictIntra8x8(5, e, 8, p, 16));  // Vertical_Right without p[-1, -1]
+  EXPECT_FALSE(predictIntra16x16(3, e, 8, p, 16, kPlaneRow));  // plane without p[-1, -1]
+  EXPECT_FALSE(predictIntraChroma(3, e, 8, 16, 8, p, 16, kPlaneRow));
   e.hasTop = false;
-  EXPECT_FALSE(predictIntra16x16(0, e, 8, p, 16));
-  EXPECT_FALSE(predictIntraChroma(2, e, 8, 8, 8, p, 16));  // chroma vertical
-  EXPECT_FALSE(predictIntra8x8(7, e, 8, p, 16));           // Vertical_Left
-  EXPECT_FALSE(predictIntra4x4(3, e, 8, p, 16));           // Diagonal_Down_Left
+  EXPECT_FALSE(predictIntra16x16(0, e, 8, p, 16, kPlaneRow));
+  EXPECT_FALSE(predictIntraChroma(2, e, 8, 8, 8, p, 16, kPlaneRow));  // chroma vertical
+  EXPECT_FALSE(predictIntra8x8(7, e, 8, p, 16));                      // Vertical_Left
+  EXPECT_FALSE(predictIntra4x4(3, e, 8, p, 16));                      // Diagonal_Down_Left
   EXPECT_EQ(pred, std::vector<std::int32_t>(16 * 16, kUntouched));
 }
 

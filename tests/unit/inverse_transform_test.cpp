@@ -9,10 +9,13 @@
 #include <random>
 #include <vector>
 
+#include "dsp/kernels.h"
+
 namespace H264 {
 namespace {
 
 constexpr int kPredStride = 16;
+const Kernels<unsigned short>& kPlain = kernelsFor<unsigned short>(KernelLevel::kPlain);
 
 // The 4- and 8-point equations of clauses 8.5.12.2 and 8.5.13.2, transcribed literally.
 void transform4(std::int64_t* d, int s) {
@@ -52,8 +55,10 @@ TEST(InverseTransform, MatchesTheEquationsOnRandomBlocks) {
       for (int i = 0; i < n; ++i) (n == 4 ? transform4 : transform8)(&h[i * n], 1);
       for (int j = 0; j < n; ++j) (n == 4 ? transform4 : transform8)(&h[j], n);
       std::vector<std::uint16_t> out(n * n);
-      if (n == 4) reconstruct4x4(coeff.data(), pred.data(), kPredStride, out.data(), n, maxValue);
-      if (n == 8) reconstruct8x8(coeff.data(), pred.data(), kPredStride, out.data(), n, maxValue);
+      if (n == 4)
+        kPlain.reconstruct4x4(coeff.data(), pred.data(), kPredStride, out.data(), n, maxValue);
+      if (n == 8)
+        kPlain.reconstruct8x8(coeff.data(), pred.data(), kPredStride, out.data(), n, maxValue);
       for (int k = 0; k < n * n; ++k) {
         const std::int64_t u = pred[k / n * kPredStride + k % n] + ((h[k] + 32) >> 6);
         ASSERT_EQ(out[k], std::clamp<std::int64_t>(u, 0, maxValue))
@@ -68,12 +73,12 @@ TEST(InverseTransform, ClipsAtZeroAndMax) {
   std::fill(pred, pred + 4 * kPredStride, 1000);
   std::int32_t up[16] = {64 * 100};
   std::uint16_t out10[16];
-  reconstruct4x4(up, pred, kPredStride, out10, 4, 1023);
+  kPlain.reconstruct4x4(up, pred, kPredStride, out10, 4, 1023);
   EXPECT_EQ(std::count(out10, out10 + 16, 1023), 16);
   std::fill(pred, pred + 4 * kPredStride, 20);
   std::int32_t down[64] = {-64 * 100};
-  std::uint8_t out8[64];
-  reconstruct8x8(down, pred, kPredStride / 2, out8, 8, 255);
+  std::uint16_t out8[64];
+  kPlain.reconstruct8x8(down, pred, kPredStride / 2, out8, 8, 255);
   EXPECT_EQ(std::count(out8, out8 + 64, 0), 64);
 }
 

@@ -43,8 +43,11 @@ struct Output {
         rowBytes(static_cast<int>(zonmediatypes::UncompressedPixelFormatRowBytes(
             zonmediatypes::kPixelFormat_V210_422_10u_709, width))),
         bytes(std::size_t(rowBytes) * rows, kCanary) {
-    V210Job job{bytes.data(), {},   p.height,    p.width,      stripes,
-                p.is422,      full, p.lumaDepth, p.chromaDepth};
+    V210Job job{bytes.data(),  {},
+                p.height,      p.width,
+                stripes,       p.is422,
+                full,          p.lumaDepth,
+                p.chromaDepth, &H264::kernelsFor<unsigned short>(H264::defaultKernelLevel())};
     for (int c = 0; c < 3; ++c) job.planes[c] = p.planes[c].data();
     H264::convertToV210(job);
   }

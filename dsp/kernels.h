@@ -1,0 +1,61 @@
+// The sample kernels: one table per sample type, filled with the plain C++
+// versions and then, level by level, with the vector versions the processor
+// runs. Every vector kernel computes exactly what its plain twin computes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "base/cpu.h"
+
+namespace H264 {
+
+// Shifts that bring samples of another bit depth to the 10 bits of v210; at
+// most one of each pair is nonzero.
+struct V210Shift {
+  unsigned lumaLeft = 0, lumaRight = 0;
+  unsigned chromaLeft = 0, chromaRight = 0;
+};
+
+using PlaneRowKernel = void (*)(std::int32_t* dst, int width, std::int32_t start, std::int32_t step,
+                                std::int32_t maxValue);
+
+template <typename T>
+struct Kernels {
+  // Clauses 8.5.12.2 / 8.5.13.2 on coefficients already scaled (the array is
+  // scratch), then 8.5.14: add the prediction (int32, predStride apart),
+  // clip to [0, maxValue], store. Arithmetic wraps at 32 bits, so damaged
+  // coefficients give a defined picture.
+  using Reconstruct = void (*)(std::int32_t* coeff, const std::int32_t* pred, int predStride,
+                               T* dst, std::ptrdiff_t dstStride, int maxValue);
+  Reconstruct reconstruct4x4;
+  Reconstruct reconstruct8x8;
+  // A 4x4 block whose only coefficient is dc, through the DC transforms
+  // already: every residual sample is (dc + 32) >> 6.
+  void (*addDc4x4)(std::int32_t dc, const std::int32_t* pred, int predStride, T* dst,
+                   std::ptrdiff_t dstStride, int maxValue);
+  // No residual: width x height predicted samples (width a multiple of 4),
+  // saturated to the sample type.
+  void (*copyPrediction)(const std::int32_t* pred, int predStride, T* dst,
+                         std::ptrdiff_t dstStride, int width, int height);
+  // One row of plane prediction (clauses 8.3.3.4, 8.3.4.4): dst[x] =
+  // Clip3(0, maxValue, (start + step * x) >> 5), width a multiple of 4.
+  PlaneRowKernel planeRow;
+  // `groups` whole groups of six pixels of one v210 row, from 6 * groups
+  // luma and 3 * groups chroma samples of each plane (the preview: every
+  // second sample of twice as many).
+  using PackV210 = void (*)(char* out, const T* luma, const T* cb, const T* cr, int groups,
+                            V210Shift shift);
+  PackV210 packV210;
+  PackV210 packV210Preview;
+};
+
+// The table of `level` (a level this processor runs, see kernelLevelsHere).
+template <typename T>
+const Kernels<T>& kernelsFor(KernelLevel level);
+
+// The decoder keeps 16-bit pictures only, whatever the stream's depth.
+template <>
+const Kernels<unsigned short>& kernelsFor<unsigned short>(KernelLevel level);
+
+}  // namespace H264

@@ -1,0 +1,241 @@
+// Every vector kernel in the table against its plain twin, at every level
+// this processor runs: identical copies of random but realistic inputs and
+// of extreme ones, whole output areas compared, guard samples around them.
+// The seed is printed; ISTREL_KERNEL_SEED=<seed> replays a failure.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "dsp/kernels.h"
+
+namespace H264 {
+namespace {
+
+using Sample = unsigned short;
+using Table = Kernels<Sample>;
+
+constexpr int kPredStride = 16;
+constexpr int kCanvas = 32;  // samples per row and rows of the picture area
+constexpr int kOrigin = 8;   // the block's top-left corner in it
+constexpr int kIterations = 1500;
+constexpr int kMaxValues[] = {255, 511, 1023, 4095, 16383};
+
+const std::uint32_t kSeed = [] {
+  const char* fixed = std::getenv("ISTREL_KERNEL_SEED");
+  const auto s = fixed ? static_cast<std::uint32_t>(std::strtoul(fixed, nullptr, 10)) : 20261205u;
+  std::printf("kernel table: seed %u (ISTREL_KERNEL_SEED=%u replays it)\n", s, s);
+  return s;
+}();
+
+class KernelTable : public testing::TestWithParam<KernelLevel> {
+ protected:
+  const Table& plain = kernelsFor<Sample>(KernelLevel::kPlain);
+  const Table& vector = kernelsFor<Sample>(GetParam());
+  std::mt19937 rng{kSeed};
+
+  int uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
+
+  std::vector<std::int32_t> prediction(int lo, int hi) {
+    std::vector<std::int32_t> pred(kPredStride * 16);
+    for (auto& p : pred) p = uniform(lo, hi);
+    return pred;
+  }
+
+  std::int32_t extremeValue() {
+    const std::int32_t values[] = {std::numeric_limits<std::int32_t>::min(),
+                                   std::numeric_limits<std::int32_t>::max(),
+                                   (1 << 21) - 1,  // the largest conformant magnitude at 14 bits
+                                   -(1 << 21), 0};
+    const int pick = uniform(0, 5);
+    return pick < 5 ? values[pick] : static_cast<std::int32_t>(rng());
+  }
+
+  std::vector<std::int32_t> realisticCoefficients(int n, int maxValue);
+};
+
+// Runs both twins into picture areas filled with a guard value: they must
+// agree on every sample and write nothing outside the w x h block.
+template <typename Plain, typename Vector>
+void compare(int w, int h, Plain plain, Vector vector, const char* what) {
+  const Sample guard = 0xA5A5;
+  std::vector<Sample> a(kCanvas * kCanvas, guard), b = a;
+  plain(a.data() + kOrigin * kCanvas + kOrigin);
+  vector(b.data() + kOrigin * kCanvas + kOrigin);
+  for (int k = 0; k < kCanvas * kCanvas; ++k) {
+    const int x = k % kCanvas - kOrigin, y = k / kCanvas - kOrigin;
+    ASSERT_EQ(a[k], b[k]) << what << " " << w << "x" << h << " at " << x << ", " << y << " seed "
+                          << kSeed;
+    if (x < 0 || y < 0 || x >= w || y >= h) {
+      ASSERT_EQ(b[k], guard) << what << " wrote outside at " << x << ", " << y;
+    }
+  }
+}
+
+// A random residual through the forward transform, quantised with a random
+// step and with the diagonals after a random one dropped, scaled as the
+// residual readers deliver it: every end-of-block shape occurs.
+const int kForward4[4][4] = {{1, 1, 1, 1}, {2, 1, -1, -2}, {1, -1, -1, 1}, {1, -2, 2, -1}};
+const int kGain4[4] = {4, 5, 4, 5};
+const int kForward8[8][8] = {{8, 8, 8, 8, 8, 8, 8, 8},     {12, 10, 6, 3, -3, -6, -10, -12},
+                             {8, 4, -4, -8, -8, -4, 4, 8}, {10, -3, -12, -6, 6, 12, 3, -10},
+                             {8, -8, -8, 8, 8, -8, -8, 8}, {6, -12, 3, 10, -10, -3, 12, -6},
+                             {4, -8, 8, -4, -4, 8, -8, 4}, {3, -6, 10, -12, 12, -10, 6, -3}};
+const int kGain8[8] = {512, 578, 320, 578, 512, 578, 320, 578};
+
+std::vector<std::int32_t> KernelTable::realisticCoefficients(int n, int maxValue) {
+  const auto forward = [n](int i, int j) { return n == 4 ? kForward4[i][j] : kForward8[i][j]; };
+  const auto gain = [n](int i) { return std::int64_t{n == 4 ? kGain4[i] : kGain8[i]}; };
+  const std::int64_t unit = n == 4 ? 64 : 4096;  // one residual unit in the coefficients
+  const int step = uniform(1, 160), lastDiagonal = uniform(0, 2 * n - 2);
+  std::vector<std::int64_t> residual(n * n), rows(n * n, 0);
+  for (auto& r : residual) r = uniform(-maxValue, maxValue);
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j)
+      for (int k = 0; k < n; ++k) rows[i * n + j] += forward(i, k) * residual[k * n + j];
+  std::vector<std::int32_t> coeff(n * n, 0);
+  for (int i = 0; i < n; ++i) {
+    for (int j = 0; j <= std::min(n - 1, lastDiagonal - i); ++j) {
+      std::int64_t w = 0;
+      for (int k = 0; k < n; ++k) w += rows[i * n + k] * forward(j, k);
+      const std::int64_t a = w * unit, b = gain(i) * gain(j) * step;
+      coeff[i * n + j] =
+          static_cast<std::int32_t>((a >= 0 ? (a + b / 2) / b : -((b / 2 - a) / b)) * step);
+    }
+  }
+  return coeff;
+}
+
+#define SKIP_UNLESS_OVERRIDDEN(entry) \
+  if (vector.entry == plain.entry) GTEST_SKIP() << #entry " has no vector version at this level"
+
+TEST_P(KernelTable, Reconstruct) {
+  for (int n : {4, 8}) {
+    const Table::Reconstruct p = n == 4 ? plain.reconstruct4x4 : plain.reconstruct8x8;
+    const Table::Reconstruct v = n == 4 ? vector.reconstruct4x4 : vector.reconstruct8x8;
+    if (p == v) continue;
+    for (int maxValue : kMaxValues) {
+      for (int i = 0; i < kIterations; ++i) {
+        const auto pred = prediction(0, maxValue);
+        std::vector<std::int32_t> coeff = realisticCoefficients(n, maxValue);
+        if (i % 8 == 7) std::generate(coeff.begin(), coeff.end(), [&] { return extremeValue(); });
+        std::vector<std::int32_t> copy = coeff;
+        compare(
+            n, n, [&](Sample* d) { p(coeff.data(), pred.data(), kPredStride, d, kCanvas, maxValue); },
+            [&](Sample* d) { v(copy.data(), pred.data(), kPredStride, d, kCanvas, maxValue); },
+            "reconstruct");
+        if (HasFatalFailure()) return;
+      }
+    }
+  }
+}
+
+TEST_P(KernelTable, AddDc4x4) {
+  SKIP_UNLESS_OVERRIDDEN(addDc4x4);
+  for (int maxValue : kMaxValues) {
+    for (int i = 0; i < kIterations; ++i) {
+      const auto pred = prediction(0, maxValue);
+      const std::int32_t dc = i % 8 == 7 ? extremeValue() : uniform(-128 * maxValue, 128 * maxValue);
+      compare(
+          4, 4, [&](Sample* d) { plain.addDc4x4(dc, pred.data(), kPredStride, d, kCanvas, maxValue); },
+          [&](Sample* d) { vector.addDc4x4(dc, pred.data(), kPredStride, d, kCanvas, maxValue); },
+          "addDc4x4");
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
+// Luma and chroma shapes and one with a 4-sample tail; predictions out of
+// range saturate to the sample type in both versions.
+TEST_P(KernelTable, CopyPrediction) {
+  SKIP_UNLESS_OVERRIDDEN(copyPrediction);
+  const int shapes[][2] = {{4, 4}, {8, 8}, {16, 16}, {8, 16}, {4, 8}, {12, 16}};
+  for (const auto& s : shapes) {
+    for (int i = 0; i < kIterations / 10; ++i) {
+      const int hi = i % 8 == 7 ? 1 << 20 : std::numeric_limits<Sample>::max();
+      const auto pred = prediction(i % 8 == 7 ? -hi : 0, hi);
+      compare(
+          s[0], s[1],
+          [&](Sample* d) { plain.copyPrediction(pred.data(), kPredStride, d, kCanvas, s[0], s[1]); },
+          [&](Sample* d) { vector.copyPrediction(pred.data(), kPredStride, d, kCanvas, s[0], s[1]); },
+          "copyPrediction");
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
+// The whole range of start and step values that bit depths 8 to 14
+// produce, with clipping on both sides.
+TEST_P(KernelTable, PlaneRow) {
+  SKIP_UNLESS_OVERRIDDEN(planeRow);
+  constexpr int kGuard = 4;
+  for (int trial = 0; trial < 20000; ++trial) {
+    const int bitDepth = uniform(8, 14), width = 4 * uniform(1, 4);
+    const std::int32_t maxValue = (1 << bitDepth) - 1;
+    const std::int32_t step = uniform(-2 * (maxValue + 1), 2 * (maxValue + 1));
+    const std::int32_t start = uniform(-40 * (maxValue + 1), 40 * (maxValue + 1));
+    std::vector<std::int32_t> a(width + kGuard, -1), b(width + kGuard, -1);
+    plain.planeRow(a.data(), width, start, step, maxValue);
+    vector.planeRow(b.data(), width, start, step, maxValue);
+    ASSERT_EQ(a, b) << "seed " << kSeed << " trial " << trial << " start " << start << " step "
+                    << step << " width " << width;
+  }
+}
+
+// Rows of 1 to 70 groups from samples of 8 to 14 bits (some rows only the
+// extremes 0 and the maximum), into rows with guard bytes after.
+TEST_P(KernelTable, PackV210) {
+  for (bool preview : {false, true}) {
+    const Table::PackV210 p = preview ? plain.packV210Preview : plain.packV210;
+    const Table::PackV210 v = preview ? vector.packV210Preview : vector.packV210;
+    if (p == v) continue;
+    for (int trial = 0; trial < 3000; ++trial) {
+      const int groups = uniform(1, 70), step = preview ? 2 : 1;
+      const int lumaDepth = uniform(8, 14), chromaDepth = uniform(8, 14);
+      std::vector<Sample> planes[3];
+      for (int c = 0; c < 3; ++c) {
+        const int depth = c ? chromaDepth : lumaDepth;
+        // Exactly the samples the groups cover, so a read past them shows
+        // under AddressSanitizer.
+        planes[c].resize(static_cast<std::size_t>((c ? 3 : 6) * groups * step));
+        const unsigned max = (1u << depth) - 1;
+        for (Sample& s : planes[c]) {
+          s = static_cast<Sample>(trial % 16 == 15 ? (rng() & 1) * max : rng() % (max + 1));
+        }
+      }
+      const V210Shift shift{lumaDepth < 10 ? 10u - lumaDepth : 0, lumaDepth > 10 ? lumaDepth - 10u : 0,
+                            chromaDepth < 10 ? 10u - chromaDepth : 0,
+                            chromaDepth > 10 ? chromaDepth - 10u : 0};
+      std::vector<char> a(16 * groups + 16, 0x5A), b = a;
+      p(a.data(), planes[0].data(), planes[1].data(), planes[2].data(), groups, shift);
+      v(b.data(), planes[0].data(), planes[1].data(), planes[2].data(), groups, shift);
+      ASSERT_EQ(a, b) << (preview ? "preview" : "full size") << " groups " << groups << " seed "
+                      << kSeed << " trial " << trial;
+    }
+  }
+}
+
+std::vector<KernelLevel> vectorLevels() {
+  std::vector<KernelLevel> levels;
+  for (KernelLevel l : kernelLevelsHere()) {
+    if (l != KernelLevel::kPlain) levels.push_back(l);
+  }
+  return levels;
+}
+
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(KernelTable);
+INSTANTIATE_TEST_SUITE_P(Levels, KernelTable, testing::ValuesIn(vectorLevels()),
+                         [](const testing::TestParamInfo<KernelLevel>& info) {
+                           std::string name = kernelLevelName(info.param);
+                           name.erase(std::remove(name.begin(), name.end(), '.'), name.end());
+                           return name;
+                         });
+
+}  // namespace
+}  // namespace H264
