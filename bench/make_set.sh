@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # Makes the benchmark set in bench/streams/: full-size AVC-Intra style streams of a few frames
-# each (`istrel bench` repeats them), encoded by x264 from istrel-synth pictures. Each stream is
+# each (`istrel bench` repeats them), encoded by istrel-encode (libx264) from istrel-synth
+# pictures. Each stream is
 # checked: its structure and entropy coder through `istrel info --stats`, and its decoding
 # against x264's own reconstruction (--dump-yuv), sample for sample. NAME.md5 beside each
 # stream holds the per-frame md5 lines of `istrel decode --md5`.
 #
-# usage: bench/make_set.sh [BUILD_DIR]   (default: build; needs tools/istrel and
-#                                          tools/istrel-synth in it, and x264)
+# usage: bench/make_set.sh [BUILD_DIR]   (default: build; needs tools/istrel,
+#                                          tools/istrel-synth and tools/istrel-encode in it)
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$root/build}
 synth=$build/tools/istrel-synth
 istrel=$build/tools/istrel
+encoder=${ISTREL_ENCODE:-$build/tools/istrel-encode}
 out=$root/bench/streams
 frames=${ISTREL_SET_FRAMES:-8}
 
@@ -22,7 +24,8 @@ die() {
 }
 
 [[ -x $synth && -x $istrel ]] || die "istrel and istrel-synth not found in '$build/tools'"
-command -v x264 >/dev/null || die "x264 is required"
+[[ -x $encoder ]] ||
+  die "istrel-encode not found at '$encoder' (the build makes it when libx264 is found)"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -49,18 +52,18 @@ check_decoding() { # stream recon
   "$istrel" decode "$1" --md5 >"${1%.264}.md5" 2>/dev/null || die "$1: istrel decode --md5 failed"
 }
 
-stream() { # name width height csp class entropy structure seed [x264 options...]
+stream() { # name width height csp class entropy structure seed [encoder options...]
   local name=$1 w=$2 h=$3 csp=$4 class=$5 entropy=$6 structure=$7 seed=$8
   shift 8
-  local file=$out/$name.264 input=$work/input.yuv recon=$work/recon.yuv log=$work/x264.log
+  local file=$out/$name.264 input=$work/input.yuv recon=$work/recon.yuv log=$work/encode.log
   "$synth" --width "$w" --height "$h" --frames "$frames" --csp "$csp" --depth 10 \
     --seed "$seed" -o "$input"
-  if ! x264 --demuxer raw --input-res "${w}x$h" --input-csp "$csp" --input-depth 10 \
+  if ! "$encoder" --demuxer raw --input-res "${w}x$h" --input-csp "$csp" --input-depth 10 \
     --output-csp "$csp" --output-depth 10 --frames "$frames" --avcintra-class "$class" \
     --fps 25 --keyint 1 --no-scenecut --no-deblock --ipratio 1 --threads 2 --no-progress \
     "$@" --dump-yuv "$recon" -o "$file" "$input" 2>"$log"; then
     cat "$log" >&2
-    die "x264 failed for $name"
+    die "istrel-encode failed for $name"
   fi
   check_structure "$file" "$entropy" "$structure"
   check_decoding "$file" "$recon"
@@ -69,7 +72,7 @@ stream() { # name width height csp class entropy structure seed [x264 options...
   rm -f "$input" "$recon"
 }
 
-echo "x264: $(x264 --version 2>/dev/null | head -n 1)"
+echo "encoder: $("$encoder" --version)"
 echo "benchmark set ($frames frames each):"
 stream c100_1080p_422_cavlc 1920 1080 i422 100 CAVLC progressive 401
 stream c200_1080p_422_cavlc 1920 1080 i422 200 CAVLC progressive 402

@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Regenerates every test vector in this folder, and the sample stream in samples/, from
-# istrel-synth pictures encoded by x264. The expected pictures are x264's own reconstruction.
+# istrel-synth pictures encoded by istrel-encode (libx264). The expected pictures are x264's own
+# reconstruction.
 #
-# usage: tests/vectors/generate.sh [path/to/istrel-synth]
-#   The generator path may also come from $ISTREL_SYNTH; default: build/tools/istrel-synth.
-#   Builds nothing. Needs x264, md5sum, od, dd, grep.
+# usage: tests/vectors/generate.sh [path/to/istrel-synth [path/to/istrel-encode]]
+#   The tool paths may also come from $ISTREL_SYNTH and $ISTREL_ENCODE; default:
+#   build/tools/istrel-synth and build/tools/istrel-encode. Builds nothing. Needs md5sum, od,
+#   dd, grep.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 synth=${1:-${ISTREL_SYNTH:-$root/build/tools/istrel-synth}}
+encoder=${2:-${ISTREL_ENCODE:-$root/build/tools/istrel-encode}}
 samples=$root/samples
 
 die() {
@@ -18,7 +21,9 @@ die() {
 }
 
 [[ -x $synth ]] || die "istrel-synth not found at '$synth' (pass its path or set ISTREL_SYNTH)"
-for tool in x264 md5sum od dd grep; do
+[[ -x $encoder ]] || die "istrel-encode not found at '$encoder' (pass its path or set" \
+  "ISTREL_ENCODE; the build makes it when libx264 is found)"
+for tool in md5sum od dd grep; do
   command -v "$tool" >/dev/null || die "$tool is required"
 done
 
@@ -104,7 +109,7 @@ verify() { # stream frames entropy slices log
 }
 
 # Synthesises, encodes and checks one stream; writes STREAM and its .md5 beside it.
-encode() { # stream width height csp depth frames entropy slices seed [x264 options...]
+encode() { # stream width height csp depth frames entropy slices seed [encoder options...]
   local stream=$1 w=$2 h=$3 csp=$4 depth=$5 frames=$6 entropy=$7 slices=$8 seed=$9
   shift 9
   local input=$work/input.yuv recon=$work/recon.yuv log=$work/x264.log
@@ -112,12 +117,12 @@ encode() { # stream width height csp depth frames entropy slices seed [x264 opti
   "$synth" --width "$w" --height "$h" --frames "$frames" --csp "$csp" --depth "$depth" \
     --seed "$seed" -o "$input"
   # Raw input only, every frame an IDR picture, no loop filter (the decoder applies none).
-  if ! x264 --demuxer raw --input-res "${w}x$h" --input-csp "$csp" --input-depth "$depth" \
+  if ! "$encoder" --demuxer raw --input-res "${w}x$h" --input-csp "$csp" --input-depth "$depth" \
     --output-csp "$csp" --output-depth "$depth" --frames "$frames" --keyint 1 --no-scenecut \
     --threads 1 --no-deblock --ipratio 1 --no-progress "$@" --dump-yuv "$recon" \
     -o "$stream" "$input" 2>"$log"; then
     cat "$log" >&2
-    die "x264 failed for $stream"
+    die "istrel-encode failed for $stream"
   fi
   write_md5 "$recon" "$w" "$h" "$csp" "$depth" "$frames" "${stream%.264}.md5"
   verify "$stream" "$frames" "$entropy" "$slices" "$log"
@@ -127,7 +132,7 @@ encode() { # stream width height csp depth frames entropy slices seed [x264 opti
 manifest=$here/vectors.txt
 : >"$manifest"
 
-vector() { # name width height csp depth frames entropy slices seed note -- x264 options...
+vector() { # name width height csp depth frames entropy slices seed note -- encoder options...
   local name=$1 w=$2 h=$3 csp=$4 depth=$5 frames=$6 entropy=$7 slices=$8 seed=$9 note=${10}
   shift 10
   [[ ${1-} == -- ]] && shift
@@ -135,7 +140,7 @@ vector() { # name width height csp depth frames entropy slices seed note -- x264
   echo "$name $w $h $csp $depth $frames $entropy $slices $note" >>"$manifest"
 }
 
-echo "x264: $(x264 --version 2>/dev/null | head -n 1)"
+echo "encoder: $("$encoder" --version)"
 echo "vectors:"
 
 cavlc=(--no-cabac --fps 25)
