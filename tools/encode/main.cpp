@@ -94,6 +94,7 @@ int run(const encode::EncodeOptions& options) {
   const bool closed = (toStdout ? std::fflush(out) : std::fclose(out)) == 0;
   if (!encoded.ok) return 1;
   if (!closed) return fail("writing '" + options.output + "' failed");
+  if (encoded.frames == 0) return fail("the input '" + options.input + "' holds no whole frame");
 
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
