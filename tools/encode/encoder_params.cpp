@@ -74,8 +74,8 @@ bool buildParams(const EncodeOptions& o, int inputFrames, x264_param_t& param, s
 
   // Raw input has a constant rate: the one given, else x264's default reduced. The time base
   // is one tick a frame.
-  auto fpsNum = static_cast<std::uint32_t>(param.i_fps_num);
-  auto fpsDen = static_cast<std::uint32_t>(param.i_fps_den);
+  std::uint32_t fpsNum = param.i_fps_num;
+  std::uint32_t fpsDen = param.i_fps_den;
   if (!o.userFps) reduceFraction(fpsNum, fpsDen);
   param.b_vfr_input = 0;
   param.i_fps_num = fpsNum;

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -99,10 +100,8 @@ int run(const encode::EncodeOptions& options) {
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const double duration = encoded.frames * static_cast<double>(param.i_fps_den) / param.i_fps_num;
-  if (encoded.frames > 0) {
-    std::fprintf(stderr, "\nencoded %d frames, %.2f fps, %.2f kb/s\n", encoded.frames,
-                 encoded.frames / seconds, encoded.bytes * 8 / (1000 * duration));
-  }
+  std::fprintf(stderr, "\nencoded %d frames, %.2f fps, %.2f kb/s\n", encoded.frames,
+               encoded.frames / seconds, encoded.bytes * 8 / (1000 * duration));
   return 0;
 }
 
