@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Regenerates every test vector in this folder, and the sample stream in samples/, from
-# istrel-synth pictures encoded by x264. The expected pictures are x264's own reconstruction.
+# istrel-synth pictures encoded by istrel-encode (libx264). The expected pictures are x264's own
+# reconstruction.
 #
-# usage: tests/vectors/generate.sh [path/to/istrel-synth]
-#   The generator path may also come from $ISTREL_SYNTH; default: build/tools/istrel-synth.
-#   Builds nothing. Needs x264, md5sum, od, dd, grep.
+# usage: tests/vectors/generate.sh [path/to/istrel-synth [path/to/istrel-encode]]
+#   The tool paths may also come from $ISTREL_SYNTH and $ISTREL_ENCODE; default:
+#   build/tools/istrel-synth and build/tools/istrel-encode. Builds nothing. Needs md5sum, od,
+#   dd, grep.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 synth=${1:-${ISTREL_SYNTH:-$root/build/tools/istrel-synth}}
+encoder=${2:-${ISTREL_ENCODE:-$root/build/tools/istrel-encode}}
 samples=$root/samples
 
 die() {
@@ -18,7 +21,9 @@ die() {
 }
 
 [[ -x $synth ]] || die "istrel-synth not found at '$synth' (pass its path or set ISTREL_SYNTH)"
-for tool in x264 md5sum od dd grep; do
+[[ -x $encoder ]] || die "istrel-encode not found at '$encoder' (pass its path or set" \
+  "ISTREL_ENCODE; the build makes it when libx264 is found)"
+for tool in md5sum od dd grep; do
   command -v "$tool" >/dev/null || die "$tool is required"
 done
 
@@ -60,32 +65,51 @@ write_md5() { # recon width height csp depth frames out
   done
 }
 
-# Each NAL unit as "type:next-byte", in stream order. The byte after a slice's NAL header starts
-# with first_mb_in_slice, which is 0 (a 1 bit) only in the first slice of a picture; after a PPS
-# header it starts with the two ids (both 0) and then entropy_coding_mode_flag.
+# Each NAL unit as "type:bits", its type and the 16 bits after its header, in stream order. A
+# slice's bits start with first_mb_in_slice, which is 0 (a 1 bit) only in the first slice of a
+# picture; a PPS's with its own id and its SPS's id, then entropy_coding_mode_flag.
 nal_units() { # stream
-  od -An -v -tx1 "$1" | tr -d '\n' | grep -o ' 00 00 01 [0-9a-f][0-9a-f] [0-9a-f][0-9a-f]' |
-    while read -r _ _ _ header next; do
-      echo "$((0x$header & 31)):$((0x$next))"
+  od -An -v -tx1 "$1" | tr -d '\n' |
+    grep -o ' 00 00 01 [0-9a-f][0-9a-f] [0-9a-f][0-9a-f] [0-9a-f][0-9a-f]' |
+    while read -r _ _ _ header first second; do
+      echo "$((0x$header & 31)):$((0x$first << 8 | 0x$second))"
     done
 }
 
+# Reads the Exp-Golomb code at bit `pos` (0: the top) of a 16-bit value into ue_value, and the
+# position after it into pos.
+read_ue() { # bits
+  local bits=$1 zeros=0
+  while ((pos + zeros < 16 && !((bits >> (15 - pos - zeros)) & 1))); do
+    zeros=$((zeros + 1))
+  done
+  pos=$((pos + zeros + 1))
+  ((pos + zeros <= 16)) || die "Exp-Golomb code longer than the bits read"
+  ue_value=$(((1 << zeros) - 1 + (bits >> (16 - pos - zeros) & ((1 << zeros) - 1))))
+  pos=$((pos + zeros))
+}
+
 # Checks the stream against what its case declares and prints one summary line.
-verify() { # stream frames entropy slices log
-  local stream=$1 frames=$2 entropy=$3 slices=$4 log=$5
-  local pictures=0 slice_count=0 sps=0 pps=0 flag expect type next sei modes
+verify() { # stream frames entropy slices parameter-set-id log
+  local stream=$1 frames=$2 entropy=$3 slices=$4 id=$5 log=$6
+  local pictures=0 slice_count=0 sps=0 pps=0 flag expect type bits pos ue_value pps_id sei modes
   [[ $entropy == cabac ]] && expect=1 || expect=0
-  while IFS=: read -r type next; do
+  while IFS=: read -r type bits; do
     case $type in
       1 | 5)
         slice_count=$((slice_count + 1))
-        ((next & 128)) && pictures=$((pictures + 1))
+        ((bits & 0x8000)) && pictures=$((pictures + 1))
         ;;
       7) sps=$((sps + 1)) ;;
       8)
         pps=$((pps + 1))
-        ((next >> 6 == 3)) || die "$stream: PPS with nonzero ids"
-        flag=$(((next >> 5) & 1))
+        pos=0
+        read_ue "$bits"
+        pps_id=$ue_value
+        read_ue "$bits"
+        ((pps_id == id && ue_value == id)) ||
+          die "$stream: PPS $pps_id of SPS $ue_value, expected both $id"
+        flag=$((bits >> (15 - pos) & 1))
         ((flag == expect)) || die "$stream: entropy_coding_mode_flag $flag, expected $entropy"
         ;;
     esac
@@ -99,43 +123,58 @@ verify() { # stream frames entropy slices log
   sei=${sei%%$'\n'*}
   [[ -z $sei || $sei == "cabac=$expect" ]] || die "$stream: x264 reports $sei, expected $entropy"
   modes=$(grep -o 'mb I .*' "$log" || true)
-  printf '  %-28s %7d bytes %d pictures %2d slices each  %s  %s\n' "$(basename "$stream")" \
+  printf '  %-34s %7d bytes %d pictures %2d slices each  %s  %s\n' "$(basename "$stream")" \
     "$(stat -c %s "$stream")" "$pictures" "$((slice_count / frames))" "$entropy" "${modes#mb I  }"
 }
 
 # Synthesises, encodes and checks one stream; writes STREAM and its .md5 beside it.
-encode() { # stream width height csp depth frames entropy slices seed [x264 options...]
+encode() { # stream width height csp depth frames entropy slices seed [encoder options...]
   local stream=$1 w=$2 h=$3 csp=$4 depth=$5 frames=$6 entropy=$7 slices=$8 seed=$9
   shift 9
   local input=$work/input.yuv recon=$work/recon.yuv log=$work/x264.log
+  # The parameter-set id the options ask for; x264 gives the PPS the SPS's id.
+  local options=("$@") id=0 i
+  for ((i = 0; i + 1 < ${#options[@]}; i++)); do
+    [[ ${options[i]} == --sps-id ]] && id=${options[i + 1]}
+  done
   rm -f "$input" "$recon"
   "$synth" --width "$w" --height "$h" --frames "$frames" --csp "$csp" --depth "$depth" \
     --seed "$seed" -o "$input"
-  # Raw input only, every frame an IDR picture, no loop filter (the decoder applies none).
-  if ! x264 --demuxer raw --input-res "${w}x$h" --input-csp "$csp" --input-depth "$depth" \
+  # Raw input only, every frame an IDR picture.
+  if ! "$encoder" --demuxer raw --input-res "${w}x$h" --input-csp "$csp" --input-depth "$depth" \
     --output-csp "$csp" --output-depth "$depth" --frames "$frames" --keyint 1 --no-scenecut \
-    --threads 1 --no-deblock --ipratio 1 --no-progress "$@" --dump-yuv "$recon" \
+    --threads 1 --ipratio 1 --no-progress "$@" --dump-yuv "$recon" \
     -o "$stream" "$input" 2>"$log"; then
     cat "$log" >&2
-    die "x264 failed for $stream"
+    die "istrel-encode failed for $stream"
   fi
   write_md5 "$recon" "$w" "$h" "$csp" "$depth" "$frames" "${stream%.264}.md5"
-  verify "$stream" "$frames" "$entropy" "$slices" "$log"
+  verify "$stream" "$frames" "$entropy" "$slices" "$id" "$log"
   rm -f "$input" "$recon"
 }
 
 manifest=$here/vectors.txt
 : >"$manifest"
 
-vector() { # name width height csp depth frames entropy slices seed note -- x264 options...
-  local name=$1 w=$2 h=$3 csp=$4 depth=$5 frames=$6 entropy=$7 slices=$8 seed=$9 note=${10}
-  shift 10
+# One case of a manifest: encodes it and adds its line.
+add_case() { # manifest name width height csp depth frames entropy slices seed note -- options...
+  local list=$1 name=$2 w=$3 h=$4 csp=$5 depth=$6 frames=$7 entropy=$8 slices=$9 seed=${10}
+  local note=${11}
+  shift 11
   [[ ${1-} == -- ]] && shift
   encode "$here/$name.264" "$w" "$h" "$csp" "$depth" "$frames" "$entropy" "$slices" "$seed" "$@"
-  echo "$name $w $h $csp $depth $frames $entropy $slices $note" >>"$manifest"
+  echo "$name $w $h $csp $depth $frames $entropy $slices $note" >>"$list"
 }
 
-echo "x264: $(x264 --version 2>/dev/null | head -n 1)"
+# A vector of vectors.txt: x264's loop filter off, as the decoder without one reconstructs.
+vector() { # name width height csp depth frames entropy slices seed note -- encoder options...
+  local head=("${@:1:10}")
+  shift 10
+  [[ ${1-} == -- ]] && shift
+  add_case "$manifest" "${head[@]}" -- --no-deblock "$@"
+}
+
+echo "encoder: $("$encoder" --version)"
 echo "vectors:"
 
 cavlc=(--no-cabac --fps 25)
@@ -302,7 +341,185 @@ vector mbaff_avci50_1080i_420_10bit 1440 1080 i420 10 1 cabac 10 310 \
 echo "samples:"
 mkdir -p "$samples"
 encode "$samples/class100_720p_422_10bit.264" 1280 720 i422 10 2 cavlc 10 201 \
-  --avcintra-class 100 --fps 50
+  --no-deblock --avcintra-class 100 --fps 50
+
+# Loop-filter vectors (loop_filter.txt): x264's loop filter on, so the expected pictures are
+# deblocked. Offsets are --deblock alpha:beta in x264's units (FilterOffsetA and B are twice
+# them); "qp" in the notes is the coded luma QP.
+lf_manifest=$here/loop_filter.txt
+: >"$lf_manifest"
+lf_vector() { # name width height csp depth frames entropy slices seed note -- encoder options...
+  add_case "$lf_manifest" "$@"
+}
+
+echo "loop-filter vectors:"
+# Chroma formats, bit depths and both entropy coders at a medium QP, offsets 0:0.
+lf_vector lf_cavlc_420_8bit 352 288 i420 8 1 cavlc 1 601 "4:2:0 8-bit, qp 28" -- \
+  "${cavlc[@]}" --qp 28 --no-psy
+lf_vector lf_cavlc_420_10bit 176 144 i420 10 2 cavlc 1 602 "4:2:0 10-bit, qp 28" -- \
+  "${cavlc[@]}" --qp 40 --no-psy
+lf_vector lf_cavlc_422_8bit 176 144 i422 8 2 cavlc 1 603 "4:2:2 8-bit, qp 28" -- \
+  "${cavlc[@]}" --qp 28 --no-psy
+lf_vector lf_cavlc_422_10bit 352 288 i422 10 1 cavlc 1 604 "4:2:2 10-bit, qp 28" -- \
+  "${cavlc[@]}" --qp 40 --no-psy
+lf_vector lf_cavlc_444_8bit 176 144 i444 8 2 cavlc 1 605 "4:4:4 8-bit, qp 28" -- \
+  "${cavlc[@]}" --qp 28 --no-psy
+lf_vector lf_cavlc_444_10bit 176 144 i444 10 1 cavlc 1 606 "4:4:4 10-bit, qp 28" -- \
+  "${cavlc[@]}" --qp 40 --no-psy
+lf_vector lf_cabac_420_8bit 176 144 i420 8 2 cabac 1 611 "CABAC 4:2:0 8-bit, qp 28" -- \
+  "${cabac[@]}" --qp 28 --no-psy
+lf_vector lf_cabac_420_10bit 352 288 i420 10 1 cabac 1 612 "CABAC 4:2:0 10-bit, qp 28" -- \
+  "${cabac[@]}" --qp 40 --no-psy
+lf_vector lf_cabac_422_8bit 352 288 i422 8 1 cabac 1 613 "CABAC 4:2:2 8-bit, qp 28" -- \
+  "${cabac[@]}" --qp 28 --no-psy
+lf_vector lf_cabac_422_10bit 176 144 i422 10 2 cabac 1 614 "CABAC 4:2:2 10-bit, qp 28" -- \
+  "${cabac[@]}" --qp 40 --no-psy
+lf_vector lf_cabac_444_8bit 176 144 i444 8 1 cabac 1 615 "CABAC 4:4:4 8-bit, qp 28" -- \
+  "${cabac[@]}" --qp 28 --no-psy
+lf_vector lf_cabac_444_10bit 176 144 i444 10 2 cabac 1 616 "CABAC 4:4:4 10-bit, qp 28" -- \
+  "${cabac[@]}" --qp 40 --no-psy
+
+# Filter offsets of both signs and the extremes.
+lf_vector lf_offsets_m3p2_420_8bit 176 144 i420 8 2 cavlc 1 621 \
+  "--deblock -3:2 (FilterOffsetA -6, FilterOffsetB 4), qp 32" -- \
+  "${cavlc[@]}" --qp 32 --no-psy --deblock -3:2
+lf_vector lf_offsets_p2m4_422_10bit 176 144 i422 10 2 cabac 1 622 \
+  "CABAC --deblock 2:-4 (FilterOffsetA 4, FilterOffsetB -8), qp 32" -- \
+  "${cabac[@]}" --qp 44 --no-psy --deblock 2:-4
+lf_vector lf_offsets_min_420_10bit 176 144 i420 10 2 cabac 1 623 \
+  "CABAC --deblock -6:-6 (offsets -12), qp 38" -- \
+  "${cabac[@]}" --qp 50 --no-psy --deblock -6:-6
+lf_vector lf_offsets_max_422_8bit 176 144 i422 8 2 cavlc 1 624 \
+  "--deblock 6:6 (offsets 12), qp 20" -- \
+  "${cavlc[@]}" --qp 20 --no-psy --deblock 6:6
+lf_vector lf_offsets_max_444_10bit 176 144 i444 10 1 cabac 1 625 \
+  "CABAC 4:4:4 --deblock 6:6, qp 36" -- \
+  "${cabac[@]}" --qp 48 --no-psy --deblock 6:6
+
+# Chroma QP offsets: the chroma edges filter at the chroma QP of each side.
+lf_vector lf_chroma_qp_p6_420_8bit 176 144 i420 8 2 cavlc 1 631 \
+  "chroma_qp_index_offset 6, qp 34" -- \
+  "${cavlc[@]}" --qp 34 --no-psy --chroma-qp-offset 6
+lf_vector lf_chroma_qp_m6_422_10bit 176 144 i422 10 2 cabac 1 632 \
+  "CABAC chroma_qp_index_offset -6, qp 34" -- \
+  "${cabac[@]}" --qp 46 --no-psy --chroma-qp-offset -6
+lf_vector lf_chroma_qp_p12_highqp_420_10bit 176 144 i420 10 1 cavlc 1 633 \
+  "chroma_qp_index_offset 12 at qp 44: chroma QP at its table's end" -- \
+  "${cavlc[@]}" --qp 56 --no-psy --chroma-qp-offset 12
+lf_vector lf_chroma_qp_m12_422_10bit 176 144 i422 10 1 cabac 1 634 \
+  "CABAC chroma_qp_index_offset -12 at qp 20 (chroma QP 8), --deblock 6:6" -- \
+  "${cabac[@]}" --qp 32 --no-psy --chroma-qp-offset -12 --deblock 6:6
+lf_vector lf_chroma_qp_p4_444_8bit 176 144 i444 8 1 cabac 1 635 \
+  "CABAC 4:4:4 chroma_qp_index_offset 4, qp 30" -- \
+  "${cabac[@]}" --qp 30 --no-psy --chroma-qp-offset 4
+
+# Slices: edges on slice boundaries are filtered too (disable_deblocking_filter_idc 0).
+lf_vector lf_slices4_420_8bit 352 288 i420 8 1 cavlc 4 641 "4 slices, qp 30" -- \
+  "${cavlc[@]}" --qp 30 --no-psy --slices 4
+lf_vector lf_slices10_422_10bit 352 288 i422 10 1 cabac 10 642 "CABAC, 10 slices, qp 30" -- \
+  "${cabac[@]}" --qp 42 --no-psy --slices 10
+lf_vector lf_slices16_420_8bit 176 288 i420 8 1 cabac 16 643 "CABAC, 16 slices, qp 30" -- \
+  "${cabac[@]}" --qp 30 --no-psy --slices 16
+lf_vector lf_slices16_422_10bit 352 288 i422 10 1 cavlc 16 644 "16 slices, qp 30" -- \
+  "${cavlc[@]}" --qp 42 --no-psy --slices 16
+
+# Transform size: without the 8x8 transform every 4x4 luma edge is filtered.
+lf_vector lf_no8x8dct_422_10bit 176 144 i422 10 2 cavlc 1 651 "--no-8x8dct, qp 32" -- \
+  "${cavlc[@]}" --qp 44 --no-psy --no-8x8dct
+lf_vector lf_no8x8dct_444_8bit 176 144 i444 8 1 cabac 1 652 "CABAC 4:4:4 --no-8x8dct, qp 32" -- \
+  "${cabac[@]}" --qp 32 --no-psy --no-8x8dct
+
+# Quantisers: strong filtering at high QP, little or none at low QP.
+lf_vector lf_highqp_420_8bit 176 144 i420 8 2 cavlc 1 661 "qp 51" -- \
+  "${cavlc[@]}" --qp 51 --no-psy
+lf_vector lf_highqp_422_10bit 176 144 i422 10 2 cabac 1 662 "CABAC qp 51 (x264 --qp 63)" -- \
+  "${cabac[@]}" --qp 63 --no-psy
+lf_vector lf_qp40_420_10bit 352 288 i420 10 1 cabac 1 663 "CABAC qp 40" -- \
+  "${cabac[@]}" --qp 52 --no-psy
+lf_vector lf_qp45_444_10bit 176 144 i444 10 1 cavlc 1 664 "4:4:4 qp 45" -- \
+  "${cavlc[@]}" --qp 57 --no-psy
+lf_vector lf_lowqp_420_8bit 176 144 i420 8 2 cavlc 1 665 "qp 18" -- \
+  "${cavlc[@]}" --qp 18 --no-psy
+lf_vector lf_lowqp_422_10bit 176 144 i422 10 1 cabac 1 666 "CABAC qp 16" -- \
+  "${cabac[@]}" --qp 28 --no-psy
+
+# QP varying from macroblock to macroblock (adaptive quantisation under --crf): edges between
+# different QPs filter at their average.
+lf_vector lf_crf_420_8bit 352 288 i420 8 1 cavlc 1 671 "--crf 26: QP 11..34 per macroblock" -- \
+  "${cavlc[@]}" --crf 26 --no-psy
+lf_vector lf_crf_422_10bit 176 144 i422 10 2 cabac 1 672 "CABAC --crf 30: QP 11..46 per macroblock" -- \
+  "${cabac[@]}" --crf 30 --no-psy
+
+# Lossless and I_PCM: both filter with qP 0.
+lf_vector lf_lossless_420_8bit 176 144 i420 8 1 cavlc 1 681 \
+  "qp 0 lossless, transform bypass, I_PCM, --deblock 6:6" -- \
+  "${cavlc[@]}" --qp 0 --no-psy --deblock 6:6
+lf_vector lf_lossless_422_10bit 176 144 i422 10 1 cabac 1 682 \
+  "CABAC qp 0 lossless, transform bypass, I_PCM" -- \
+  "${cabac[@]}" --qp 0 --no-psy
+lf_vector lf_pcm_422_10bit 176 144 i422 10 2 cabac 1 683 \
+  "CABAC qp 8, I_PCM on noise beside coded macroblocks, --deblock 6:6" -- \
+  "${cabac[@]}" --qp 20 --no-psy --deblock 6:6
+lf_vector lf_pcm_420_10bit 176 144 i420 10 1 cavlc 1 684 \
+  "qp 12, I_PCM on noise beside coded macroblocks, --deblock 6:6" -- \
+  "${cavlc[@]}" --qp 24 --no-psy --deblock 6:6
+
+# Parameter sets with ids other than 0.
+lf_vector lf_sps_id3_420_8bit 176 144 i420 8 2 cabac 1 691 "CABAC, SPS and PPS id 3, qp 28" -- \
+  "${cabac[@]}" --qp 28 --no-psy --sps-id 3
+
+# Cropping: the filter works on the coded picture.
+lf_vector lf_crop_200x120_420_8bit 200 120 i420 8 2 cabac 1 692 \
+  "CABAC 200x120, columns and rows cropped, qp 30" -- \
+  "${cabac[@]}" --qp 30 --no-psy
+
+# Frame pictures with frame_mbs_only_flag 0, and MBAFF: field and frame macroblock pairs meet,
+# vertical edges between them and horizontal edges in field pairs filter differently.
+lf_vector lf_fake_interlaced_420_10bit 352 240 i420 10 1 cavlc 1 701 \
+  "--fake-interlaced: frame_mbs_only_flag 0 without MBAFF, qp 30" -- \
+  "${cavlc[@]}" --qp 42 --no-psy --fake-interlaced
+lf_vector lf_fake_interlaced_422_8bit 176 144 i422 8 2 cabac 1 702 \
+  "CABAC --fake-interlaced, qp 30" -- \
+  "${cabac[@]}" --qp 30 --no-psy --fake-interlaced
+lf_vector lf_mbaff_420_8bit 176 144 i420 8 2 cavlc 1 711 "MBAFF 4:2:0 8-bit, qp 30" -- \
+  "${cavlc[@]}" --qp 30 --no-psy --tff
+lf_vector lf_mbaff_422_10bit 176 144 i422 10 2 cavlc 1 712 "MBAFF 4:2:2 10-bit, qp 30" -- \
+  "${cavlc[@]}" --qp 42 --no-psy --tff
+lf_vector lf_mbaff_cabac_420_10bit 176 144 i420 10 2 cabac 1 713 \
+  "MBAFF CABAC 4:2:0 10-bit, qp 30" -- \
+  "${cabac[@]}" --qp 42 --no-psy --tff
+lf_vector lf_mbaff_cabac_422_8bit 176 144 i422 8 2 cabac 1 714 \
+  "MBAFF CABAC 4:2:2 8-bit, qp 30" -- \
+  "${cabac[@]}" --qp 30 --no-psy --tff
+lf_vector lf_mbaff_444_8bit 176 144 i444 8 1 cabac 1 716 "MBAFF CABAC 4:4:4 8-bit, qp 30" -- \
+  "${cabac[@]}" --qp 30 --no-psy --tff
+lf_vector lf_mbaff_highqp_420_8bit 176 144 i420 8 2 cabac 1 723 \
+  "MBAFF CABAC qp 44, --deblock 2:2" -- \
+  "${cabac[@]}" --qp 44 --no-psy --tff --deblock 2:2
+lf_vector lf_mbaff_offsets_422_10bit 176 144 i422 10 1 cavlc 1 717 \
+  "MBAFF --deblock -2:3 with chroma_qp_index_offset -3, qp 34" -- \
+  "${cavlc[@]}" --qp 46 --no-psy --tff --deblock -2:3 --chroma-qp-offset -3
+lf_vector lf_mbaff_crf_420_8bit 176 144 i420 8 2 cabac 1 718 \
+  "MBAFF CABAC --crf 28: QP 13..45 per macroblock" -- \
+  "${cabac[@]}" --crf 28 --no-psy --tff
+lf_vector lf_mbaff_pcm_420_8bit 176 144 i420 8 1 cabac 1 719 \
+  "MBAFF CABAC qp 4, I_PCM pairs, --deblock 6:6" -- \
+  "${cabac[@]}" --qp 4 --psy-rd 0:0 --subme 7 --tff --deblock 6:6
+lf_vector lf_mbaff_slices10_422_10bit 176 640 i422 10 1 cabac 10 720 \
+  "MBAFF CABAC, 10 slices, qp 30" -- \
+  "${cabac[@]}" --qp 42 --no-psy --tff --slices 10
+lf_vector lf_mbaff_slices10_420_8bit 176 640 i420 8 1 cavlc 10 721 "MBAFF, 10 slices, qp 30" -- \
+  "${cavlc[@]}" --qp 30 --no-psy --tff --slices 10
+
+# Large pictures. (x264's AVC-Intra modes code without the loop filter, so these set the format
+# up themselves.)
+lf_vector lf_2160p_422_10bit 3840 2160 i422 10 1 cabac 8 731 \
+  "CABAC 3840x2160, 8 slices, --crf 34: QP 15..43 per macroblock" -- \
+  "${cabac[@]}" --crf 34 --no-psy --slices 8
+lf_vector lf_1080i_422_10bit 1920 1080 i422 10 1 cavlc 10 733 \
+  "1080i MBAFF in the style of AVC-Intra 100, 10 slices, --crf 34: QP 15..42 per macroblock" -- \
+  "${cavlc[@]}" --crf 34 --no-psy --tff --slices 10
 
 total=$(cat "$here"/*.264 | wc -c)
-echo "vectors: $(wc -l <"$manifest") cases, $total bytes of streams"
+echo "vectors: $(wc -l <"$manifest") cases, $(wc -l <"$lf_manifest") loop-filter cases," \
+  "$total bytes of streams"
