@@ -38,8 +38,6 @@ std::uint32_t SliceDecoder<T>::decodeSliceData(SliceStatistics* statistics, std:
                                                                  picture_, mode_, kernels_);
   }
   macroblocks->setReconstruction(reconstruct_);
-  bool cabac = active_.pps->entropy_coding_mode_flag != 0;
-  if (cabac) macroblocks->startCabac();
   struct Report {
     const MacroblockDecoder<T>& from;
     SliceStatistics* to;
@@ -47,18 +45,35 @@ std::uint32_t SliceDecoder<T>::decodeSliceData(SliceStatistics* statistics, std:
       if (to) *to = from.statistics();
     }
   } report{*macroblocks, statistics};
-  for (;;) {
-    macroblocks->DecodeMacroblock();
-    // An MBAFF slice ends only after the bottom macroblock of a pair.
-    bool topOfPair = header_.MbaffFrameFlag && macroblocks->CurrMbAddr() % 2 == 0;
-    bool moreData = !cabac || topOfPair || !macroblocks->DecodeEndOfSliceFlag();
-    if (macroblocks->NextMacroblock() || !moreData) break;
-    if (!cabac && !parser_.moreRbspData()) break;
-    if (macroblocks->CurrMbAddr() >= std::uint64_t{endMb} * (1u + header_.MbaffFrameFlag)) {
-      fail(kSliceError);
-    }
+  // The entropy coder is chosen here, once for the slice.
+  if (active_.pps->entropy_coding_mode_flag) {
+    macroblocks->InitCabacSlice();
+    return decodeMacroblocks<true>(*macroblocks, endMb);
   }
-  return macroblocks->CurrMbAddr();
+  return decodeMacroblocks<false>(*macroblocks, endMb);
+}
+
+template <typename T>
+template <bool kCabac>
+std::uint32_t SliceDecoder<T>::decodeMacroblocks(MacroblockDecoder<T>& macroblocks,
+                                                 std::uint32_t endMb) {
+  const std::uint64_t limit = std::uint64_t{endMb} * (1u + header_.MbaffFrameFlag);
+  for (;;) {
+    bool moreData;
+    if constexpr (kCabac) {
+      macroblocks.DecodeMacroblockCabac();
+      // An MBAFF slice ends only after the bottom macroblock of a pair.
+      const bool topOfPair = header_.MbaffFrameFlag && macroblocks.CurrMbAddr() % 2 == 0;
+      moreData = topOfPair || !macroblocks.DecodeEndOfSliceFlag();
+    } else {
+      macroblocks.DecodeMacroblockCavlc();
+      moreData = true;
+    }
+    if (macroblocks.NextMacroblock() || !moreData) break;
+    if (!kCabac && !parser_.moreRbspData()) break;
+    if (macroblocks.CurrMbAddr() >= limit) fail(kSliceError);
+  }
+  return macroblocks.CurrMbAddr();
 }
 
 template class SliceDecoder<unsigned short>;

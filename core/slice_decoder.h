@@ -12,6 +12,8 @@
 namespace H264 {
 
 class ParametersDecoder;
+template <typename T>
+class MacroblockDecoder;
 class StreamParser;
 
 template <typename T>
@@ -48,6 +50,9 @@ class SliceDecoder {
   const ActiveParameters& active() const { return active_; }
 
  private:
+  template <bool kCabac>
+  std::uint32_t decodeMacroblocks(MacroblockDecoder<T>& macroblocks, std::uint32_t endMb);
+
   SliceHeader header_;
   ActiveParameters active_;
   const ParametersDecoder& parameters_;

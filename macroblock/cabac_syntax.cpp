@@ -117,11 +117,8 @@ bool CabacSyntax::codedBlockFlag(int ctxBlockCat, int ctxInc) {
   return decision(kResidualContexts.codedBlockFlag[ctxBlockCat] + ctxInc) != 0;
 }
 
-// coeff_abs_level_minus1: truncated unary prefix (cMax 14) in context bins,
-// then a 0th-order Exp-Golomb suffix in bypass bins (UEG0, clause 9.3.2.3).
-
-void CabacSyntax::residualLevels(int cat, int maxNumCoeff, bool fieldCoded,
-                                 CoefficientLevels& out) {
+// Significance map, then the levels in reverse scan order (clause 7.3.5.3.3).
+void CabacSyntax::residualLevels(int cat, int maxNumCoeff, bool fieldCoded, ResidualLevels& out) {
   ContextVariable* const significantCtx =
       contexts_ + kResidualContexts.significant[fieldCoded][cat];
   ContextVariable* const lastCtx = contexts_ + kResidualContexts.last[fieldCoded][cat];

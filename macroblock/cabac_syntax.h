@@ -7,15 +7,9 @@
 #include <cstdint>
 
 #include "macroblock/cabac_engine.h"
+#include "syntax/residual_levels.h"
 
 namespace H264 {
-
-// Non-zero levels of one residual block, highest coefficient number first.
-struct CoefficientLevels {
-  int count;
-  std::int32_t level[64];
-  std::uint8_t position[64];  // coefficient number from the block's first coded coefficient
-};
 
 class CabacSyntax {
  public:
@@ -41,7 +35,7 @@ class CabacSyntax {
 
   bool codedBlockFlag(int ctxBlockCat, int ctxInc);
   // Significance map and levels of a coded block (clause 7.3.5.3.3).
-  void residualLevels(int ctxBlockCat, int maxNumCoeff, bool fieldCoded, CoefficientLevels& out);
+  void residualLevels(int ctxBlockCat, int maxNumCoeff, bool fieldCoded, ResidualLevels& out);
 
  private:
   int decision(int ctxIdx) { return engine_.decodeDecision(contexts_[ctxIdx]); }

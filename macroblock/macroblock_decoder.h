@@ -10,23 +10,18 @@
 #include "base/decode_mode.h"
 #include "base/picture.h"
 #include "dsp/kernels.h"
-#include "macroblock/cabac_syntax.h"
+#include "macroblock/block_reconstructor.h"
+#include "macroblock/cabac_macroblock_reader.h"
+#include "macroblock/cavlc_macroblock_reader.h"
 #include "macroblock/macroblock_record.h"
-#include "macroblock/macroblock_tables.h"
 #include "macroblock/slice_statistics.h"
+#include "recon/block_layout.h"
 #include "recon/intra_prediction.h"
 #include "syntax/slice_header.h"
 
 namespace H264 {
 
 class StreamParser;
-
-// A neighbouring block location (clause 6.4.12): the macroblock holding it,
-// or null when it is not available, and the block index inside it.
-struct NeighbourBlock {
-  const MacroblockRecord* mb;
-  int blockIndex;
-};
 
 template <typename T>
 class MacroblockDecoder {
@@ -38,19 +33,21 @@ class MacroblockDecoder {
   MacroblockDecoder(const MacroblockDecoder&) = delete;
   MacroblockDecoder& operator=(const MacroblockDecoder&) = delete;
 
-  // One macroblock_layer(), parsed and reconstructed.
-  virtual void DecodeMacroblock() = 0;
+  // One macroblock_layer() of a CAVLC or a CABAC slice, parsed and
+  // reconstructed; a slice uses one of them throughout.
+  virtual void DecodeMacroblockCavlc() = 0;
+  virtual void DecodeMacroblockCabac() = 0;
   // Steps to the next macroblock; true when the picture is complete.
   virtual bool NextMacroblock() = 0;
 
   // CABAC slices: starts the arithmetic decoder on the byte-aligned slice
   // data at the parser's position; end_of_slice_flag after a macroblock.
-  void startCabac();
+  void InitCabacSlice() { cabac_.start(header_.SliceQPY); }
   bool DecodeEndOfSliceFlag() { return cabac_.endOfSlice(); }
 
   // Profiling aid: with reconstruction off the macroblocks are parsed and
   // their coefficients scaled, but no sample is predicted or written.
-  void setReconstruction(bool on) { reconstruct_ = on; }
+  void setReconstruction(bool on) { blocks_.setEnabled(on); }
 
   std::uint32_t CurrMbAddr() const { return currMbAddr_; }
   // What the macroblocks decoded so far were.
@@ -87,11 +84,11 @@ class MacroblockDecoder {
     return chroma ? chromaNeighbour(xN, yN) : lumaNeighbour(xN, yN);
   }
 
-  // The macroblock layer once Placement is set.
-  void decodeMacroblockLayer();
+  // The macroblock layer once Placement is set, read with `reader`.
+  template <typename Reader>
+  void decodeMacroblockLayer(Reader& reader);
 
   void setFieldMacroblock(bool field);
-  bool readMbFieldDecodingFlag(int ctxInc);
 
   T* blockAt(int plane, int x, int y) const {
     return at_.samples[plane] + y * at_.stride[plane] + x;
@@ -99,66 +96,68 @@ class MacroblockDecoder {
 
   const ActiveParameters& active_;
   const SliceHeader& header_;
-  StreamParser& parser_;
   Picture<T>& picture_;
   Placement at_{};
   std::uint32_t currMbAddr_ = 0;
   std::uint32_t firstMbAddr_ = 0;
   std::uint32_t widthInMbs_;
   std::vector<MacroblockRecord> ring_;  // neighbour records, allocated once per slice
-  DecodeMode mode_;
-  const Kernels<T>& kernels_;
+  CavlcMacroblockReader cavlc_;
+  CabacMacroblockReader cabac_;
   bool fieldMacroblock_ = false;
-  bool reconstruct_ = true;
 
  private:
-  // Syntax elements by the slice's entropy coder.
-  std::uint32_t readMbType();
-  bool readTransformSize8x8Flag();
-  void readIntraPredModes();
-  void readIntraNxNModes(bool eightByEight);
-  int readIntraChromaPredMode();
-  void readCodedBlockPattern();
-  int readCodedBlockPatternCabac();
-  std::int32_t readMbQpDelta();
-  int neighbourCondition(const MacroblockRecord* n, bool (*term)(const MacroblockRecord&)) const;
-  void updateQp(std::int32_t mb_qp_delta);
-  void countMacroblock();
-  void decodePcm();
-  void decodeResidual();
-  void decodeLumaLike(int plane);
-  void decodeIntra16x16(int plane);
-  void decodeIntra4x4(int plane);
-  void decodeIntra8x8(int plane);
-  void decodeChroma();
-  void decodeChromaComponent(int plane);
-  template <typename Place>
-  int readBlock(BlockKind kind, int plane, int blockIndex, int maxNumCoeff, Place place);
-  void readCabacBlock(BlockKind kind, int plane, int blockIndex, int maxNumCoeff,
-                      CoefficientLevels& out);
-  int codedBlockFlagInc(BlockKind kind, int plane, int blockIndex) const;
-  void storeCodedBlockFlag(BlockKind kind, int plane, int blockIndex, std::uint8_t flag);
-  void markUncoded(int plane, int blockIndex);
-  int read4x4Block(BlockKind kind, int plane, int blockIndex, std::int32_t* coeff);
-  int predictTotalCoeff(int plane, int blockIndex, bool chroma) const;
+  struct BlockPair {
+    NeighbourBlock a, b;
+  };
+  // The left and upper neighbours of 4x4 block k (chroma: of chroma block k).
+  BlockPair neighboursOf(bool chroma, int k) const {
+    const int x = kBlockX[k], y = kBlockY[k];
+    return {blockNeighbour(chroma, x - 1, y), blockNeighbour(chroma, x, y - 1)};
+  }
+
+  template <typename Reader>
+  void readIntraPredModes(Reader& reader);
+  template <typename Reader>
+  void readIntraNxNModes(Reader& reader, bool eightByEight);
   // The mode a neighbouring block offers; an Intra_4x4 neighbour of an 8x8
   // block offers block `offset4x4` of its 8x8 quadrant.
   int neighbourPredMode(NeighbourBlock n, bool eightByEight, int offset4x4) const;
+  void updateQp(std::int32_t mb_qp_delta);
+  void countMacroblock();
+  template <typename Reader>
+  void decodePcm(Reader& reader);
+
+  // residual(), with each block predicted, its coefficients scaled into
+  // place and its samples stored before the next block predicts from them.
+  template <typename Reader>
+  void decodeResidual(Reader& reader);
+  template <typename Reader>
+  void decodeIntra16x16(Reader& reader, int plane);
+  template <typename Reader>
+  void decodeIntra4x4(Reader& reader, int plane);
+  template <typename Reader>
+  void decodeIntra8x8(Reader& reader, int plane);
+  template <typename Reader>
+  void decodeChroma(Reader& reader);
+  template <typename Reader>
+  void decodeChromaComponent(Reader& reader, int plane);
+  // A 4x4 block of scan positions startIdx..15 into the coefficients.
+  template <typename Reader>
+  int read4x4Block(Reader& reader, BlockKind kind, int plane, int blockIndex, std::int32_t* coeff);
+  void markUncoded(int plane, int blockIndex);
+
   bool topRightAvailable(int x, int y, int size) const;
   void predictBlock(int plane, int x, int y, int size, int mode);
   void predictChroma(int plane);
-  void finishBlock(int plane, int x, int y, int size, std::int32_t* coeff, bool coded,
-                   int direction);
-  void stashResidual(int x, int y, int width);
   void setupScaling();
 
   // Per slice.
-  bool entropyCabac_;
-  CabacSyntax cabac_;
+  DecodeMode mode_;
+  int bitDepth_[3];
+  BlockReconstructor<T> blocks_;
   const MacroblockRecord* previous_ = nullptr;  // in decoding order, for mb_qp_delta
   SliceStatistics statistics_;
-  int bitDepth_[3];
-  int maxValue_[3];
   int qpBdOffsetY_;
   int qpBdOffsetC_;
   int chromaArrayType_;
@@ -175,16 +174,12 @@ class MacroblockDecoder {
   // Per macroblock.
   std::int32_t qpY_;
   int qp_[3];  // QP'Y, QP'Cb, QP'Cr
-  bool bypass_ = false;
   std::uint32_t mb_type_ = 0;
   bool transform_size_8x8_flag_ = false;
   int intra16x16PredMode_ = 0;
   int intraChromaPredMode_ = 0;
   int cbpLuma_ = 0;
   int cbpChroma_ = 0;
-  alignas(16) std::int32_t pred_[16 * 16];
-  alignas(16) std::int32_t coeff_[64];          // one block
-  alignas(16) std::int32_t residual_[16 * 16];  // a whole plane's residual, for bypass
   std::int32_t dc_[16];
   std::int32_t chromaDc_[2][8];
 };

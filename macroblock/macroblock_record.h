@@ -42,6 +42,13 @@ struct MacroblockRecord {
   std::uint8_t codedBlockFlagChromaAc[2][16];
 };
 
+// A neighbouring block location (clause 6.4.12): the macroblock holding it,
+// or null when it is not available, and the block index inside it.
+struct NeighbourBlock {
+  const MacroblockRecord* mb;
+  int blockIndex;
+};
+
 // condTermFlagN of coded_block_flag (clause 9.3.3.1.1.9) for a block of
 // `kind` in `plane` whose neighbouring block is block `blockIndex` of
 // macroblock `n`, null when not available. The current macroblock is intra,

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "macroblock/macroblock_tables.h"
 #include "macroblock/mbaff_neighbours.h"
+#include "recon/block_layout.h"
 
 namespace H264 {
 
@@ -31,16 +31,26 @@ MbaffMacroblockDecoder<T>::MbaffMacroblockDecoder(const ActiveParameters& active
 }
 
 template <typename T>
-void MbaffMacroblockDecoder<T>::DecodeMacroblock() {
+template <typename Reader>
+void MbaffMacroblockDecoder<T>::decodeWith(Reader& reader) {
   top_ = (this->currMbAddr_ & 1) == 0;
   if (top_) {
     placePair();
-    int inc = coding_.aField + coding_.bField;
-    field_ = this->readMbFieldDecodingFlag(inc);
+    field_ = reader.mbFieldDecodingFlag(coding_.aField + coding_.bField);
   }
   this->setFieldMacroblock(field_);
   placeMacroblock();
-  this->decodeMacroblockLayer();
+  this->decodeMacroblockLayer(reader);
+}
+
+template <typename T>
+void MbaffMacroblockDecoder<T>::DecodeMacroblockCavlc() {
+  decodeWith(this->cavlc_);
+}
+
+template <typename T>
+void MbaffMacroblockDecoder<T>::DecodeMacroblockCabac() {
+  decodeWith(this->cabac_);
 }
 
 template <typename T>

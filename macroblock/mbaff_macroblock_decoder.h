@@ -14,7 +14,8 @@ class MbaffMacroblockDecoder final : public MacroblockDecoder<T> {
                          StreamParser& parser, Picture<T>& picture, DecodeMode mode,
                          const Kernels<T>& kernels);
 
-  void DecodeMacroblock() override;
+  void DecodeMacroblockCavlc() override;
+  void DecodeMacroblockCabac() override;
   bool NextMacroblock() override;
 
  private:
@@ -55,6 +56,8 @@ class MbaffMacroblockDecoder final : public MacroblockDecoder<T> {
     Location aboveLeft{}, above{}, aboveRight{};
   };
 
+  template <typename Reader>
+  void decodeWith(Reader& reader);
   void placePair();
   void placeMacroblock();
   void placeEdges();

@@ -1,7 +1,7 @@
 #include "macroblock/non_mbaff_macroblock_decoder.h"
 
 #include "base/compiler.h"
-#include "macroblock/macroblock_tables.h"
+#include "recon/block_layout.h"
 
 namespace H264 {
 
@@ -17,9 +17,15 @@ NonMbaffMacroblockDecoder<T>::NonMbaffMacroblockDecoder(const ActiveParameters& 
 }
 
 template <typename T>
-void NonMbaffMacroblockDecoder<T>::DecodeMacroblock() {
+void NonMbaffMacroblockDecoder<T>::DecodeMacroblockCavlc() {
   placeMacroblock();
-  this->decodeMacroblockLayer();
+  this->decodeMacroblockLayer(this->cavlc_);
+}
+
+template <typename T>
+void NonMbaffMacroblockDecoder<T>::DecodeMacroblockCabac() {
+  placeMacroblock();
+  this->decodeMacroblockLayer(this->cabac_);
 }
 
 template <typename T>

@@ -12,7 +12,8 @@ class NonMbaffMacroblockDecoder final : public MacroblockDecoder<T> {
                             StreamParser& parser, Picture<T>& picture, DecodeMode mode,
                             const Kernels<T>& kernels);
 
-  void DecodeMacroblock() override;
+  void DecodeMacroblockCavlc() override;
+  void DecodeMacroblockCabac() override;
   bool NextMacroblock() override;
 
  private:

@@ -7,6 +7,7 @@
 
 #include "base/compiler.h"
 #include "dsp/store_block.h"
+#include "recon/block_layout.h"
 #include "recon/transform_tables.h"
 
 namespace H264 {
@@ -97,7 +98,7 @@ void inverseLumaDc(const std::int32_t levels[16], const std::uint8_t* scan,
   for (int n = 0; n < 16; ++n) f[scan[n]] = levels[n];
   for (int i = 0; i < 4; ++i) hadamard4(f + 4 * i, 1);
   for (int j = 0; j < 4; ++j) hadamard4(f + j, 4);
-  for (int k = 0; k < 16; ++k) dc[k] = scaleDc(f[tables::kBlockRaster4x4[k]], levelScale00, qP);
+  for (int k = 0; k < 16; ++k) dc[k] = scaleDc(f[kBlockRaster4x4[k]], levelScale00, qP);
 }
 
 void inverseChromaDc420(std::int32_t c[4], std::int32_t levelScale00, int qP) {
@@ -115,7 +116,7 @@ void inverseChromaDc420(std::int32_t c[4], std::int32_t levelScale00, int qP) {
 void inverseChromaDc422(std::int32_t c[8], const std::int32_t levelScale[6][16], int qP,
                         bool conformant) {
   std::int64_t f[8];
-  for (int r = 0; r < 8; ++r) f[r] = c[tables::kChromaDc422Scan[r]];
+  for (int r = 0; r < 8; ++r) f[r] = c[kChromaDc422Raster[r]];
   for (int j = 0; j < 2; ++j) hadamard4(f + j, 2);
   for (int i = 0; i < 4; ++i) {
     const std::int64_t a = f[2 * i], b = f[2 * i + 1];

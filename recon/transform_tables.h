@@ -41,13 +41,4 @@ constexpr std::int32_t normAdjust8x8(int m, int position) {
   return kNormAdjust8x8[m][kNormClass8x8[position]];
 }
 
-// Clause 8.5.11.1: the parsed chroma DC level found at each raster position of the 2-wide,
-// 4-high matrix of 4:2:2.
-inline constexpr std::uint8_t kChromaDc422Scan[8] = {0, 2, 1, 5, 3, 6, 4, 7};
-
-// Position of 4x4 block k of a macroblock (clause 6.4.3) in the raster of the 4x4 grid of
-// blocks: row (y / 4) * 4 plus column x / 4.
-inline constexpr std::uint8_t kBlockRaster4x4[16] = {0, 1, 4,  5,  2,  3,  6,  7,
-                                                     8, 9, 12, 13, 10, 11, 14, 15};
-
 }  // namespace H264::tables

@@ -3,18 +3,10 @@
 
 #include <cstdint>
 
+#include "syntax/residual_levels.h"
 #include "syntax/stream_parser.h"
 
 namespace H264 {
-
-// The nonzero coefficients of one residual block, highest coefficient number first. position is
-// counted from the block's first coded coefficient (0 .. maxNumCoeff - 1); the caller adds
-// startIdx and maps it through its scan.
-struct ResidualLevels {
-  int count;  // TotalCoeff
-  std::int32_t level[16];
-  std::uint8_t position[16];
-};
 
 // residual_block_cavlc() (clauses 7.3.5.3.2 and 9.2): coeff_token, where nC >= 0 selects the
 // table by range (0-1, 2-3, 4-7, 8+), -1 is chroma DC 4:2:0 and -2 chroma DC 4:2:2; the trailing

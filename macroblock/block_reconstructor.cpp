@@ -1,0 +1,76 @@
+#include "macroblock/block_reconstructor.h"
+
+#include <algorithm>
+
+#include "base/errors.h"
+#include "recon/inverse_transform.h"
+
+namespace H264 {
+
+template <typename T>
+BlockReconstructor<T>::BlockReconstructor(const Kernels<T>& kernels, const int bitDepth[3])
+    : kernels_(kernels) {
+  for (int p = 0; p < 3; ++p) {
+    bitDepth_[p] = bitDepth[p];
+    maxValue_[p] = (1 << bitDepth[p]) - 1;
+  }
+}
+
+template <typename T>
+void BlockReconstructor<T>::predictLuma(int plane, int x, int y, int size, int mode,
+                                        const IntraEdges& edges) {
+  std::int32_t* pred = pred_ + y * 16 + x;
+  const int depth = bitDepth_[plane];
+  const bool ok = size == 4   ? predictIntra4x4(mode, edges, depth, pred, 16)
+                  : size == 8 ? predictIntra8x8(mode, edges, depth, pred, 16)
+                              : predictIntra16x16(mode, edges, depth, pred, 16, kernels_.planeRow);
+  if (!ok) fail(kSliceError);
+}
+
+template <typename T>
+void BlockReconstructor<T>::predictChroma(int plane, int mode, int width, int height,
+                                          const IntraEdges& edges) {
+  if (!predictIntraChroma(mode, edges, width, height, bitDepth_[plane], pred_, 16,
+                          kernels_.planeRow)) {
+    fail(kSliceError);
+  }
+}
+
+template <typename T>
+void BlockReconstructor<T>::finish(int plane, int x, int y, int size, bool coded, int direction,
+                                   T* dst, std::ptrdiff_t stride) {
+  if (!enabled_) return;
+  const std::int32_t* pred = pred_ + y * 16 + x;
+  const int max = maxValue_[plane];
+  if (bypass_) {
+    bypassReconstruct(coeff_, size, size, direction, pred, 16, dst, stride, max);
+  } else if (size == 8) {
+    if (coded) {
+      kernels_.reconstruct8x8(coeff_, pred, 16, dst, stride, max);
+    } else {
+      kernels_.copyPrediction(pred, 16, dst, stride, 8, 8);
+    }
+  } else if (coded) {
+    kernels_.reconstruct4x4(coeff_, pred, 16, dst, stride, max);
+  } else if (coeff_[0] != 0) {
+    kernels_.addDc4x4(coeff_[0], pred, 16, dst, stride, max);
+  } else {
+    kernels_.copyPrediction(pred, 16, dst, stride, 4, 4);
+  }
+}
+
+template <typename T>
+void BlockReconstructor<T>::stash(int x, int y, int width) {
+  for (int j = 0; j < 4; ++j) std::copy_n(&coeff_[4 * j], 4, &residual_[(y + j) * width + x]);
+}
+
+template <typename T>
+void BlockReconstructor<T>::finishStashed(int plane, int width, int height, int direction, T* dst,
+                                          std::ptrdiff_t stride) {
+  if (!enabled_) return;
+  bypassReconstruct(residual_, width, height, direction, pred_, 16, dst, stride, maxValue_[plane]);
+}
+
+template class BlockReconstructor<unsigned short>;
+
+}  // namespace H264

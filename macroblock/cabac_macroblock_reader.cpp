@@ -1,0 +1,101 @@
+#include "macroblock/cabac_macroblock_reader.h"
+
+#include <algorithm>
+
+namespace H264 {
+namespace {
+
+int condition(const MacroblockRecord* n, bool (*term)(const MacroblockRecord&)) {
+  return n && term(*n) ? 1 : 0;
+}
+
+// ctxBlockCat of a block kind in a plane: Cb and Cr of 4:4:4 have their own.
+int categoryOf(BlockKind kind, int plane) {
+  constexpr int kLumaCategory[6] = {0, 1, 2, 3, 4, 5};
+  constexpr int kPlaneCategory[6] = {6, 7, 8, 3, 4, 9};
+  const int k = static_cast<int>(kind);
+  if (plane == 0 || kind == BlockKind::kChromaDc || kind == BlockKind::kChromaAc) {
+    return kLumaCategory[k];
+  }
+  return kPlaneCategory[k] + (plane == 2 ? 4 : 0);
+}
+
+void storeCodedBlockFlag(MacroblockRecord& mb, BlockKind kind, int plane, int blockIndex,
+                         std::uint8_t flag) {
+  const int component = plane > 0 ? plane - 1 : 0;
+  std::uint8_t* blocks = plane == 0 ? mb.codedBlockFlagLuma : mb.codedBlockFlagChromaAc[component];
+  switch (kind) {
+    case BlockKind::kDc:
+      (plane == 0 ? mb.codedBlockFlagLumaDc : mb.codedBlockFlagChromaDc[component]) = flag;
+      break;
+    case BlockKind::kChromaDc:
+      mb.codedBlockFlagChromaDc[component] = flag;
+      break;
+    case BlockKind::k8x8:
+      std::fill_n(blocks + blockIndex, 4, flag);
+      break;
+    default:
+      blocks[blockIndex] = flag;
+  }
+}
+
+}  // namespace
+
+void CabacMacroblockReader::start(int sliceQpY) {
+  parser_.alignToByte();
+  syntax_.start(parser_.data(), parser_.sizeBytes(), parser_.bitOffset() / 8, sliceQpY);
+}
+
+std::uint32_t CabacMacroblockReader::mbType(const MacroblockRecord* a, const MacroblockRecord* b) {
+  auto notNxN = [](const MacroblockRecord& n) { return n.mbType != kMbINxN; };
+  return static_cast<std::uint32_t>(syntax_.mbTypeI(condition(a, notNxN) + condition(b, notNxN)));
+}
+
+bool CabacMacroblockReader::transformSize8x8Flag(const MacroblockRecord* a,
+                                                 const MacroblockRecord* b) {
+  auto eightByEight = [](const MacroblockRecord& n) { return n.transform8x8 != 0; };
+  return syntax_.transformSize8x8Flag(condition(a, eightByEight) + condition(b, eightByEight));
+}
+
+int CabacMacroblockReader::intraChromaPredMode(const MacroblockRecord* a,
+                                               const MacroblockRecord* b) {
+  auto predicts = [](const MacroblockRecord& n) {
+    return n.mbType != kMbIPcm && n.intraChromaPredMode != 0;
+  };
+  return syntax_.intraChromaPredMode(condition(a, predicts) + condition(b, predicts));
+}
+
+// The previous macroblock in decoding order had a nonzero mb_qp_delta.
+std::int32_t CabacMacroblockReader::mbQpDelta(const MacroblockRecord* p, int maxMagnitude) {
+  const int inc = p && p->mbType != kMbIPcm &&
+                          (p->mbType != kMbINxN || p->cbpLuma || p->cbpChroma) && p->mbQpDelta != 0
+                      ? 1
+                      : 0;
+  return syntax_.mbQpDelta(inc, maxMagnitude);
+}
+
+StreamParser& CabacMacroblockReader::beginPcm() {
+  parser_.seek(syntax_.pcmBitPosition());
+  parser_.alignToByte();
+  return parser_;
+}
+
+void CabacMacroblockReader::endPcm() { syntax_.restart(parser_.bitOffset() / 8); }
+
+void CabacMacroblockReader::residualBlock(BlockKind kind, int plane, int blockIndex,
+                                          int maxNumCoeff, NeighbourBlock a, NeighbourBlock b,
+                                          MacroblockRecord& current, bool fieldCoded,
+                                          ResidualLevels& out) {
+  const int cat = categoryOf(kind, plane);
+  // 8x8 blocks carry a coded_block_flag only in 4:4:4 (clause 7.3.5.3.3).
+  const bool coded = kind == BlockKind::k8x8 && chromaArrayType_ != 3
+                         ? true
+                         : syntax_.codedBlockFlag(
+                               cat, codedBlockFlagTerm(kind, plane, a.mb, a.blockIndex) +
+                                        2 * codedBlockFlagTerm(kind, plane, b.mb, b.blockIndex));
+  storeCodedBlockFlag(current, kind, plane, blockIndex, coded);
+  out.count = 0;
+  if (coded) syntax_.residualLevels(cat, maxNumCoeff, fieldCoded, out);
+}
+
+}  // namespace H264

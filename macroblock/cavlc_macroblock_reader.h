@@ -1,0 +1,97 @@
+// The syntax elements of I macroblocks in CAVLC slices (clauses 7.3.5, 9.1
+// and 9.2). Each reader of the macroblock layer offers the same operations;
+// the macroblock decoder is instantiated once per reader, so the entropy
+// coder is chosen when the slice starts.
+#pragma once
+
+#include <cstdint>
+
+#include "base/errors.h"
+#include "macroblock/macroblock_record.h"
+#include "macroblock/macroblock_tables.h"
+#include "syntax/residual_levels.h"
+#include "syntax/stream_parser.h"
+
+namespace H264 {
+
+class CavlcMacroblockReader {
+ public:
+  CavlcMacroblockReader(StreamParser& parser, int chromaArrayType, int mbHeightC)
+      : parser_(parser), chromaArrayType_(chromaArrayType), mbHeightC_(mbHeightC) {}
+
+  bool mbFieldDecodingFlag(int /*ctxInc*/) { return parser_.readFlag(); }
+  std::uint32_t mbType(const MacroblockRecord* /*a*/, const MacroblockRecord* /*b*/) {
+    const std::uint32_t type = parser_.readUe();
+    if (type > kMbIPcm) fail(kSliceError);
+    return type;
+  }
+  bool transformSize8x8Flag(const MacroblockRecord* /*a*/, const MacroblockRecord* /*b*/) {
+    return parser_.readFlag();
+  }
+  bool prevIntraPredModeFlag() { return parser_.readFlag(); }
+  int remIntraPredMode() { return static_cast<int>(parser_.readBits(3)); }
+  int intraChromaPredMode(const MacroblockRecord* /*a*/, const MacroblockRecord* /*b*/) {
+    const std::uint32_t mode = parser_.readUe();
+    if (mode > 3) fail(kSliceError);
+    return static_cast<int>(mode);
+  }
+  // me(v) of Table 9-4; the caller's neighbour lookup serves CABAC only.
+  template <typename Lookup>
+  int codedBlockPattern(const MacroblockRecord& current, const MacroblockRecord* a,
+                        const MacroblockRecord* b, Lookup lookup);
+  std::int32_t mbQpDelta(const MacroblockRecord* /*previous*/, int /*maxMagnitude*/) {
+    return parser_.readSe();
+  }
+
+  // I_PCM: the parser at the first sample, then back to the macroblock layer.
+  StreamParser& beginPcm() {
+    parser_.alignToByte();
+    return parser_;
+  }
+  void endPcm() {}
+
+  // One residual block: nC from the neighbouring blocks a and b (clause
+  // 9.2.1; chroma DC by the chroma format), TotalCoeff kept in `current` for
+  // the blocks after it.
+  void residualBlock(BlockKind kind, int plane, int blockIndex, int maxNumCoeff, NeighbourBlock a,
+                     NeighbourBlock b, MacroblockRecord& current, bool fieldCoded,
+                     ResidualLevels& out);
+  // An 8x8 block as four interleaved 4x4 blocks (clause 7.3.5.3.2); the
+  // positions come out in the 8x8 scan. neighbours(k) gives block k's A and B.
+  template <typename Neighbours>
+  void residual8x8(int plane, int block8x8, Neighbours neighbours, MacroblockRecord& current,
+                   bool fieldCoded, ResidualLevels& out);
+
+ private:
+  StreamParser& parser_;
+  int chromaArrayType_;
+  int mbHeightC_;
+};
+
+template <typename Lookup>
+int CavlcMacroblockReader::codedBlockPattern(const MacroblockRecord&, const MacroblockRecord*,
+                                             const MacroblockRecord*, Lookup) {
+  const std::uint32_t codeNum = parser_.readUe();
+  const bool withChroma = chromaArrayType_ == 1 || chromaArrayType_ == 2;
+  if (codeNum >= (withChroma ? 48u : 16u)) fail(kSliceError);
+  return withChroma ? kCodedBlockPatternIntra[codeNum] : kCodedBlockPatternIntraNoChroma[codeNum];
+}
+
+template <typename Neighbours>
+void CavlcMacroblockReader::residual8x8(int plane, int block8x8, Neighbours neighbours,
+                                        MacroblockRecord& current, bool fieldCoded,
+                                        ResidualLevels& out) {
+  out.count = 0;
+  for (int i = 0; i < 4; ++i) {
+    const int k = 4 * block8x8 + i;
+    const auto [a, b] = neighbours(k);
+    ResidualLevels part;
+    residualBlock(BlockKind::k4x4, plane, k, 16, a, b, current, fieldCoded, part);
+    for (int n = 0; n < part.count; ++n) {
+      out.level[out.count] = part.level[n];
+      out.position[out.count++] = static_cast<std::uint8_t>(4 * part.position[n] + i);
+    }
+  }
+}
+
+}  // namespace H264
