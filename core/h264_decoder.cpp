@@ -34,6 +34,7 @@ std::optional<std::size_t> parseFirstNal(ParametersDecoder& parameters, std::uin
 H264Decoder::H264Decoder(DecodeMode mode, KernelLevel level)
     : mode_(mode),
       kernels_(&kernelsFor<unsigned short>(level)),
+      decodeSliceWork_(sliceDecodingFor(level)),
       picture_(std::make_unique<Picture<unsigned short>>()),
       parameters_(std::make_unique<ParametersDecoder>()) {}
 
@@ -113,13 +114,9 @@ int H264Decoder::decodeSlice(unsigned char* payload, int sliceIndex, unsigned in
     if (!picture_->hasStorage() || !parsed.active.format.sameLayout(pictureFormat_)) {
       fail(kSliceError);
     }
-    StreamParser parser(payload, length, kSliceError);
-    SliceDecoder<unsigned short> slice(*parameters_, parser, *picture_, mode_, *kernels_);
-    slice.useParsedHeader(parsed);
-    slice.setSliceIndex(sliceIndex);
-    slice.setReconstruction(reconstruct_);
     if (statistics) statistics->decoded = true;
-    slice.decodeSliceData(statistics, endMb);
+    decodeSliceWork_({payload, length, &parsed, picture_.get(), mode_, kernels_, statistics, endMb,
+                      reconstruct_});
     return 0;
   } catch (int code) {
     return recordFailure(statistics, code);

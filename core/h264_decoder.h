@@ -9,6 +9,7 @@
 #include "base/cpu.h"
 #include "base/decode_mode.h"
 #include "base/picture.h"
+#include "core/slice_decoder.h"
 #include "dsp/kernels.h"
 #include "istrel/istrel.h"
 #include "macroblock/slice_statistics.h"
@@ -99,6 +100,7 @@ class H264Decoder {
 
   DecodeMode mode_;
   const Kernels<unsigned short>* kernels_;
+  SliceWorkDecoder decodeSliceWork_;
   bool reconstruct_ = true;
   std::atomic<bool> outOfMemory_{false};
   std::unique_ptr<Picture<unsigned short>> picture_;

@@ -5,37 +5,29 @@
 #include "base/errors.h"
 #include "macroblock/mbaff_macroblock_decoder.h"
 #include "macroblock/non_mbaff_macroblock_decoder.h"
-#include "syntax/parameters_decoder.h"
 #include "syntax/stream_parser.h"
 
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 
 template <typename T>
-SliceDecoder<T>::SliceDecoder(const ParametersDecoder& parameters, StreamParser& parser,
+SliceDecoder<T>::SliceDecoder(const ParsedSliceHeader& slice, StreamParser& parser,
                               Picture<T>& picture, DecodeMode mode, const Kernels<T>& kernels)
-    : parameters_(parameters), parser_(parser), picture_(picture), mode_(mode), kernels_(kernels) {}
-
-template <typename T>
-void SliceDecoder<T>::parseSliceHeader(unsigned nal_ref_idc, unsigned nal_unit_type) {
-  H264::parseSliceHeader(parser_, parameters_, nal_ref_idc, nal_unit_type, header_, active_);
-}
-
-template <typename T>
-void SliceDecoder<T>::useParsedHeader(const ParsedSliceHeader& parsed) {
-  header_ = parsed.header;
-  active_ = parsed.active;
-  parser_.seek(parsed.dataOffset);
+    : slice_(slice), parser_(parser), picture_(picture), mode_(mode), kernels_(kernels) {
+  parser_.seek(slice.dataOffset);
 }
 
 template <typename T>
 std::uint32_t SliceDecoder<T>::decodeSliceData(SliceStatistics* statistics, std::uint32_t endMb) {
+  const SliceHeader& header = slice_.header;
+  const ActiveParameters& active = slice_.active;
   std::unique_ptr<MacroblockDecoder<T>> macroblocks;
-  if (header_.MbaffFrameFlag) {
-    macroblocks = std::make_unique<MbaffMacroblockDecoder<T>>(active_, header_, parser_, picture_,
+  if (header.MbaffFrameFlag) {
+    macroblocks = std::make_unique<MbaffMacroblockDecoder<T>>(active, header, parser_, picture_,
                                                               mode_, kernels_);
   } else {
-    macroblocks = std::make_unique<NonMbaffMacroblockDecoder<T>>(active_, header_, parser_,
-                                                                 picture_, mode_, kernels_);
+    macroblocks = std::make_unique<NonMbaffMacroblockDecoder<T>>(active, header, parser_, picture_,
+                                                                 mode_, kernels_);
   }
   macroblocks->setReconstruction(reconstruct_);
   struct Report {
@@ -46,7 +38,7 @@ std::uint32_t SliceDecoder<T>::decodeSliceData(SliceStatistics* statistics, std:
     }
   } report{*macroblocks, statistics};
   // The entropy coder is chosen here, once for the slice.
-  if (active_.pps->entropy_coding_mode_flag) {
+  if (active.pps->entropy_coding_mode_flag) {
     macroblocks->InitCabacSlice();
     return decodeMacroblocks<true>(*macroblocks, endMb);
   }
@@ -57,13 +49,14 @@ template <typename T>
 template <bool kCabac>
 std::uint32_t SliceDecoder<T>::decodeMacroblocks(MacroblockDecoder<T>& macroblocks,
                                                  std::uint32_t endMb) {
-  const std::uint64_t limit = std::uint64_t{endMb} * (1u + header_.MbaffFrameFlag);
+  const bool mbaff = slice_.header.MbaffFrameFlag != 0;
+  const std::uint64_t limit = std::uint64_t{endMb} * (mbaff ? 2 : 1);
   for (;;) {
     bool moreData;
     if constexpr (kCabac) {
       macroblocks.DecodeMacroblockCabac();
       // An MBAFF slice ends only after the bottom macroblock of a pair.
-      const bool topOfPair = header_.MbaffFrameFlag && macroblocks.CurrMbAddr() % 2 == 0;
+      const bool topOfPair = mbaff && macroblocks.CurrMbAddr() % 2 == 0;
       moreData = topOfPair || !macroblocks.DecodeEndOfSliceFlag();
     } else {
       macroblocks.DecodeMacroblockCavlc();
@@ -78,4 +71,12 @@ std::uint32_t SliceDecoder<T>::decodeMacroblocks(MacroblockDecoder<T>& macrobloc
 
 template class SliceDecoder<unsigned short>;
 
+void decodeSliceWork(const SliceWork& work) {
+  StreamParser parser(work.payload, work.length, kSliceError);
+  SliceDecoder<unsigned short> slice(*work.slice, parser, *work.picture, work.mode, *work.kernels);
+  slice.setReconstruction(work.reconstruct);
+  slice.decodeSliceData(work.statistics, work.endMb);
+}
+
+ISTREL_LEVEL_END
 }  // namespace H264

@@ -1,9 +1,15 @@
-// Decodes one slice: owns its header and the parameter sets it activates.
+// Decodes the data of one slice whose header was read ahead: creates the
+// macroblock decoder that fits the picture's coding mode and runs the
+// macroblock loop until the slice or the picture ends. Compiled once per
+// instruction-set level (base/level.h); the decoder core picks the level's
+// decodeSliceWork.
 #pragma once
 
 #include <cstdint>
 
+#include "base/cpu.h"
 #include "base/decode_mode.h"
+#include "base/level.h"
 #include "base/picture.h"
 #include "dsp/kernels.h"
 #include "macroblock/slice_statistics.h"
@@ -11,7 +17,30 @@
 
 namespace H264 {
 
-class ParametersDecoder;
+// One slice's data to decode, as the decoder core hands it over.
+struct SliceWork {
+  const unsigned char* payload;  // the unescaped RBSP
+  std::uint32_t length;
+  const ParsedSliceHeader* slice;
+  Picture<unsigned short>* picture;
+  DecodeMode mode;
+  const Kernels<unsigned short>* kernels;
+  SliceStatistics* statistics;  // receives what was decoded, also on failure; may be null
+  // Reaching this first_mb_in_slice is an error: another slice starts there.
+  std::uint32_t endMb;
+  bool reconstruct;  // off: parse without predicting or writing samples
+};
+
+// Decodes `work`; throws kSliceError for malformed slice data (decoded
+// macroblocks stay).
+using SliceWorkDecoder = void (*)(const SliceWork& work);
+
+// The slice decoding compiled for `level`, or for the best level below it
+// that the build carries.
+SliceWorkDecoder sliceDecodingFor(KernelLevel level);
+
+ISTREL_LEVEL_BEGIN
+
 template <typename T>
 class MacroblockDecoder;
 class StreamParser;
@@ -19,51 +48,38 @@ class StreamParser;
 template <typename T>
 class SliceDecoder {
  public:
-  SliceDecoder(const ParametersDecoder& parameters, StreamParser& parser, Picture<T>& picture,
+  SliceDecoder(const ParsedSliceHeader& slice, StreamParser& parser, Picture<T>& picture,
                DecodeMode mode, const Kernels<T>& kernels);
   virtual ~SliceDecoder() = default;
 
   SliceDecoder(const SliceDecoder&) = delete;
   SliceDecoder& operator=(const SliceDecoder&) = delete;
 
-  // Reads the slice header and activates the slice's parameter sets. Throws
-  // kSliceError for an unsupported slice.
-  void parseSliceHeader(unsigned nal_ref_idc, unsigned nal_unit_type);
-  // Takes a header read ahead and moves the parser to the slice data.
-  void useParsedHeader(const ParsedSliceHeader& parsed);
-
   // Decodes the slice's macroblocks into the picture until the slice or the
-  // picture ends. Returns the address after the last macroblock decoded;
-  // throws kSliceError for malformed slice data (decoded macroblocks stay).
+  // picture ends. Returns the address after the last macroblock decoded.
   // `statistics`, when given, receives what the decoded macroblocks were,
   // also when the slice fails part way.
-  // Reaching `endMb` (in first_mb_in_slice units) before the slice ends is
-  // an error: that is where another slice starts.
-  std::uint32_t decodeSliceData(SliceStatistics* statistics = nullptr,
-                                std::uint32_t endMb = kNoMacroblockLimit);
+  std::uint32_t decodeSliceData(SliceStatistics* statistics, std::uint32_t endMb);
 
-  void setSliceIndex(int index) { sliceIndex_ = index; }
   // Profiling aid: parse without predicting or writing samples.
   void setReconstruction(bool on) { reconstruct_ = on; }
-  int sliceIndex() const { return sliceIndex_; }
-  const SliceHeader& header() const { return header_; }
-  const ActiveParameters& active() const { return active_; }
+  const SliceHeader& header() const { return slice_.header; }
 
  private:
   template <bool kCabac>
   std::uint32_t decodeMacroblocks(MacroblockDecoder<T>& macroblocks, std::uint32_t endMb);
 
-  SliceHeader header_;
-  ActiveParameters active_;
-  const ParametersDecoder& parameters_;
+  const ParsedSliceHeader& slice_;
   StreamParser& parser_;
   Picture<T>& picture_;
   DecodeMode mode_;
   const Kernels<T>& kernels_;
-  int sliceIndex_ = 0;
   bool reconstruct_ = true;
 };
 
 extern template class SliceDecoder<unsigned short>;
 
+void decodeSliceWork(const SliceWork& work);
+
+ISTREL_LEVEL_END
 }  // namespace H264

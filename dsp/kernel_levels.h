@@ -1,5 +1,5 @@
 // What each instruction-set level puts into the kernel table; the files of
-// each level define their functions.
+// each level define their functions, in a namespace named after the level.
 #pragma once
 
 #include "dsp/kernels.h"
@@ -7,20 +7,28 @@
 namespace H264 {
 
 // Plain C++: every entry.
-void fillPlainTransforms(Kernels<unsigned short>& k);
-void fillPlainIntra(Kernels<unsigned short>& k);
-void fillPlainV210(Kernels<unsigned short>& k);
+namespace plain {
+void fillTransforms(Kernels<unsigned short>& k);
+void fillIntra(Kernels<unsigned short>& k);
+void fillV210(Kernels<unsigned short>& k);
+}  // namespace plain
 
 // x86-64 (dsp/x86/).
-void fillSse41Transforms(Kernels<unsigned short>& k);
-void fillSse41Intra(Kernels<unsigned short>& k);
-void fillSse41V210(Kernels<unsigned short>& k);
-void fillAvx2Transforms(Kernels<unsigned short>& k);
-void fillAvx2V210(Kernels<unsigned short>& k);
+namespace sse41 {
+void fillTransforms(Kernels<unsigned short>& k);
+void fillIntra(Kernels<unsigned short>& k);
+void fillV210(Kernels<unsigned short>& k);
+}  // namespace sse41
+namespace avx2 {
+void fillTransforms(Kernels<unsigned short>& k);
+void fillV210(Kernels<unsigned short>& k);
+}  // namespace avx2
 
 // aarch64 (dsp/arm/).
-void fillNeonTransforms(Kernels<unsigned short>& k);
-void fillNeonIntra(Kernels<unsigned short>& k);
-void fillNeonV210(Kernels<unsigned short>& k);
+namespace neon {
+void fillTransforms(Kernels<unsigned short>& k);
+void fillIntra(Kernels<unsigned short>& k);
+void fillV210(Kernels<unsigned short>& k);
+}  // namespace neon
 
 }  // namespace H264

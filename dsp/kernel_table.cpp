@@ -5,24 +5,24 @@ namespace {
 
 Kernels<unsigned short> build(KernelLevel level) {
   Kernels<unsigned short> k{};
-  fillPlainTransforms(k);
-  fillPlainIntra(k);
-  fillPlainV210(k);
+  plain::fillTransforms(k);
+  plain::fillIntra(k);
+  plain::fillV210(k);
 #if defined(__x86_64__) || defined(_M_X64)
   if (level == KernelLevel::kSse41 || level == KernelLevel::kAvx2) {
-    fillSse41Transforms(k);
-    fillSse41Intra(k);
-    fillSse41V210(k);
+    sse41::fillTransforms(k);
+    sse41::fillIntra(k);
+    sse41::fillV210(k);
   }
   if (level == KernelLevel::kAvx2) {
-    fillAvx2Transforms(k);
-    fillAvx2V210(k);
+    avx2::fillTransforms(k);
+    avx2::fillV210(k);
   }
 #elif defined(__aarch64__) || defined(_M_ARM64)
   if (level == KernelLevel::kNeon) {
-    fillNeonTransforms(k);
-    fillNeonIntra(k);
-    fillNeonV210(k);
+    neon::fillTransforms(k);
+    neon::fillIntra(k);
+    neon::fillV210(k);
   }
 #endif
   return k;

@@ -3,9 +3,11 @@
 #include <algorithm>
 
 #include "base/errors.h"
+#include "base/level.h"
 #include "recon/inverse_transform.h"
 
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 
 template <typename T>
 BlockReconstructor<T>::BlockReconstructor(const Kernels<T>& kernels, const int bitDepth[3])
@@ -73,4 +75,5 @@ void BlockReconstructor<T>::finishStashed(int plane, int width, int height, int 
 
 template class BlockReconstructor<unsigned short>;
 
+ISTREL_LEVEL_END
 }  // namespace H264

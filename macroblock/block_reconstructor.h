@@ -6,10 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/level.h"
 #include "dsp/kernels.h"
 #include "recon/intra_prediction.h"
 
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 
 template <typename T>
 class BlockReconstructor {
@@ -55,4 +57,5 @@ class BlockReconstructor {
 
 extern template class BlockReconstructor<unsigned short>;
 
+ISTREL_LEVEL_END
 }  // namespace H264

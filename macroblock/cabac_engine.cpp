@@ -4,8 +4,10 @@
 #include <cstring>
 
 #include "base/errors.h"
+#include "base/level.h"
 
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 
 void initCabacContexts(ContextVariable* contexts, int sliceQpY) {
   const int qp = std::clamp(sliceQpY, 0, 51);
@@ -67,4 +69,5 @@ CabacEngine::Refilled CabacEngine::refill(std::uint64_t value, int count, std::s
   return {value, count + bits, pos + static_cast<std::size_t>(bytes)};
 }
 
+ISTREL_LEVEL_END
 }  // namespace H264

@@ -7,9 +7,11 @@
 #include <cstdint>
 
 #include "base/compiler.h"
+#include "base/level.h"
 #include "macroblock/cabac_tables.h"
 
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 
 // pStateIdx and valMPS packed into one byte, so a decision reads and writes
 // a context once. The byte is an enumeration, not a character type: a store
@@ -140,4 +142,5 @@ class CabacEngine {
   std::size_t size_ = 0;
 };
 
+ISTREL_LEVEL_END
 }  // namespace H264

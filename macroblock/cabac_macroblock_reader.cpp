@@ -2,7 +2,10 @@
 
 #include <algorithm>
 
+#include "base/level.h"
+
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 namespace {
 
 int condition(const MacroblockRecord* n, bool (*term)(const MacroblockRecord&)) {
@@ -98,4 +101,5 @@ void CabacMacroblockReader::residualBlock(BlockKind kind, int plane, int blockIn
   if (coded) syntax_.residualLevels(cat, maxNumCoeff, fieldCoded, out);
 }
 
+ISTREL_LEVEL_END
 }  // namespace H264

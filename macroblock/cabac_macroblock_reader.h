@@ -6,12 +6,14 @@
 
 #include <cstdint>
 
+#include "base/level.h"
 #include "macroblock/cabac_syntax.h"
 #include "macroblock/macroblock_record.h"
 #include "syntax/residual_levels.h"
 #include "syntax/stream_parser.h"
 
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 
 class CabacMacroblockReader {
  public:
@@ -96,4 +98,5 @@ int CabacMacroblockReader::codedBlockPattern(const MacroblockRecord& current,
   return luma + 16 * chroma;
 }
 
+ISTREL_LEVEL_END
 }  // namespace H264

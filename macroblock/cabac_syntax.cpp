@@ -3,9 +3,11 @@
 #include <algorithm>
 
 #include "base/errors.h"
+#include "base/level.h"
 #include "macroblock/residual_contexts.h"
 
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 namespace {
 
 // ctxIdxOffset of the macroblock-layer elements (Table 9-34).
@@ -158,4 +160,5 @@ void CabacSyntax::residualLevels(int cat, int maxNumCoeff, bool fieldCoded, Resi
   engine_ = engine;
 }
 
+ISTREL_LEVEL_END
 }  // namespace H264

@@ -6,10 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/level.h"
 #include "macroblock/cabac_engine.h"
 #include "syntax/residual_levels.h"
 
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 
 class CabacSyntax {
  public:
@@ -46,4 +48,5 @@ class CabacSyntax {
   ContextVariable contexts_[kContextCount];
 };
 
+ISTREL_LEVEL_END
 }  // namespace H264

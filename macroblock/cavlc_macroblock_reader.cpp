@@ -1,8 +1,10 @@
 #include "macroblock/cavlc_macroblock_reader.h"
 
+#include "base/level.h"
 #include "syntax/cavlc_reader.h"
 
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 
 void CavlcMacroblockReader::residualBlock(BlockKind kind, int plane, int blockIndex,
                                           int maxNumCoeff, NeighbourBlock a, NeighbourBlock b,
@@ -20,4 +22,5 @@ void CavlcMacroblockReader::residualBlock(BlockKind kind, int plane, int blockIn
   }
 }
 
+ISTREL_LEVEL_END
 }  // namespace H264

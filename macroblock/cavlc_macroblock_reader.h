@@ -7,12 +7,14 @@
 #include <cstdint>
 
 #include "base/errors.h"
+#include "base/level.h"
 #include "macroblock/macroblock_record.h"
 #include "macroblock/macroblock_tables.h"
 #include "syntax/residual_levels.h"
 #include "syntax/stream_parser.h"
 
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 
 class CavlcMacroblockReader {
  public:
@@ -94,4 +96,5 @@ void CavlcMacroblockReader::residual8x8(int plane, int block8x8, Neighbours neig
   }
 }
 
+ISTREL_LEVEL_END
 }  // namespace H264

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/errors.h"
+#include "base/level.h"
 #include "macroblock/macroblock_tables.h"
 #include "recon/inverse_transform.h"
 #include "syntax/scaling_lists.h"
@@ -10,6 +11,7 @@
 #include "syntax/tables.h"
 
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 namespace {
 
 std::uint32_t bitDepthOf(const SeqParameterSet& sps, int plane) {
@@ -254,4 +256,5 @@ template class MacroblockDecoder<unsigned short>;
 template void MacroblockDecoder<unsigned short>::decodeMacroblockLayer(CavlcMacroblockReader&);
 template void MacroblockDecoder<unsigned short>::decodeMacroblockLayer(CabacMacroblockReader&);
 
+ISTREL_LEVEL_END
 }  // namespace H264

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/decode_mode.h"
+#include "base/level.h"
 #include "base/picture.h"
 #include "dsp/kernels.h"
 #include "macroblock/block_reconstructor.h"
@@ -20,6 +21,7 @@
 #include "syntax/slice_header.h"
 
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 
 class StreamParser;
 
@@ -184,4 +186,5 @@ class MacroblockDecoder {
   std::int32_t chromaDc_[2][8];
 };
 
+ISTREL_LEVEL_END
 }  // namespace H264

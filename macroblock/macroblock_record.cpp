@@ -1,6 +1,9 @@
 #include "macroblock/macroblock_record.h"
 
+#include "base/level.h"
+
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 
 int codedBlockFlagTerm(BlockKind kind, int plane, const MacroblockRecord* n, int blockIndex) {
   if (!n || n->mbType == kMbIPcm) return 1;
@@ -23,4 +26,5 @@ int codedBlockFlagTerm(BlockKind kind, int plane, const MacroblockRecord* n, int
   }
 }
 
+ISTREL_LEVEL_END
 }  // namespace H264

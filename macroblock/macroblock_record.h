@@ -3,7 +3,10 @@
 
 #include <cstdint>
 
+#include "base/level.h"
+
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 
 enum MbTypeI : std::uint32_t {
   kMbINxN = 0,   // Intra_4x4 or Intra_8x8
@@ -55,4 +58,5 @@ struct NeighbourBlock {
 // so an unavailable neighbour counts 1.
 int codedBlockFlagTerm(BlockKind kind, int plane, const MacroblockRecord* n, int blockIndex);
 
+ISTREL_LEVEL_END
 }  // namespace H264

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 
+#include "base/level.h"
 #include "macroblock/mbaff_neighbours.h"
 #include "recon/block_layout.h"
 
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 
 template <typename T>
 MbaffMacroblockDecoder<T>::MbaffMacroblockDecoder(const ActiveParameters& active,
@@ -250,4 +252,5 @@ void MbaffMacroblockDecoder<T>::gatherEdges(int plane, int x, int y, int width, 
 
 template class MbaffMacroblockDecoder<unsigned short>;
 
+ISTREL_LEVEL_END
 }  // namespace H264

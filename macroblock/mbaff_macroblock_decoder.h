@@ -2,10 +2,12 @@
 // two field macroblocks (clauses 6.4.10, 6.4.12.2 and 7.3.4).
 #pragma once
 
+#include "base/level.h"
 #include "macroblock/macroblock_decoder.h"
 #include "macroblock/mbaff_neighbours.h"
 
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 
 template <typename T>
 class MbaffMacroblockDecoder final : public MacroblockDecoder<T> {
@@ -82,4 +84,5 @@ class MbaffMacroblockDecoder final : public MacroblockDecoder<T> {
 
 extern template class MbaffMacroblockDecoder<unsigned short>;
 
+ISTREL_LEVEL_END
 }  // namespace H264

@@ -1,6 +1,9 @@
 #include "macroblock/mbaff_neighbours.h"
 
+#include "base/level.h"
+
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 namespace {
 
 // A row above the current macroblock, in pair X (D, B or C).
@@ -42,4 +45,5 @@ MbaffNeighbour locateMbaffNeighbour(bool currentField, bool currentTop, const Pa
   return above(NeighbourPair::kC, coding.cField, currentField, currentTop, yN);
 }
 
+ISTREL_LEVEL_END
 }  // namespace H264

@@ -1,7 +1,10 @@
 // Neighbouring locations in MBAFF frames, clause 6.4.12.2 (Table 6-4).
 #pragma once
 
+#include "base/level.h"
+
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 
 enum class NeighbourPair { kNone, kCurrent, kA, kB, kC, kD };
 
@@ -24,4 +27,5 @@ struct PairCoding {
 MbaffNeighbour locateMbaffNeighbour(bool currentField, bool currentTop, const PairCoding& coding,
                                     int xN, int yN, int maxW, int maxH);
 
+ISTREL_LEVEL_END
 }  // namespace H264

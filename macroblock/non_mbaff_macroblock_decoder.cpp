@@ -1,9 +1,11 @@
 #include "macroblock/non_mbaff_macroblock_decoder.h"
 
 #include "base/compiler.h"
+#include "base/level.h"
 #include "recon/block_layout.h"
 
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 
 template <typename T>
 NonMbaffMacroblockDecoder<T>::NonMbaffMacroblockDecoder(const ActiveParameters& active,
@@ -142,4 +144,5 @@ void NonMbaffMacroblockDecoder<T>::gatherEdges(int plane, int x, int y, int widt
 
 template class NonMbaffMacroblockDecoder<unsigned short>;
 
+ISTREL_LEVEL_END
 }  // namespace H264

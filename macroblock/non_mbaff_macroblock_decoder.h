@@ -1,9 +1,11 @@
 // Macroblocks of frames without MBAFF and of field pictures, in raster order.
 #pragma once
 
+#include "base/level.h"
 #include "macroblock/macroblock_decoder.h"
 
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 
 template <typename T>
 class NonMbaffMacroblockDecoder final : public MacroblockDecoder<T> {
@@ -33,4 +35,5 @@ class NonMbaffMacroblockDecoder final : public MacroblockDecoder<T> {
 
 extern template class NonMbaffMacroblockDecoder<unsigned short>;
 
+ISTREL_LEVEL_END
 }  // namespace H264

@@ -3,10 +3,12 @@
 // samples stored before the next block predicts from them.
 #include <algorithm>
 
+#include "base/level.h"
 #include "macroblock/macroblock_decoder.h"
 #include "recon/inverse_transform.h"
 
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 namespace {
 
 // Coefficients are kept within what a conforming stream can produce
@@ -234,4 +236,5 @@ void MacroblockDecoder<T>::decodeChromaComponent(Reader& reader, int plane) {
 template void MacroblockDecoder<unsigned short>::decodeResidual(CavlcMacroblockReader&);
 template void MacroblockDecoder<unsigned short>::decodeResidual(CabacMacroblockReader&);
 
+ISTREL_LEVEL_END
 }  // namespace H264

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "base/compiler.h"
+
 namespace H264 {
 
 enum CtxBlockCat : int {
@@ -74,7 +76,8 @@ extern const std::uint8_t kScanPositionInc[16];
 extern const std::uint8_t kChromaDc420Inc[4];
 extern const std::uint8_t kChromaDc422Inc[8];
 
-inline SignificanceIncrements significanceIncrements(int cat, int maxNumCoeff, bool fieldCoded) {
+ISTREL_FORCE_INLINE SignificanceIncrements significanceIncrements(int cat, int maxNumCoeff,
+                                                                  bool fieldCoded) {
   if (cat == kCatChromaDc) {
     const std::uint8_t* inc = maxNumCoeff == 8 ? kChromaDc422Inc : kChromaDc420Inc;
     return {inc, inc};

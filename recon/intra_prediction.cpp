@@ -3,8 +3,10 @@
 #include <array>
 
 #include "base/compiler.h"
+#include "base/level.h"
 
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 namespace {
 
 using Sample = std::int32_t;
@@ -328,4 +330,5 @@ bool predictIntraChroma(int mode, const IntraEdges& e, int width, int height, in
   return false;
 }
 
+ISTREL_LEVEL_END
 }  // namespace H264

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "base/level.h"
 #include "dsp/kernels.h"
 
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 
 // Samples around a block, gathered by the caller from the reconstructed picture.
 // top[i] = p[i, -1] for i in [0, 2 * width) where the second half (above-right) is used by
@@ -55,4 +57,5 @@ inline int deriveIntraPredMode(int modeA, int modeB, bool prevFlag, int remMode)
   return remMode < predicted ? remMode : remMode + 1;
 }
 
+ISTREL_LEVEL_END
 }  // namespace H264

@@ -6,11 +6,13 @@
 #include <utility>
 
 #include "base/compiler.h"
+#include "base/level.h"
 #include "dsp/store_block.h"
 #include "recon/block_layout.h"
 #include "recon/transform_tables.h"
 
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 namespace {
 
 // ---------------------------------------------------------------------------------------------
@@ -159,4 +161,5 @@ void bypassReconstruct(std::int32_t* coeff, int width, int height, int direction
 template void bypassReconstruct<unsigned short>(std::int32_t*, int, int, int, const std::int32_t*,
                                                 int, unsigned short*, std::ptrdiff_t, int);
 
+ISTREL_LEVEL_END
 }  // namespace H264

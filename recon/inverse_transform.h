@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/level.h"
+
 // Scaling tables, DC transforms and the transform bypass (ITU-T H.264 clauses 8.5.9 to
 // 8.5.15); the block transforms and the add-and-clip are kernels (dsp/kernels.h).
 //
@@ -10,6 +12,7 @@
 // macroblock's prediction buffer); output goes to the picture through a T* with a row stride
 // in samples. maxValue is (1 << bitDepth) - 1 of the plane.
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 
 // Flat LevelScale: 16 * normAdjust (clause 8.5.9), [qP % 6][raster position]. Constant tables
 // whose storage the macroblock decoders may point at.
@@ -50,4 +53,5 @@ void bypassReconstruct(std::int32_t* coeff, int width, int height, int direction
                        const std::int32_t* pred, int predStride, T* dst, std::ptrdiff_t dstStride,
                        int maxValue);
 
+ISTREL_LEVEL_END
 }  // namespace H264

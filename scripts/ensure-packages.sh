@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-dev binutils libboost-dev libgtest-dev libpng-dev
-  libbenchmark-dev pkgconf g++-mingw-w64-x86-64 libx264-dev "$@")
+  libbenchmark-dev pkgconf g++-mingw-w64-x86-64 libx264-dev qemu-user "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -10,8 +10,10 @@
 #include <cstring>
 
 #include "base/compiler.h"
+#include "base/level.h"
 
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 
 class BitWindow {
  public:
@@ -81,4 +83,5 @@ class BitWindow {
   std::uint64_t words_;         // the word holding the next bit, then the word after it
 };
 
+ISTREL_LEVEL_END
 }  // namespace H264

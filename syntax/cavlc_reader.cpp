@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <bit>
 
+#include "base/level.h"
 #include "syntax/cavlc_tables.h"
 
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 namespace {
 
 struct CoeffToken {
@@ -148,4 +150,5 @@ void readResidualBlock(StreamParser& parser, int nC, int maxNumCoeff, ResidualLe
   parser.window() = bits;
 }
 
+ISTREL_LEVEL_END
 }  // namespace H264

@@ -3,10 +3,12 @@
 
 #include <cstdint>
 
+#include "base/level.h"
 #include "syntax/residual_levels.h"
 #include "syntax/stream_parser.h"
 
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 
 // residual_block_cavlc() (clauses 7.3.5.3.2 and 9.2): coeff_token, where nC >= 0 selects the
 // table by range (0-1, 2-3, 4-7, 8+), -1 is chroma DC 4:2:0 and -2 chroma DC 4:2:2; the trailing
@@ -18,4 +20,5 @@ namespace H264 {
 // intermediate value far inside int32.
 void readResidualBlock(StreamParser& parser, int nC, int maxNumCoeff, ResidualLevels& out);
 
+ISTREL_LEVEL_END
 }  // namespace H264

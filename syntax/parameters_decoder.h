@@ -5,12 +5,15 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/level.h"
 #include "syntax/parameter_sets.h"
 #include "syntax/picture_format.h"
 
 namespace H264 {
 
+ISTREL_LEVEL_BEGIN
 class StreamParser;
+ISTREL_LEVEL_END
 
 class ParametersDecoder {
  public:

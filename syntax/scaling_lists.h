@@ -4,11 +4,14 @@
 
 #include <cstdint>
 
+#include "base/level.h"
 #include "syntax/parameter_sets.h"
 
 namespace H264 {
 
+ISTREL_LEVEL_BEGIN
 class StreamParser;
+ISTREL_LEVEL_END
 
 // Reads the present flags and lists of slots 0 to listCount - 1.
 void readScalingMatrix(StreamParser& parser, ScalingMatrix& matrix, int listCount);

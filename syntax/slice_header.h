@@ -5,13 +5,16 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/level.h"
 #include "syntax/parameter_sets.h"
 #include "syntax/picture_format.h"
 
 namespace H264 {
 
 class ParametersDecoder;
+ISTREL_LEVEL_BEGIN
 class StreamParser;
+ISTREL_LEVEL_END
 
 struct MmcoOperation {
   std::uint32_t memory_management_control_operation = 0;

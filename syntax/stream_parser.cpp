@@ -1,6 +1,9 @@
 #include "syntax/stream_parser.h"
 
+#include "base/level.h"
+
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 
 BitWindow::BitWindow(const unsigned char* start, std::uint32_t sizeBytes)
     : start_(start), sizeBytes_(sizeBytes) {
@@ -40,4 +43,5 @@ int StreamParser::moreRbspData() const {
   return rest == (1u << (remaining - 1)) ? 0 : 1;
 }
 
+ISTREL_LEVEL_END
 }  // namespace H264

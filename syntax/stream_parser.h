@@ -9,9 +9,11 @@
 
 #include "base/compiler.h"
 #include "base/errors.h"
+#include "base/level.h"
 #include "syntax/bit_window.h"
 
 namespace H264 {
+ISTREL_LEVEL_BEGIN
 
 class StreamParser : public BitWindow {
  public:
@@ -58,4 +60,5 @@ class StreamParser : public BitWindow {
   int syntaxError_;
 };
 
+ISTREL_LEVEL_END
 }  // namespace H264

@@ -3,7 +3,7 @@
 
 #include "dsp/kernel_levels.h"
 
-namespace H264 {
+namespace H264::plain {
 namespace {
 
 void planeRow(std::int32_t* dst, int width, std::int32_t start, std::int32_t step,
@@ -13,6 +13,6 @@ void planeRow(std::int32_t* dst, int width, std::int32_t start, std::int32_t ste
 
 }  // namespace
 
-void fillPlainIntra(Kernels<unsigned short>& k) { k.planeRow = planeRow; }
+void fillIntra(Kernels<unsigned short>& k) { k.planeRow = planeRow; }
 
-}  // namespace H264
+}  // namespace H264::plain

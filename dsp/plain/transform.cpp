@@ -5,7 +5,7 @@
 #include "dsp/store_block.h"
 #include "dsp/transform_butterflies.h"
 
-namespace H264 {
+namespace H264::plain {
 namespace {
 
 using namespace butterflies;
@@ -48,11 +48,11 @@ void copyPrediction(const std::int32_t* pred, int predStride, T* dst, std::ptrdi
 
 }  // namespace
 
-void fillPlainTransforms(Kernels<unsigned short>& k) {
+void fillTransforms(Kernels<unsigned short>& k) {
   k.reconstruct4x4 = reconstruct<4, unsigned short>;
   k.reconstruct8x8 = reconstruct<8, unsigned short>;
   k.addDc4x4 = addDc4x4<unsigned short>;
   k.copyPrediction = copyPrediction<unsigned short>;
 }
 
-}  // namespace H264
+}  // namespace H264::plain

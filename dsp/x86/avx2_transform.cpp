@@ -5,7 +5,7 @@
 #include "dsp/kernel_levels.h"
 #include "dsp/transform_butterflies.h"
 
-namespace H264 {
+namespace H264::avx2 {
 namespace {
 
 using butterflies::inverse8;
@@ -56,13 +56,12 @@ void reconstruct8x8(std::int32_t* coeff, const std::int32_t* pred, int predStrid
     // The pack saturates to [0, 65535]; the minimum clips to the maximum.
     const __m128i packed =
         _mm_packus_epi32(_mm256_castsi256_si128(u.v), _mm256_extracti128_si256(u.v, 1));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i * dstStride),
-                     _mm_min_epu16(packed, max16));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i * dstStride), _mm_min_epu16(packed, max16));
   }
 }
 
 }  // namespace
 
-void fillAvx2Transforms(Kernels<unsigned short>& k) { k.reconstruct8x8 = reconstruct8x8; }
+void fillTransforms(Kernels<unsigned short>& k) { k.reconstruct8x8 = reconstruct8x8; }
 
-}  // namespace H264
+}  // namespace H264::avx2

@@ -5,7 +5,7 @@
 #include "dsp/kernel_levels.h"
 #include "dsp/v210_group.h"
 
-namespace H264 {
+namespace H264::avx2 {
 namespace {
 
 using Sample = unsigned short;
@@ -94,8 +94,8 @@ void packPreview(char* out, const Sample* luma, const Sample* cb, const Sample* 
   for (; g + 2 < groups; g += 2) {
     const Sample* l = luma + 12 * g;
     const __m256i y = s.luma(evens(load2x8(l, l + 12), load2x8(l + 8, l + 20)));
-    const __m256i c = s.chroma(evens(load2x8(cb + 6 * g, cb + 6 * g + 6),
-                                     load2x8(cr + 6 * g, cr + 6 * g + 6)));
+    const __m256i c =
+        s.chroma(evens(load2x8(cb + 6 * g, cb + 6 * g + 6), load2x8(cr + 6 * g, cr + 6 * g + 6)));
     store(out + g * v210::kGroupBytes, packGroups(y, c));
   }
   for (; g < groups; ++g) {
@@ -106,9 +106,9 @@ void packPreview(char* out, const Sample* luma, const Sample* cb, const Sample* 
 
 }  // namespace
 
-void fillAvx2V210(Kernels<unsigned short>& k) {
+void fillV210(Kernels<unsigned short>& k) {
   k.packV210 = pack;
   k.packV210Preview = packPreview;
 }
 
-}  // namespace H264
+}  // namespace H264::avx2

@@ -3,7 +3,7 @@
 
 #include "dsp/kernel_levels.h"
 
-namespace H264 {
+namespace H264::sse41 {
 namespace {
 
 void planeRow(std::int32_t* dst, int width, std::int32_t start, std::int32_t step,
@@ -20,6 +20,6 @@ void planeRow(std::int32_t* dst, int width, std::int32_t start, std::int32_t ste
 
 }  // namespace
 
-void fillSse41Intra(Kernels<unsigned short>& k) { k.planeRow = planeRow; }
+void fillIntra(Kernels<unsigned short>& k) { k.planeRow = planeRow; }
 
-}  // namespace H264
+}  // namespace H264::sse41

@@ -8,7 +8,7 @@
 #include "dsp/kernel_levels.h"
 #include "dsp/transform_butterflies.h"
 
-namespace H264 {
+namespace H264::sse41 {
 namespace {
 
 using butterflies::inverse4;
@@ -128,11 +128,11 @@ void copyPrediction(const std::int32_t* pred, int predStride, Sample* dst, std::
 
 }  // namespace
 
-void fillSse41Transforms(Kernels<unsigned short>& k) {
+void fillTransforms(Kernels<unsigned short>& k) {
   k.reconstruct4x4 = reconstruct4x4;
   k.reconstruct8x8 = reconstruct8x8;
   k.addDc4x4 = addDc4x4;
   k.copyPrediction = copyPrediction;
 }
 
-}  // namespace H264
+}  // namespace H264::sse41

@@ -5,7 +5,7 @@
 #include "dsp/kernel_levels.h"
 #include "dsp/v210_group.h"
 
-namespace H264 {
+namespace H264::sse41 {
 namespace {
 
 using Sample = unsigned short;
@@ -97,9 +97,9 @@ void packPreview(char* out, const Sample* luma, const Sample* cb, const Sample* 
 
 }  // namespace
 
-void fillSse41V210(Kernels<unsigned short>& k) {
+void fillV210(Kernels<unsigned short>& k) {
   k.packV210 = pack;
   k.packV210Preview = packPreview;
 }
 
-}  // namespace H264
+}  // namespace H264::sse41

@@ -12,7 +12,8 @@ bool carriesSps(const AnnexBStream& stream, const AccessUnit& unit) {
 
 }  // namespace
 
-StreamDecoder::StreamDecoder(H264::DecodeMode mode) : decoder_(mode) {}
+StreamDecoder::StreamDecoder(H264::DecodeMode mode, H264::KernelLevel level)
+    : decoder_(mode, level) {}
 
 void StreamDecoder::copy(const AnnexBStream& stream, const AccessUnit& unit) {
   buffer_.assign(stream.bytes.begin() + static_cast<std::ptrdiff_t>(unit.begin),

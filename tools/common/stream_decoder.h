@@ -14,7 +14,8 @@ namespace istrel::tools {
 
 class StreamDecoder {
  public:
-  explicit StreamDecoder(H264::DecodeMode mode);
+  explicit StreamDecoder(H264::DecodeMode mode,
+                         H264::KernelLevel level = H264::defaultKernelLevel());
 
   // Decodes one access unit from a fresh copy of its bytes (decoding rewrites
   // them). In the compatible mode a unit that carries a sequence parameter
