@@ -31,9 +31,8 @@ std::string describeStream(const H264::SeqParameterSet& sps, const H264::PicPara
 
 // The exported functions as a host calls them. The first frame, which also
 // reads the parameter sets (AVCIReadAspectRatio), is decoded once untimed.
-TimedRun timeExported(const BenchOptions& o, const AnnexBStream& stream,
-                      const H264::SeqParameterSet& sps, std::string& failure) {
-  std::unique_ptr<FrameSource> source = exportedSource(sps, o.preview);
+TimedRun timeExported(const BenchOptions& o, const AnnexBStream& stream, std::string& failure) {
+  std::unique_ptr<FrameSource> source = exportedSource(o.preview);
   auto work = [&](const AccessUnit& unit) {
     std::string problem = source->decode(stream, unit);
     if (!problem.empty() && failure.empty()) failure = problem;
@@ -136,7 +135,7 @@ int bench(const BenchOptions& o, std::ostream& out, std::ostream& err) {
   resetPeak();
   const std::uint64_t before = memoryUse().resident;
   TimedRun run =
-      o.conformant ? timeConformant(o, stream, failure) : timeExported(o, stream, sps, failure);
+      o.conformant ? timeConformant(o, stream, failure) : timeExported(o, stream, failure);
   if (!failure.empty()) {
     err << "istrel: " << o.input << ": " << failure << "\n";
     return 1;

@@ -28,17 +28,16 @@ FrameRate frameRateOf(const H264::SeqParameterSet& sps) {
 std::unique_ptr<FrameSource> chooseSource(const DecodeOptions& o, const H264::SeqParameterSet& sps,
                                           std::ostream& err) {
   if (o.conformant) return classSource(H264::DecodeMode::kConformant, o.preview);
-  if (sps.chroma_format_idc == 1 || sps.chroma_format_idc == 2) {
-    return exportedSource(sps, o.preview);
-  }
+  if (sps.chroma_format_idc == 1 || sps.chroma_format_idc == 2) return exportedSource(o.preview);
   err << "istrel: note: chroma format " << sps.chroma_format_idc
       << " is not delivered by the exported functions; decoding with the C++ interface\n";
   return classSource(H264::DecodeMode::kCompatible, o.preview);
 }
 
 struct Outcome {
-  long frames = 0;
+  long frames = 0;  // attempted
   long failedFrames = 0;
+  bool stopped = false;  // at a change of format the output file cannot hold
 };
 
 Outcome decodeFrames(const DecodeOptions& o, const AnnexBStream& stream, FrameSource& source,
@@ -47,25 +46,37 @@ Outcome decodeFrames(const DecodeOptions& o, const AnnexBStream& stream, FrameSo
   if (o.frames >= 0) total = std::min(total, o.frames);
   ProgressLine progress(err, total);
   Outcome outcome;
-  unsigned errorsBefore = 0;
+  std::string written;  // the format of the pictures in the output file
   for (long i = 0; i < total; ++i) {
+    ++outcome.frames;
     std::string failure = source.decode(stream, stream.units[static_cast<std::size_t>(i)]);
-    unsigned errors = source.errorFlags();
-    if (!failure.empty() || errors != errorsBefore) {
-      err << "\nistrel: frame " << i << ": "
-          << (failure.empty() ? "a slice could not be decoded" : failure) << "\n";
+    if (failure.empty() && failedSlices(source.core()) > 0) {
+      failure = "a slice could not be decoded";
       ++outcome.failedFrames;
-      errorsBefore = errors;
-      if (!failure.empty()) continue;
+    } else if (!failure.empty()) {
+      ++outcome.failedFrames;
+      err << "\nistrel: frame " << i << ": " << failure << "\n";
+      continue;
     }
+    if (!failure.empty()) err << "\nistrel: frame " << i << ": " << failure << "\n";
     PictureView view = source.view();
-    if (writer) writer->write(view, writer->wantsV210() ? source.v210() : std::vector<char>{});
+    if (writer) {
+      const std::string format = formatName(view);
+      if (written.empty()) written = format;
+      if (format != written) {
+        err << "istrel: frame " << i << ": the pictures change from " << written << " to " << format
+            << "; " << o.output << " holds pictures of one format, so decoding stops "
+            << "after frame " << i - 1 << " (--md5 without -o goes on across the change)\n";
+        outcome.stopped = true;
+        break;
+      }
+      writer->write(view, writer->wantsV210() ? source.v210() : std::vector<char>{});
+    }
     if (o.md5) out << md5Line(static_cast<std::size_t>(i), view) << "\n";
     if (i == 0 && !o.png.empty()) writePng(o.png, view);
-    ++outcome.frames;
     progress.update(i + 1);
   }
-  progress.finish(total);
+  progress.finish(outcome.frames);
   return outcome;
 }
 
@@ -89,13 +100,15 @@ int runDecode(const std::vector<std::string>& args, std::ostream& out, std::ostr
       throw std::runtime_error(o.input + ": no decodable slice with sequence parameter set 0");
     }
     if (o.threads > 0) zoncore::threads::SetWorkerCount(o.threads);
-    std::unique_ptr<FrameSource> source = chooseSource(o, *sps, err);
+    const H264::SeqParameterSet& first = *firstSps(summary);
+    std::unique_ptr<FrameSource> source = chooseSource(o, first, err);
     std::unique_ptr<FrameWriter> writer;
-    if (!o.output.empty()) writer = openFrameWriter(o.output, frameRateOf(*sps));
-    if (writer && writer->wantsV210() && sps->chroma_format_idc == 3) {
+    if (!o.output.empty()) writer = openFrameWriter(o.output, frameRateOf(first));
+    if (writer && writer->wantsV210() && first.chroma_format_idc == 3) {
       throw std::runtime_error("v210 output carries 4:2:0 and 4:2:2 streams only");
     }
     Outcome outcome = decodeFrames(o, stream, *source, writer.get(), out, err);
+    if (outcome.stopped) return 1;
     if (outcome.failedFrames) {
       err << "istrel: " << outcome.failedFrames << " of " << outcome.frames
           << " frames had errors\n";
