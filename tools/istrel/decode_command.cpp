@@ -15,12 +15,21 @@
 namespace istrel::tools {
 namespace {
 
-FrameRate frameRateOf(const H264::SeqParameterSet& sps) {
-  const H264::VuiParameters* vui = sps.vui.get();
-  if (!vui || !vui->timing_info_present_flag || !vui->num_units_in_tick || !vui->time_scale) {
-    return {};
+// The y4m tags of frame `unit` as `display` shows it. MBAFF frames carry no
+// field order (only picture timing SEI would): top field first is taken. The
+// preview, every second row, holds one field.
+FrameTags tagsOf(const DisplayInfo& display, const AccessUnit& unit, bool preview) {
+  FrameTags tags;
+  if (display.rateNum) {
+    tags.rateNum = display.rateNum;
+    tags.rateDen = display.rateDen;
   }
-  return {vui->time_scale, 2 * vui->num_units_in_tick};
+  tags.sarWidth = display.sarWidth;
+  tags.sarHeight = display.sarHeight;
+  const bool fields = unit.coding == FrameCoding::kFieldPair || unit.coding == FrameCoding::kField;
+  if (!preview && fields) tags.interlace = unit.bottomFieldFirst ? 'b' : 't';
+  if (!preview && unit.coding == FrameCoding::kMbaffFrame) tags.interlace = 't';
+  return tags;
 }
 
 // The exported functions deliver 4:2:0 and 4:2:2 only; anything else goes
@@ -49,7 +58,8 @@ Outcome decodeFrames(const DecodeOptions& o, const AnnexBStream& stream, FrameSo
   std::string written;  // the format of the pictures in the output file
   for (long i = 0; i < total; ++i) {
     ++outcome.frames;
-    std::string failure = source.decode(stream, stream.units[static_cast<std::size_t>(i)]);
+    const AccessUnit& unit = stream.units[static_cast<std::size_t>(i)];
+    std::string failure = source.decode(stream, unit);
     if (failure.empty() && failedSlices(source.core()) > 0) {
       failure = "a slice could not be decoded";
       ++outcome.failedFrames;
@@ -70,7 +80,8 @@ Outcome decodeFrames(const DecodeOptions& o, const AnnexBStream& stream, FrameSo
         outcome.stopped = true;
         break;
       }
-      writer->write(view, writer->wantsV210() ? source.v210() : std::vector<char>{});
+      writer->write(view, writer->wantsV210() ? source.v210() : std::vector<char>{},
+                    tagsOf(source.display(), unit, o.preview));
     }
     if (o.md5) out << md5Line(static_cast<std::size_t>(i), view) << "\n";
     if (i == 0 && !o.png.empty()) writePng(o.png, view);
@@ -103,7 +114,7 @@ int runDecode(const std::vector<std::string>& args, std::ostream& out, std::ostr
     const H264::SeqParameterSet& first = *firstSps(summary);
     std::unique_ptr<FrameSource> source = chooseSource(o, first, err);
     std::unique_ptr<FrameWriter> writer;
-    if (!o.output.empty()) writer = openFrameWriter(o.output, frameRateOf(first));
+    if (!o.output.empty()) writer = openFrameWriter(o.output);
     if (writer && writer->wantsV210() && first.chroma_format_idc == 3) {
       throw std::runtime_error("v210 output carries 4:2:0 and 4:2:2 streams only");
     }
