@@ -50,6 +50,11 @@ TEST(Decode, UnreadableFrameShowsThePictureBefore) {
   EXPECT_EQ(run.out, pcmMd5Line(kSmall, 0) + "\n" + pcmMd5Line(kSmall, 1) + "\n" +
                          pcmMd5Line(kSmall, 2) + "\n");
   EXPECT_NE(run.err.find("frame 1: "), std::string::npos) << run.err;
+  // Standard error is no terminal here: no progress, no empty lines, one
+  // summary line.
+  EXPECT_EQ(run.err.find("\n\n"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find_first_of("\r\n"), run.err.find('\n')) << run.err;
+  EXPECT_EQ(run.err.find("Decoded"), run.err.rfind("Decoded")) << run.err;
 }
 
 struct OutputCase {

@@ -53,7 +53,7 @@ Outcome decodeFrames(const DecodeOptions& o, const AnnexBStream& stream, FrameSo
                      FrameWriter* writer, std::ostream& out, std::ostream& err) {
   long total = static_cast<long>(stream.units.size());
   if (o.frames >= 0) total = std::min(total, o.frames);
-  ProgressLine progress(err, total);
+  ProgressLine progress(out, err, total);
   Outcome outcome;
   std::string written;  // the format of the pictures in the output file
   for (long i = 0; i < total; ++i) {
@@ -65,25 +65,27 @@ Outcome decodeFrames(const DecodeOptions& o, const AnnexBStream& stream, FrameSo
       ++outcome.failedFrames;
     } else if (!failure.empty()) {
       ++outcome.failedFrames;
-      err << "\nistrel: frame " << i << ": " << failure << "\n";
+      progress.err() << "istrel: frame " << i << ": " << failure << "\n";
       continue;
     }
-    if (!failure.empty()) err << "\nistrel: frame " << i << ": " << failure << "\n";
+    if (!failure.empty()) progress.err() << "istrel: frame " << i << ": " << failure << "\n";
     PictureView view = source.view();
     if (writer) {
       const std::string format = formatName(view);
       if (written.empty()) written = format;
       if (format != written) {
-        err << "istrel: frame " << i << ": the pictures change from " << written << " to " << format
-            << "; " << o.output << " holds pictures of one format, so decoding stops "
-            << "after frame " << i - 1 << " (--md5 without -o goes on across the change)\n";
+        progress.err() << "istrel: frame " << i << ": the pictures change from " << written
+                       << " to " << format << "; " << o.output
+                       << " holds pictures of one format, so decoding stops "
+                       << "after frame " << i - 1
+                       << " (--md5 without -o goes on across the change)\n";
         outcome.stopped = true;
         break;
       }
       writer->write(view, writer->wantsV210() ? source.v210() : std::vector<char>{},
                     tagsOf(source.display(), unit, o.preview));
     }
-    if (o.md5) out << md5Line(static_cast<std::size_t>(i), view) << "\n";
+    if (o.md5) progress.out() << md5Line(static_cast<std::size_t>(i), view) << "\n";
     if (i == 0 && !o.png.empty()) writePng(o.png, view);
     progress.update(i + 1);
   }
