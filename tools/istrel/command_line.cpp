@@ -12,45 +12,47 @@ namespace istrel::tools {
 namespace {
 
 const char kUsage[] =
-    "usage: istrel info [--stats] FILE.264     summarise an H.264 Annex B stream; with\n"
-    "                                          --stats decode it and describe each frame\n"
-    "       istrel decode FILE.264 [options]   decode it (istrel decode --help)\n"
-    "       istrel bench FILE.264 [options]    time its decoding (istrel bench --help)\n"
+    "usage: istrel info FILE.264 [--stats]     describe an H.264 Annex B stream\n"
+    "       istrel decode FILE.264 [options]   decode it\n"
+    "       istrel bench FILE.264 [options]    time its decoding\n"
+    "       istrel COMMAND --help              the options of a command\n"
     "       istrel --help | --version\n";
 
 }  // namespace
 
 int runIstrel(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+  if (args.empty()) {
+    err << kUsage;
+    return 2;
+  }
+  if (args[0] == "--help" || args[0] == "-h") {
     out << kUsage;
     return 0;
   }
-  if (!args.empty() && args[0] == "--version") {
+  if (args[0] == "--version") {
     out << "istrel " << ISTREL_VERSION_STRING << " (" << kBuildTarget << ")\n";
     return 0;
   }
-  // Subcommands with options of their own, and their --help.
   struct Command {
     const char* name;
     const char* usage;
     int (*run)(const std::vector<std::string>&, std::ostream&, std::ostream&);
   };
-  const Command commands[] = {{"decode", kDecodeUsage, runDecode},
+  const Command commands[] = {{"info", kInfoUsage, runInfo},
+                              {"decode", kDecodeUsage, runDecode},
                               {"bench", kBenchUsage, runBench}};
   for (const Command& command : commands) {
-    if (args.empty() || args[0] != command.name) continue;
+    if (args[0] != command.name) continue;
     std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (rest.size() == 1 && (rest[0] == "--help" || rest[0] == "-h")) {
-      out << command.usage;
-      return 0;
+    for (const std::string& word : rest) {
+      if (word == "--help" || word == "-h") {
+        out << command.usage;
+        return 0;
+      }
     }
     return command.run(rest, out, err);
   }
-  if (args.size() == 2 && args[0] == "info") return runInfo(args[1], false, out, err);
-  if (args.size() == 3 && args[0] == "info" && args[1] == "--stats") {
-    return runInfo(args[2], true, out, err);
-  }
-  err << kUsage;
+  err << "istrel: unknown command '" << args[0] << "' (give info, decode or bench)\n" << kUsage;
   return 2;
 }
 

@@ -1,7 +1,5 @@
 #include "istrel/decode_command.h"
 
-#include <zoncore/threads.h>
-
 #include <algorithm>
 #include <stdexcept>
 
@@ -112,13 +110,14 @@ int runDecode(const std::vector<std::string>& args, std::ostream& out, std::ostr
     if (!sps || !firstSps(summary)) {
       throw std::runtime_error(o.input + ": no decodable slice with sequence parameter set 0");
     }
-    if (o.threads > 0) zoncore::threads::SetWorkerCount(o.threads);
+    applyThreads(o, err);
     const H264::SeqParameterSet& first = *firstSps(summary);
     std::unique_ptr<FrameSource> source = chooseSource(o, first, err);
     std::unique_ptr<FrameWriter> writer;
     if (!o.output.empty()) writer = openFrameWriter(o.output);
     if (writer && writer->wantsV210() && first.chroma_format_idc == 3) {
-      throw std::runtime_error("v210 output carries 4:2:0 and 4:2:2 streams only");
+      throw std::runtime_error(o.output + ": v210 carries 4:2:0 and 4:2:2 pictures only, and " +
+                               o.input + " is 4:4:4 (write a .y4m or .yuv file)");
     }
     Outcome outcome = decodeFrames(o, stream, *source, writer.get(), out, err);
     if (outcome.stopped) return 1;

@@ -1,5 +1,6 @@
 #include "istrel/frame_writer.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -7,9 +8,12 @@
 namespace istrel::tools {
 namespace {
 
+// The extension in lower case.
 std::string extensionOf(const std::string& path) {
   std::size_t dot = path.rfind('.');
-  return dot == std::string::npos ? "" : path.substr(dot + 1);
+  std::string ext = dot == std::string::npos ? "" : path.substr(dot + 1);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext;
 }
 
 // Raw planar frames, as x264 --dump-yuv writes them.
@@ -80,13 +84,19 @@ void FrameWriter::put(const void* data, std::size_t size) {
   }
 }
 
+bool knownOutputFormat(const std::string& path) {
+  const std::string ext = extensionOf(path);
+  return ext == "y4m" || ext == "yuv" || ext == "v210";
+}
+
 std::unique_ptr<FrameWriter> openFrameWriter(const std::string& path) {
   std::string ext = extensionOf(path);
   if (ext == "y4m") return std::make_unique<Y4mWriter>(path);
   if (ext == "yuv") return std::make_unique<YuvWriter>(path);
   if (ext == "v210") return std::make_unique<V210Writer>(path);
-  throw std::runtime_error("unknown output format '" + path +
-                           "' (use a .y4m, .yuv or .v210 file name)");
+  throw std::runtime_error(path +
+                           ": unknown output format (give a file name ending in .y4m, "
+                           ".yuv or .v210)");
 }
 
 }  // namespace istrel::tools

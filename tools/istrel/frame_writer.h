@@ -38,7 +38,10 @@ class FrameWriter {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_;
 };
 
-// .y4m, .yuv or .v210; throws std::runtime_error for anything else or a
+// True for a file name ending in .y4m, .yuv or .v210, in any case.
+bool knownOutputFormat(const std::string& path);
+
+// .y4m, .yuv or .v210 (in any case); throws std::runtime_error for anything else or a
 // file that cannot be created.
 std::unique_ptr<FrameWriter> openFrameWriter(const std::string& path);
 

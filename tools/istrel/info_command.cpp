@@ -7,6 +7,7 @@
 #include "api/aspect_ratio.h"
 #include "common/stream_decoder.h"
 #include "common/stream_summary.h"
+#include "istrel/shared_options.h"
 
 namespace istrel::tools {
 namespace {
@@ -140,7 +141,32 @@ int printFrameStatistics(const AnnexBStream& stream, std::ostream& out) {
 
 }  // namespace
 
-int runInfo(const std::string& path, bool stats, std::ostream& out, std::ostream& err) {
+const char kInfoUsage[] =
+    "usage: istrel info [--stats] IN.264\n"
+    "  Describes the stream: each format it holds with its frames (profile, level,\n"
+    "  chroma format, bit depth, sizes, structure, entropy coding, matrices, aspect\n"
+    "  ratio, slices per frame), and the loop-filter fields of its slices.\n"
+    "  --stats       also decode it and describe each frame: the share of each\n"
+    "                macroblock kind and of field macroblocks, the QP range, the\n"
+    "                slices that failed\n";
+
+int runInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  struct InfoOptions {
+    std::string input;
+    bool stats = false;
+  };
+  const std::vector<Option<InfoOptions>> table = {
+      {{"--stats"}, nullptr, [](InfoOptions& o, const std::string&) {
+         o.stats = true;
+         return true;
+       }}};
+  std::string usageError;
+  std::optional<InfoOptions> options = parseOptions<InfoOptions>("info", args, table, usageError);
+  if (!options) {
+    err << "istrel info: " << usageError << "\n" << kInfoUsage;
+    return 2;
+  }
+  const std::string& path = options->input;
   AnnexBStream stream;
   try {
     stream = splitAnnexB(readFile(path));
@@ -162,7 +188,7 @@ int runInfo(const std::string& path, bool stats, std::ostream& out, std::ostream
   }
   out << "file:             " << path << " (" << stream.bytes.size() << " bytes)\n";
   printSummary(stream, summary, out);
-  if (stats && printFrameStatistics(stream, out) > 0) return 1;
+  if (options->stats && printFrameStatistics(stream, out) > 0) return 1;
   return 0;
 }
 
