@@ -26,7 +26,8 @@ TEST_P(DecodeMd5, PrintsTheFramesOfTheStream) {
 }
 
 // Both fields of a pair make one frame, as the host hands it over; after a
-// change of format the frames show the new one, on the exported path too.
+// change of format the frames show the new one, on the exported path too;
+// --conformant decodes sets of any id and every slice.
 const Md5Case kMd5Cases[] = {
     {"FormatChange", formatChange, {kSmall, kSmall, kWide, kWide}, false},
     {"FormatChangeConformant", formatChange, {kSmall, kSmall, kWide, kWide}, true},
@@ -36,6 +37,8 @@ const Md5Case kMd5Cases[] = {
      [] { return pcmFrames(kBottomFirst, 2); },
      {kBottomFirst, kBottomFirst},
      false},
+    {"SetOneConformant", [] { return pcmFrames(kSetOne, 2); }, {kSetOne, kSetOne}, true},
+    {"TwelveSlicesConformant", [] { return pcmFrames(kTwelveSlices, 1); }, {kTwelveSlices}, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Pcm, DecodeMd5, testing::ValuesIn(kMd5Cases),

@@ -1,8 +1,10 @@
 #include "istrel/decode_command.h"
 
 #include <algorithm>
+#include <set>
 #include <stdexcept>
 
+#include "api/frame_driver.h"
 #include "common/stream_summary.h"
 #include "istrel/decode_options.h"
 #include "istrel/frame_source.h"
@@ -32,13 +34,34 @@ FrameTags tagsOf(const DisplayInfo& display, const AccessUnit& unit, bool previe
 
 // The exported functions deliver 4:2:0 and 4:2:2 only; anything else goes
 // through the C++ classes.
-std::unique_ptr<FrameSource> chooseSource(const DecodeOptions& o, const H264::SeqParameterSet& sps,
+std::unique_ptr<FrameSource> chooseSource(const DecodeOptions& o, const StreamFormat& first,
                                           std::ostream& err) {
   if (o.conformant) return classSource(H264::DecodeMode::kConformant, o.preview);
-  if (sps.chroma_format_idc == 1 || sps.chroma_format_idc == 2) return exportedSource(o.preview);
-  err << "istrel: note: chroma format " << sps.chroma_format_idc
-      << " is not delivered by the exported functions; decoding with the C++ interface\n";
+  if (first.chromaFormat == 1 || first.chromaFormat == 2) return exportedSource(o.preview);
+  err << "istrel: note: " << o.input << " is " << formatName(first)
+      << ", which the exported functions do not deliver: decoding with the C++ interface as "
+         "they do\n";
   return classSource(H264::DecodeMode::kCompatible, o.preview);
+}
+
+// The host's decoding needs sequence parameter set 0 and never applies the
+// loop filter: say so before decoding, and how to decode the stream whole.
+void checkHostDecoding(const DecodeOptions& o, const StreamSummary& summary, std::ostream& err) {
+  if (!summary.parameters.sps(0)) {
+    std::string ids;
+    for (std::uint32_t id = 0; id < H264::ParametersDecoder::kMaxSpsCount; ++id) {
+      if (summary.parameters.sps(id)) ids += (ids.empty() ? "" : ", ") + std::to_string(id);
+    }
+    throw std::runtime_error(o.input + ": no sequence parameter set 0 (the stream's have id " +
+                             ids + "), which the host's decoding needs; --conformant decodes it");
+  }
+  std::set<std::uint32_t> enabling = summary.filterIdc;
+  enabling.erase(1);
+  if (!enabling.empty()) {
+    err << "istrel: note: " << o.input << ": slices enable the loop filter "
+        << "(disable_deblocking_filter_idc " << *enabling.begin()
+        << "); the host's decoding leaves it off, --conformant applies it\n";
+  }
 }
 
 struct Outcome {
@@ -54,6 +77,7 @@ Outcome decodeFrames(const DecodeOptions& o, const AnnexBStream& stream, FrameSo
   ProgressLine progress(out, err, total);
   Outcome outcome;
   std::string written;  // the format of the pictures in the output file
+  bool slicesNoted = false;
   for (long i = 0; i < total; ++i) {
     ++outcome.frames;
     const AccessUnit& unit = stream.units[static_cast<std::size_t>(i)];
@@ -67,6 +91,15 @@ Outcome decodeFrames(const DecodeOptions& o, const AnnexBStream& stream, FrameSo
       continue;
     }
     if (!failure.empty()) progress.err() << "istrel: frame " << i << ": " << failure << "\n";
+    const std::size_t ignored = source.core().lastFrame().slicesIgnored;
+    if (ignored && !slicesNoted) {
+      progress.err() << "istrel: note: frame " << i << " has "
+                     << source.core().lastFrame().slicesDecoded + ignored
+                     << " slices: the host's decoding takes the first " << H264::kSlicesPerFrame
+                     << " of a frame and skips the others, here and in any later frame; "
+                        "--conformant decodes every slice\n";
+      slicesNoted = true;
+    }
     PictureView view = source.view();
     if (writer) {
       const std::string format = formatName(view);
@@ -106,23 +139,25 @@ int runDecode(const std::vector<std::string>& args, std::ostream& out, std::ostr
     if (stream.nals.empty()) throw std::runtime_error(o.input + ": not an H.264 Annex B stream");
     StreamSummary summary;
     summarise(stream, summary);
-    const H264::SeqParameterSet* sps = summary.parameters.sps(0);
-    if (!sps || !firstSps(summary)) {
-      throw std::runtime_error(o.input + ": no decodable slice with sequence parameter set 0");
+    if (summary.runs.empty()) {
+      throw std::runtime_error(
+          o.input + ": no slice with readable parameter sets" +
+          (summary.parameterSetErrors ? " (parameter sets are malformed or unsupported)" : ""));
     }
+    if (!o.conformant) checkHostDecoding(o, summary, err);
     applyThreads(o, err);
-    const H264::SeqParameterSet& first = *firstSps(summary);
+    const StreamFormat& first = summary.runs.front().format;
     std::unique_ptr<FrameSource> source = chooseSource(o, first, err);
     std::unique_ptr<FrameWriter> writer;
     if (!o.output.empty()) writer = openFrameWriter(o.output);
-    if (writer && writer->wantsV210() && first.chroma_format_idc == 3) {
+    if (writer && writer->wantsV210() && first.chromaFormat == 3) {
       throw std::runtime_error(o.output + ": v210 carries 4:2:0 and 4:2:2 pictures only, and " +
                                o.input + " is 4:4:4 (write a .y4m or .yuv file)");
     }
     Outcome outcome = decodeFrames(o, stream, *source, writer.get(), out, err);
     if (outcome.stopped) return 1;
     if (outcome.failedFrames) {
-      err << "istrel: " << outcome.failedFrames << " of " << outcome.frames
+      err << "istrel: " << o.input << ": " << outcome.failedFrames << " of " << outcome.frames
           << " frames had errors\n";
       return 1;
     }
