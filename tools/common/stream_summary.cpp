@@ -25,8 +25,6 @@ void readSlice(const NalUnit& nal, const std::vector<std::uint8_t>& rbsp, Stream
   H264::ActiveParameters active;
   H264::parseSliceHeader(parser, s.parameters, nal.refIdc(), nal.type(), header, active);
   if (s.ppsId < 0) s.ppsId = static_cast<int>(header.pic_parameter_set_id);
-  s.fieldSlices += header.field_pic_flag;
-  s.mbaffSlices += header.MbaffFrameFlag;
   s.filterIdc.insert(header.disable_deblocking_filter_idc);
   if (header.disable_deblocking_filter_idc != 1) {
     s.alphaOffsets.insert(header.slice_alpha_c0_offset_div2);
@@ -49,7 +47,6 @@ void addToRuns(StreamSummary& s, std::size_t frame, const std::optional<StreamFo
   run.lastFrame = frame;
   run.minSlices = std::min(run.minSlices, slices);
   run.maxSlices = std::max(run.maxSlices, slices);
-  run.mbaffFrames += coding == FrameCoding::kMbaffFrame;
   run.fieldPairs += coding == FrameCoding::kFieldPair;
   run.singleFields += coding == FrameCoding::kField;
 }

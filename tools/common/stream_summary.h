@@ -54,7 +54,6 @@ struct FormatRun {
   std::size_t lastFrame = 0;
   std::size_t minSlices = 0;  // per frame
   std::size_t maxSlices = 0;
-  std::size_t mbaffFrames = 0;
   std::size_t fieldPairs = 0;
   std::size_t singleFields = 0;
 };
@@ -65,8 +64,6 @@ struct StreamSummary {
   std::vector<std::size_t> slicesPerUnit;  // per frame
   std::size_t sliceErrors = 0;             // slice headers that could not be read
   std::size_t parameterSetErrors = 0;
-  std::size_t fieldSlices = 0;
-  std::size_t mbaffSlices = 0;
   std::vector<FormatRun> runs;
   // The loop-filter fields of the readable slice headers; the offsets of
   // those that do not switch the filter off.

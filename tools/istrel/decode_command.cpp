@@ -76,21 +76,22 @@ Outcome decodeFrames(const DecodeOptions& o, const AnnexBStream& stream, FrameSo
   if (o.frames >= 0) total = std::min(total, o.frames);
   ProgressLine progress(out, err, total);
   Outcome outcome;
-  std::string written;  // the format of the pictures in the output file
+  std::string fileFormat;  // of the pictures in the output file
   bool slicesNoted = false;
   for (long i = 0; i < total; ++i) {
     ++outcome.frames;
     const AccessUnit& unit = stream.units[static_cast<std::size_t>(i)];
-    std::string failure = source.decode(stream, unit);
-    if (failure.empty() && failedSlices(source.core()) > 0) {
-      failure = "a slice could not be decoded";
-      ++outcome.failedFrames;
-    } else if (!failure.empty()) {
+    const std::string failure = source.decode(stream, unit);
+    if (!failure.empty()) {
       ++outcome.failedFrames;
       progress.err() << "istrel: frame " << i << ": " << failure << "\n";
       continue;
     }
-    if (!failure.empty()) progress.err() << "istrel: frame " << i << ": " << failure << "\n";
+    if (const std::size_t failed = failedSlices(source.core())) {
+      ++outcome.failedFrames;
+      progress.err() << "istrel: frame " << i << ": " << failed << " of "
+                     << source.core().sliceCount() << " slices could not be decoded\n";
+    }
     const std::size_t ignored = source.core().lastFrame().slicesIgnored;
     if (ignored && !slicesNoted) {
       progress.err() << "istrel: note: frame " << i << " has "
@@ -103,9 +104,9 @@ Outcome decodeFrames(const DecodeOptions& o, const AnnexBStream& stream, FrameSo
     PictureView view = source.view();
     if (writer) {
       const std::string format = formatName(view);
-      if (written.empty()) written = format;
-      if (format != written) {
-        progress.err() << "istrel: frame " << i << ": the pictures change from " << written
+      if (fileFormat.empty()) fileFormat = format;
+      if (format != fileFormat) {
+        progress.err() << "istrel: frame " << i << ": the pictures change from " << fileFormat
                        << " to " << format << "; " << o.output
                        << " holds pictures of one format, so decoding stops "
                        << "after frame " << i - 1
