@@ -32,6 +32,16 @@ HostFormat hostFormatOf(const H264::SeqParameterSet& sps) {
   return f;
 }
 
+// "AVCIDecodeFrame returned 32 (refused)".
+std::string statusText(const char* function, int status) {
+  const char* meaning = status == ISTREL_STATUS_OUT_OF_MEMORY         ? "out of memory"
+                        : status == ISTREL_STATUS_NOT_READY           ? "no parameter sets read"
+                        : status == ISTREL_STATUS_PARAMETER_SET_ERROR ? "parameter set error"
+                        : status == ISTREL_STATUS_REFUSED             ? "refused"
+                                                                      : "unknown status";
+  return std::string(function) + " returned " + std::to_string(status) + " (" + meaning + ")";
+}
+
 class ExportedSource : public FrameSource {
  public:
   explicit ExportedSource(bool preview) : preview_(preview) {}
@@ -42,7 +52,7 @@ class ExportedSource : public FrameSource {
     if (!session_) return "no parameter sets before this frame";
     int status =
         session_->decode(stream.bytes.data() + unit.begin, unit.end - unit.begin, !preview_);
-    return status == ISTREL_STATUS_OK ? "" : "AVCIDecodeFrame returned " + std::to_string(status);
+    return status == ISTREL_STATUS_OK ? "" : statusText("AVCIDecodeFrame", status);
   }
   PictureView view() const override {
     PictureView v = session_->view(display_);
@@ -97,7 +107,7 @@ class ExportedSource : public FrameSource {
     format_ = format;
     int status = session_->readAspectRatio(stream.bytes.data() + unit.begin, unit.end - unit.begin);
     if (status != ISTREL_STATUS_OK || !session_->handle().parametersRead) {
-      return "AVCIReadAspectRatio returned " + std::to_string(status);
+      return statusText("AVCIReadAspectRatio", status);
     }
     display_ = displayInfoOf(*sps);
     return "";
