@@ -1,6 +1,7 @@
 // Access units made only of I_PCM macroblocks, so that the decoded picture is
 // known sample by sample: a frame, or a field pair (a top field and then a
-// bottom field, each in its own slices), in CAVLC or CABAC slices.
+// bottom field, or the other way round, each in its own slices), in CAVLC or
+// CABAC slices.
 #pragma once
 
 #include <cstdint>
@@ -14,13 +15,19 @@ namespace istrel::test {
 
 struct PcmStream {
   bool cabac = false;
-  bool fields = false;       // a field pair instead of a frame
+  bool fields = false;  // a field pair instead of a frame
+  bool bottomFieldFirst = false;
   int widthInMbs = 4;        // 64 samples
   int frameHeightInMbs = 4;  // 64 rows of the frame
   int slicesPerPicture = 2;  // per frame, or per field
   int chromaFormat = 2;      // 1 or 2
   int bitDepth = 10;
   std::uint32_t spsId = 0;
+  // The loop-filter fields of every slice header (I_PCM samples are never
+  // filtered, whatever they say).
+  std::uint32_t disableDeblockingFilterIdc = 1;
+  std::int32_t alphaOffsetDiv2 = 0;
+  std::int32_t betaOffsetDiv2 = 0;
 };
 
 // The sample the stream codes at (x, y) of plane 0 (luma), 1 or 2 of the frame.
@@ -48,19 +55,22 @@ inline void writeSamples(const PcmStream& s, BitWriter& w, int mbX, int mbY, int
   }
 }
 
-// One slice of macroblocks [first, end) of a picture `widthInMbs` wide.
-inline Bytes slice(const PcmStream& s, int first, int end, int structure) {
+// One slice of macroblocks [first, end) of a picture `widthInMbs` wide:
+// structure 0 a frame, 1 a top field, 2 a bottom field; the first picture of
+// the unit is an IDR picture.
+inline Bytes slice(const PcmStream& s, int first, int end, int structure, bool idr) {
   const int step = structure ? 2 : 1, parity = structure == 2 ? 1 : 0;
   BitWriter w;
   w.ue(static_cast<std::uint32_t>(first)).ue(7).ue(0).bits(0, 4);
   if (s.fields) w.bit(1).bit(parity);
-  if (structure < 2) w.ue(0);  // idr_pic_id: the first picture is an IDR picture
-  if (structure < 2) {
+  if (idr) w.ue(0);  // idr_pic_id
+  if (idr) {
     w.bit(0).bit(0);  // no_output_of_prior_pics_flag, long_term_reference_flag
   } else {
     w.bit(0);  // adaptive_ref_pic_marking_mode_flag
   }
-  w.se(0).ue(1);  // slice_qp_delta, disable_deblocking_filter_idc
+  w.se(0).ue(s.disableDeblockingFilterIdc);  // slice_qp_delta
+  if (s.disableDeblockingFilterIdc != 1) w.se(s.alphaOffsetDiv2).se(s.betaOffsetDiv2);
   std::vector<H264::ContextVariable> contexts(H264::kContextCount);
   H264::initCabacContexts(contexts.data(), 26);
   if (s.cabac) w.alignWithOnes();
@@ -107,10 +117,13 @@ inline Bytes pcmAccessUnit(const PcmStream& s) {
   appendNal(stream, 0x67, writeSps(sps));
   appendNal(stream, 0x68, writePps(pps));
   const int mbs = s.widthInMbs * s.frameHeightInMbs / (s.fields ? 2 : 1);
-  for (int structure : s.fields ? std::vector<int>{1, 2} : std::vector<int>{0}) {
+  std::vector<int> structures{0};
+  if (s.fields) structures = s.bottomFieldFirst ? std::vector<int>{2, 1} : std::vector<int>{1, 2};
+  for (int structure : structures) {
+    const bool idr = structure == structures.front();
     for (int i = 0; i < s.slicesPerPicture; ++i) {
       const int first = mbs * i / s.slicesPerPicture, end = mbs * (i + 1) / s.slicesPerPicture;
-      appendNal(stream, structure < 2 ? 0x65 : 0x61, pcm_detail::slice(s, first, end, structure));
+      appendNal(stream, idr ? 0x65 : 0x61, pcm_detail::slice(s, first, end, structure, idr));
     }
   }
   return stream;

@@ -1,16 +1,22 @@
 #include "common/annexb_file.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <memory>
 #include <stdexcept>
 
 #include "syntax/annexb.h"
+#include "syntax/parameters_decoder.h"
+#include "syntax/slice_header.h"
 #include "syntax/stream_parser.h"
 
 namespace istrel::tools {
 namespace {
+
+// Escaped bytes of a slice read for its header: an I slice header takes a
+// few dozen; a long list of memory management operations could take more.
+constexpr std::size_t kSliceHeaderBytes = 256;
 
 std::vector<NalUnit> splitNalUnits(const std::vector<std::uint8_t>& bytes) {
   std::vector<NalUnit> nals;
@@ -28,13 +34,23 @@ std::vector<NalUnit> splitNalUnits(const std::vector<std::uint8_t>& bytes) {
   return nals;
 }
 
+std::vector<std::uint8_t> unescaped(const AnnexBStream& stream, const NalUnit& nal,
+                                    std::size_t limit) {
+  auto first = stream.bytes.begin() + static_cast<std::ptrdiff_t>(nal.offset + 1);
+  std::vector<std::uint8_t> rbsp(
+      first, first + static_cast<std::ptrdiff_t>(std::min(nal.size - 1, limit)));
+  H264::UnescapedNal result = H264::unescapeInPlace(rbsp.data(), rbsp.size(), 0, 0);
+  rbsp.resize(result.length);
+  return rbsp;
+}
+
 bool startsNewUnit(const AnnexBStream& s, const NalUnit& nal, bool sliceSeen) {
   unsigned type = nal.type();
   if (type == 9) return true;
   if (!sliceSeen) return false;
   if ((type >= 6 && type <= 8) || (type >= 14 && type <= 18)) return true;
   if (!nal.isSlice()) return false;
-  std::vector<std::uint8_t> rbsp = rbspOf(s, nal);
+  std::vector<std::uint8_t> rbsp = unescaped(s, nal, 8);
   H264::StreamParser parser(rbsp.data(), static_cast<std::uint32_t>(rbsp.size()));
   try {
     return parser.readUe() == 0;
@@ -49,14 +65,85 @@ std::size_t startCodeOf(const std::vector<std::uint8_t>& bytes, const NalUnit& n
   return begin > 0 && bytes[begin - 1] == 0 ? begin - 1 : begin;
 }
 
+// What the first readable slice header of an access unit says.
+struct PictureOf {
+  FrameCoding coding = FrameCoding::kUnknown;
+  bool bottom = false;
+  std::uint32_t frameNum = 0;
+};
+
+// Reads the parameter sets of the unit into `parameters` and the first slice
+// header that can be read.
+PictureOf readUnit(const AnnexBStream& s, const AccessUnit& unit,
+                   H264::ParametersDecoder& parameters) {
+  PictureOf picture;
+  for (std::size_t i = unit.firstNal; i < unit.firstNal + unit.nalCount; ++i) {
+    const NalUnit& nal = s.nals[i];
+    try {
+      if (nal.type() == 7 || nal.type() == 8) {
+        std::vector<std::uint8_t> rbsp = rbspOf(s, nal);
+        H264::StreamParser parser(rbsp.data(), static_cast<std::uint32_t>(rbsp.size()),
+                                  H264::kParameterSetError);
+        parameters.parseNal(parser, nal.type());
+      } else if (nal.isSlice() && picture.coding == FrameCoding::kUnknown) {
+        std::vector<std::uint8_t> rbsp = sliceHeaderRbspOf(s, nal);
+        H264::StreamParser parser(rbsp.data(), static_cast<std::uint32_t>(rbsp.size()));
+        H264::SliceHeader header;
+        H264::ActiveParameters active;
+        H264::parseSliceHeader(parser, parameters, nal.refIdc(), nal.type(), header, active);
+        picture.coding = header.field_pic_flag   ? FrameCoding::kField
+                         : header.MbaffFrameFlag ? FrameCoding::kMbaffFrame
+                                                 : FrameCoding::kFrame;
+        picture.bottom = header.bottom_field_flag != 0;
+        picture.frameNum = header.frame_num;
+      }
+    } catch (int) {
+      // An unreadable set or header: the unit stays as it is.
+    }
+  }
+  return picture;
+}
+
+// Joins each field with the access unit after it when that is its partner.
+std::vector<AccessUnit> pairFields(const AnnexBStream& s) {
+  H264::ParametersDecoder parameters;
+  std::vector<AccessUnit> frames;
+  PictureOf open;  // the field waiting for its partner
+  for (const AccessUnit& unit : s.units) {
+    const PictureOf picture = readUnit(s, unit, parameters);
+    if (open.coding == FrameCoding::kField && picture.coding == FrameCoding::kField &&
+        picture.bottom != open.bottom && picture.frameNum == open.frameNum) {
+      AccessUnit& pair = frames.back();
+      pair.end = unit.end;
+      pair.nalCount += unit.nalCount;
+      pair.coding = FrameCoding::kFieldPair;
+      open = {};
+      continue;
+    }
+    frames.push_back(unit);
+    frames.back().coding = picture.coding;
+    frames.back().bottomFieldFirst = picture.bottom;
+    open = picture;
+  }
+  return frames;
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                  std::istreambuf_iterator<char>());
-  if (in.bad()) throw std::runtime_error("cannot read " + path);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                       &std::fclose);
+  if (!file) throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
+  std::vector<std::uint8_t> bytes;
+  std::uint8_t chunk[1 << 16];
+  std::size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
+    bytes.insert(bytes.end(), chunk, chunk + got);
+  }
+  if (std::ferror(file.get())) {
+    throw std::runtime_error("cannot read " + path + ": " + std::strerror(errno) +
+                             " (give an H.264 Annex B file)");
+  }
   return bytes;
 }
 
@@ -75,15 +162,16 @@ AnnexBStream splitAnnexB(std::vector<std::uint8_t> bytes) {
     ++s.units.back().nalCount;
     sliceSeen = sliceSeen || nal.isSlice();
   }
+  s.units = pairFields(s);
   return s;
 }
 
 std::vector<std::uint8_t> rbspOf(const AnnexBStream& stream, const NalUnit& nal) {
-  auto first = stream.bytes.begin() + static_cast<std::ptrdiff_t>(nal.offset + 1);
-  std::vector<std::uint8_t> rbsp(first, first + static_cast<std::ptrdiff_t>(nal.size - 1));
-  H264::UnescapedNal unescaped = H264::unescapeInPlace(rbsp.data(), rbsp.size(), 0, 0);
-  rbsp.resize(unescaped.length);
-  return rbsp;
+  return unescaped(stream, nal, nal.size);
+}
+
+std::vector<std::uint8_t> sliceHeaderRbspOf(const AnnexBStream& stream, const NalUnit& nal) {
+  return unescaped(stream, nal, kSliceHeaderBytes);
 }
 
 }  // namespace istrel::tools

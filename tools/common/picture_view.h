@@ -7,6 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "syntax/picture_format.h"
+
+namespace H264 {
+struct SeqParameterSet;
+class FrameDecoder;
+}  // namespace H264
+
 namespace istrel::tools {
 
 struct PictureView {
@@ -30,16 +37,41 @@ PictureView previewOf(PictureView view);
 // bits, 16-bit little-endian above.
 std::vector<std::uint8_t> planeBytes(const PictureView& view, int plane);
 
-}  // namespace istrel::tools
+// What a file of pictures is made for: "1280x720 4:2:2 10-bit" (luma and
+// chroma depths both given when they differ).
+std::string formatName(int width, int height, int chromaFormat, int bitDepthLuma,
+                       int bitDepthChroma);
+std::string formatName(const PictureView& view);
 
-namespace H264 {
-struct SeqParameterSet;
-}
+// How a sequence parameter set says to show its pictures.
+struct DisplayInfo {
+  H264::PictureFormat layout;  // the planes as decoded
+  int left = 0;                // the cropping window, in luma samples
+  int top = 0;
+  int width = 0;
+  int height = 0;
+  int chromaFormat = 1;
+  // Of the VUI: the sample aspect ratio as the library reports it (0:0 when
+  // the VUI states none), and time_scale / (2 num_units_in_tick) frames per
+  // second, reduced (0/0 without timing information).
+  unsigned sarWidth = 0;
+  unsigned sarHeight = 0;
+  unsigned rateNum = 0;
+  unsigned rateDen = 0;
+};
 
-namespace istrel::tools {
+DisplayInfo displayInfoOf(const H264::SeqParameterSet& sps);
+
+// The window of `display` over planes laid out as `display.layout` says.
+PictureView viewOf(const DisplayInfo& display, const std::uint16_t* const planes[3],
+                   const std::ptrdiff_t strides[3]);
 
 // The display window that `sps` declares over planes laid out as decoded.
 PictureView displayWindow(const H264::SeqParameterSet& sps, const std::uint16_t* const planes[3],
                           const std::ptrdiff_t strides[3]);
+
+// The picture `decoder` holds, shown as `display` says when that describes
+// the picture's layout, else whole: a view never reaches outside the picture.
+PictureView pictureView(const H264::FrameDecoder& decoder, const DisplayInfo& display);
 
 }  // namespace istrel::tools

@@ -31,9 +31,8 @@ std::string describeStream(const H264::SeqParameterSet& sps, const H264::PicPara
 
 // The exported functions as a host calls them. The first frame, which also
 // reads the parameter sets (AVCIReadAspectRatio), is decoded once untimed.
-TimedRun timeExported(const BenchOptions& o, const AnnexBStream& stream,
-                      const H264::SeqParameterSet& sps, std::string& failure) {
-  std::unique_ptr<FrameSource> source = exportedSource(sps, o.preview);
+TimedRun timeExported(const BenchOptions& o, const AnnexBStream& stream, std::string& failure) {
+  std::unique_ptr<FrameSource> source = exportedSource(o.preview);
   auto work = [&](const AccessUnit& unit) {
     std::string problem = source->decode(stream, unit);
     if (!problem.empty() && failure.empty()) failure = problem;
@@ -102,16 +101,24 @@ void printMemory(const H264::SeqParameterSet& sps, const AnnexBStream& stream, s
   out << text;
 }
 
-// The parameter sets every frame is decoded with; throws for a stream that
-// cannot be timed.
-const H264::SeqParameterSet& checkStream(const std::string& path, const AnnexBStream& stream,
+// The sequence parameter set of the picture the frames are decoded into:
+// set 0 on the exported path, which needs it, the first frame's otherwise.
+// Throws for a stream that cannot be timed.
+const H264::SeqParameterSet& checkStream(const BenchOptions& o, const AnnexBStream& stream,
                                          const StreamSummary& summary) {
-  const H264::SeqParameterSet* sps = summary.parameters.sps(0);
-  if (stream.units.empty() || !sps || !firstSps(summary)) {
-    throw std::runtime_error(path + ": no decodable slice with sequence parameter set 0");
+  if (stream.units.empty() || !firstSps(summary)) {
+    throw std::runtime_error(o.input + ": no slice with readable parameter sets");
+  }
+  const H264::SeqParameterSet* sps = o.conformant ? firstSps(summary) : summary.parameters.sps(0);
+  if (!sps) {
+    throw std::runtime_error(o.input +
+                             ": no sequence parameter set 0, which the exported functions need "
+                             "(--conformant times the stream through the C++ interface)");
   }
   if (sps->chroma_format_idc != 1 && sps->chroma_format_idc != 2) {
-    throw std::runtime_error("v210 delivery is timed for 4:2:0 and 4:2:2 streams only");
+    throw std::runtime_error(o.input +
+                             ": 4:4:4, and v210 delivery is timed for 4:2:0 and 4:2:2 "
+                             "streams only");
   }
   return *sps;
 }
@@ -129,14 +136,14 @@ int bench(const BenchOptions& o, std::ostream& out, std::ostream& err) {
   AnnexBStream stream = splitAnnexB(readFile(o.input));
   StreamSummary summary;
   summarise(stream, summary);
-  const H264::SeqParameterSet& sps = checkStream(o.input, stream, summary);
-  if (o.threads > 0) zoncore::threads::SetWorkerCount(o.threads);
+  const H264::SeqParameterSet& sps = checkStream(o, stream, summary);
+  applyThreads(o, err);
   printHeader(o, stream, summary, out);
   std::string failure;
   resetPeak();
   const std::uint64_t before = memoryUse().resident;
   TimedRun run =
-      o.conformant ? timeConformant(o, stream, failure) : timeExported(o, stream, sps, failure);
+      o.conformant ? timeConformant(o, stream, failure) : timeExported(o, stream, failure);
   if (!failure.empty()) {
     err << "istrel: " << o.input << ": " << failure << "\n";
     return 1;

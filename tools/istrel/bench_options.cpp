@@ -7,7 +7,7 @@ const char kBenchUsage[] =
     "  Decodes the frames again and again as a host does (a fresh copy of each frame,\n"
     "  v210 into a preallocated buffer) and prints frames per second, Mbit/s of\n"
     "  stream and the median, minimum and maximum time per frame.\n"
-    "  --threads N   worker threads (default: one per processor)\n"
+    "  --threads N   worker threads, 1 to 256 (default: one per processor)\n"
     "  --preview     half width and height, as the host's preview\n"
     "  --seconds S   run at least S seconds (default 5) and at least one pass\n"
     "  --conformant  decode exactly as ITU-T H.264 says (C++ interface)\n"
@@ -17,20 +17,16 @@ const char kBenchUsage[] =
 
 std::optional<BenchOptions> parseBenchOptions(const std::vector<std::string>& args,
                                               std::string& error) {
-  return parseOptions<BenchOptions>(
-      args, error,
-      [](BenchOptions& o, const std::string& a, const std::string* value, bool& takesValue) {
-        double number = 0;
-        if (a == "--profile") {
-          o.profile = true;
-          return true;
-        }
-        if (a == "--seconds" && value && parseNumber(*value, 0, 3600, number)) {
-          o.seconds = number;
-          return takesValue = true;
-        }
-        return false;
-      });
+  std::vector<Option<BenchOptions>> table = sharedOptions<BenchOptions>();
+  table.push_back({{"--profile"}, nullptr, [](BenchOptions& o, const std::string&) {
+                     o.profile = true;
+                     return true;
+                   }});
+  table.push_back(
+      {{"--seconds"},
+       "a number of seconds from 0 to 3600",
+       [](BenchOptions& o, const std::string& v) { return parseNumber(v, 0, 3600, o.seconds); }});
+  return parseOptions<BenchOptions>("bench", args, table, error);
 }
 
 }  // namespace istrel::tools

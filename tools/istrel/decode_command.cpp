@@ -1,10 +1,10 @@
 #include "istrel/decode_command.h"
 
-#include <zoncore/threads.h>
-
 #include <algorithm>
+#include <set>
 #include <stdexcept>
 
+#include "api/frame_driver.h"
 #include "common/stream_summary.h"
 #include "istrel/decode_options.h"
 #include "istrel/frame_source.h"
@@ -15,57 +15,113 @@
 namespace istrel::tools {
 namespace {
 
-FrameRate frameRateOf(const H264::SeqParameterSet& sps) {
-  const H264::VuiParameters* vui = sps.vui.get();
-  if (!vui || !vui->timing_info_present_flag || !vui->num_units_in_tick || !vui->time_scale) {
-    return {};
+// The y4m tags of frame `unit` as `display` shows it. MBAFF frames carry no
+// field order (only picture timing SEI would): top field first is taken. The
+// preview, every second row, holds one field.
+FrameTags tagsOf(const DisplayInfo& display, const AccessUnit& unit, bool preview) {
+  FrameTags tags;
+  if (display.rateNum) {
+    tags.rateNum = display.rateNum;
+    tags.rateDen = display.rateDen;
   }
-  return {vui->time_scale, 2 * vui->num_units_in_tick};
+  tags.sarWidth = display.sarWidth;
+  tags.sarHeight = display.sarHeight;
+  const bool fields = unit.coding == FrameCoding::kFieldPair || unit.coding == FrameCoding::kField;
+  if (!preview && fields) tags.interlace = unit.bottomFieldFirst ? 'b' : 't';
+  if (!preview && unit.coding == FrameCoding::kMbaffFrame) tags.interlace = 't';
+  return tags;
 }
 
 // The exported functions deliver 4:2:0 and 4:2:2 only; anything else goes
 // through the C++ classes.
-std::unique_ptr<FrameSource> chooseSource(const DecodeOptions& o, const H264::SeqParameterSet& sps,
+std::unique_ptr<FrameSource> chooseSource(const DecodeOptions& o, const StreamFormat& first,
                                           std::ostream& err) {
   if (o.conformant) return classSource(H264::DecodeMode::kConformant, o.preview);
-  if (sps.chroma_format_idc == 1 || sps.chroma_format_idc == 2) {
-    return exportedSource(sps, o.preview);
-  }
-  err << "istrel: note: chroma format " << sps.chroma_format_idc
-      << " is not delivered by the exported functions; decoding with the C++ interface\n";
+  if (first.chromaFormat == 1 || first.chromaFormat == 2) return exportedSource(o.preview);
+  err << "istrel: note: " << o.input << " is " << formatName(first)
+      << ", which the exported functions do not deliver: decoding with the C++ interface as "
+         "they do\n";
   return classSource(H264::DecodeMode::kCompatible, o.preview);
 }
 
+// The host's decoding needs sequence parameter set 0 and never applies the
+// loop filter: say so before decoding, and how to decode the stream whole.
+void checkHostDecoding(const DecodeOptions& o, const StreamSummary& summary, std::ostream& err) {
+  if (!summary.parameters.sps(0)) {
+    std::string ids;
+    for (std::uint32_t id = 0; id < H264::ParametersDecoder::kMaxSpsCount; ++id) {
+      if (summary.parameters.sps(id)) ids += (ids.empty() ? "" : ", ") + std::to_string(id);
+    }
+    throw std::runtime_error(o.input + ": no sequence parameter set 0 (the stream's have id " +
+                             ids + "), which the host's decoding needs; --conformant decodes it");
+  }
+  std::set<std::uint32_t> enabling = summary.filterIdc;
+  enabling.erase(1);
+  if (!enabling.empty()) {
+    err << "istrel: note: " << o.input << ": slices enable the loop filter "
+        << "(disable_deblocking_filter_idc " << *enabling.begin()
+        << "); the host's decoding leaves it off, --conformant applies it\n";
+  }
+}
+
 struct Outcome {
-  long frames = 0;
+  long frames = 0;  // attempted
   long failedFrames = 0;
+  bool stopped = false;  // at a change of format the output file cannot hold
 };
 
 Outcome decodeFrames(const DecodeOptions& o, const AnnexBStream& stream, FrameSource& source,
                      FrameWriter* writer, std::ostream& out, std::ostream& err) {
   long total = static_cast<long>(stream.units.size());
   if (o.frames >= 0) total = std::min(total, o.frames);
-  ProgressLine progress(err, total);
+  ProgressLine progress(out, err, total);
   Outcome outcome;
-  unsigned errorsBefore = 0;
+  std::string fileFormat;  // of the pictures in the output file
+  bool slicesNoted = false;
   for (long i = 0; i < total; ++i) {
-    std::string failure = source.decode(stream, stream.units[static_cast<std::size_t>(i)]);
-    unsigned errors = source.errorFlags();
-    if (!failure.empty() || errors != errorsBefore) {
-      err << "\nistrel: frame " << i << ": "
-          << (failure.empty() ? "a slice could not be decoded" : failure) << "\n";
+    ++outcome.frames;
+    const AccessUnit& unit = stream.units[static_cast<std::size_t>(i)];
+    const std::string failure = source.decode(stream, unit);
+    if (!failure.empty()) {
       ++outcome.failedFrames;
-      errorsBefore = errors;
-      if (!failure.empty()) continue;
+      progress.err() << "istrel: frame " << i << ": " << failure << "\n";
+      continue;
+    }
+    if (const std::size_t failed = failedSlices(source.core())) {
+      ++outcome.failedFrames;
+      progress.err() << "istrel: frame " << i << ": " << failed << " of "
+                     << source.core().sliceCount() << " slices could not be decoded\n";
+    }
+    const std::size_t ignored = source.core().lastFrame().slicesIgnored;
+    if (ignored && !slicesNoted) {
+      progress.err() << "istrel: note: frame " << i << " has "
+                     << source.core().lastFrame().slicesDecoded + ignored
+                     << " slices: the host's decoding takes the first " << H264::kSlicesPerFrame
+                     << " of a frame and skips the others, here and in any later frame; "
+                        "--conformant decodes every slice\n";
+      slicesNoted = true;
     }
     PictureView view = source.view();
-    if (writer) writer->write(view, writer->wantsV210() ? source.v210() : std::vector<char>{});
-    if (o.md5) out << md5Line(static_cast<std::size_t>(i), view) << "\n";
+    if (writer) {
+      const std::string format = formatName(view);
+      if (fileFormat.empty()) fileFormat = format;
+      if (format != fileFormat) {
+        progress.err() << "istrel: frame " << i << ": the pictures change from " << fileFormat
+                       << " to " << format << "; " << o.output
+                       << " holds pictures of one format, so decoding stops "
+                       << "after frame " << i - 1
+                       << " (--md5 without -o goes on across the change)\n";
+        outcome.stopped = true;
+        break;
+      }
+      writer->write(view, writer->wantsV210() ? source.v210() : std::vector<char>{},
+                    tagsOf(source.display(), unit, o.preview));
+    }
+    if (o.md5) progress.out() << md5Line(static_cast<std::size_t>(i), view) << "\n";
     if (i == 0 && !o.png.empty()) writePng(o.png, view);
-    ++outcome.frames;
     progress.update(i + 1);
   }
-  progress.finish(total);
+  progress.finish(outcome.frames);
   return outcome;
 }
 
@@ -84,20 +140,25 @@ int runDecode(const std::vector<std::string>& args, std::ostream& out, std::ostr
     if (stream.nals.empty()) throw std::runtime_error(o.input + ": not an H.264 Annex B stream");
     StreamSummary summary;
     summarise(stream, summary);
-    const H264::SeqParameterSet* sps = summary.parameters.sps(0);
-    if (!sps || !firstSps(summary)) {
-      throw std::runtime_error(o.input + ": no decodable slice with sequence parameter set 0");
+    if (summary.runs.empty()) {
+      throw std::runtime_error(
+          o.input + ": no slice with readable parameter sets" +
+          (summary.parameterSetErrors ? " (parameter sets are malformed or unsupported)" : ""));
     }
-    if (o.threads > 0) zoncore::threads::SetWorkerCount(o.threads);
-    std::unique_ptr<FrameSource> source = chooseSource(o, *sps, err);
+    if (!o.conformant) checkHostDecoding(o, summary, err);
+    applyThreads(o, err);
+    const StreamFormat& first = summary.runs.front().format;
+    std::unique_ptr<FrameSource> source = chooseSource(o, first, err);
     std::unique_ptr<FrameWriter> writer;
-    if (!o.output.empty()) writer = openFrameWriter(o.output, frameRateOf(*sps));
-    if (writer && writer->wantsV210() && sps->chroma_format_idc == 3) {
-      throw std::runtime_error("v210 output carries 4:2:0 and 4:2:2 streams only");
+    if (!o.output.empty()) writer = openFrameWriter(o.output);
+    if (writer && writer->wantsV210() && first.chromaFormat == 3) {
+      throw std::runtime_error(o.output + ": v210 carries 4:2:0 and 4:2:2 pictures only, and " +
+                               o.input + " is 4:4:4 (write a .y4m or .yuv file)");
     }
     Outcome outcome = decodeFrames(o, stream, *source, writer.get(), out, err);
+    if (outcome.stopped) return 1;
     if (outcome.failedFrames) {
-      err << "istrel: " << outcome.failedFrames << " of " << outcome.frames
+      err << "istrel: " << o.input << ": " << outcome.failedFrames << " of " << outcome.frames
           << " frames had errors\n";
       return 1;
     }

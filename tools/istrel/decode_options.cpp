@@ -1,40 +1,43 @@
 #include "istrel/decode_options.h"
 
+#include "istrel/frame_writer.h"
+
 namespace istrel::tools {
 
 const char kDecodeUsage[] =
     "usage: istrel decode IN.264 [-o OUT.y4m|OUT.yuv|OUT.v210] [options]\n"
-    "  -o FILE       write the frames: .y4m, .yuv (x264 --dump-yuv layout) or .v210\n"
+    "  -o FILE       write the frames: .y4m, .yuv (x264 --dump-yuv layout) or .v210;\n"
+    "                a file holds one picture format: decoding stops where it changes\n"
     "  --md5         print the md5 of each frame's Y, Cb and Cr planes\n"
     "  --png FILE    write the first frame as a PNG picture\n"
     "  --preview     half width and height, as the host's preview\n"
     "  --frames N    stop after N frames\n"
-    "  --threads N   worker threads (default: one per processor)\n"
+    "  --threads N   worker threads, 1 to 256 (default: one per processor)\n"
     "  --conformant  decode exactly as ITU-T H.264 says (C++ interface)\n";
 
 std::optional<DecodeOptions> parseDecodeOptions(const std::vector<std::string>& args,
                                                 std::string& error) {
-  return parseOptions<DecodeOptions>(
-      args, error,
-      [](DecodeOptions& o, const std::string& a, const std::string* value, bool& takesValue) {
-        double number = 0;
-        if (a == "--md5") {
-          o.md5 = true;
-          return true;
-        }
-        if (!value) return false;
-        if (a == "-o" || a == "--output") {
-          o.output = *value;
-        } else if (a == "--png") {
-          o.png = *value;
-        } else if (a == "--frames" && parseNumber(*value, 0, 1e15, number) &&
-                   number == static_cast<long>(number)) {
-          o.frames = static_cast<long>(number);
-        } else {
-          return false;
-        }
-        return takesValue = true;
-      });
+  std::vector<Option<DecodeOptions>> table = sharedOptions<DecodeOptions>();
+  table.push_back({{"-o", "--output"},
+                   "a file name ending in .y4m, .yuv or .v210",
+                   [](DecodeOptions& o, const std::string& v) {
+                     o.output = v;
+                     return knownOutputFormat(v);
+                   }});
+  table.push_back({{"--png"}, "a file name", [](DecodeOptions& o, const std::string& v) {
+                     o.png = v;
+                     return true;
+                   }});
+  table.push_back({{"--md5"}, nullptr, [](DecodeOptions& o, const std::string&) {
+                     o.md5 = true;
+                     return true;
+                   }});
+  table.push_back({{"--frames"},
+                   "a whole number of frames, 0 or more",
+                   [](DecodeOptions& o, const std::string& v) {
+                     return parseWholeNumber(v, 0, 1L << 50, o.frames);
+                   }});
+  return parseOptions<DecodeOptions>("decode", args, table, error);
 }
 
 }  // namespace istrel::tools

@@ -1,5 +1,6 @@
 #include "istrel/frame_writer.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -7,16 +8,19 @@
 namespace istrel::tools {
 namespace {
 
+// The extension in lower case.
 std::string extensionOf(const std::string& path) {
   std::size_t dot = path.rfind('.');
-  return dot == std::string::npos ? "" : path.substr(dot + 1);
+  std::string ext = dot == std::string::npos ? "" : path.substr(dot + 1);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext;
 }
 
 // Raw planar frames, as x264 --dump-yuv writes them.
 class YuvWriter : public FrameWriter {
  public:
   using FrameWriter::FrameWriter;
-  void write(const PictureView& view, const std::vector<char>&) override {
+  void write(const PictureView& view, const std::vector<char>&, const FrameTags&) override {
     for (int p = 0; p < 3; ++p) {
       std::vector<std::uint8_t> bytes = planeBytes(view, p);
       put(bytes.data(), bytes.size());
@@ -24,20 +28,24 @@ class YuvWriter : public FrameWriter {
   }
 };
 
-// YUV4MPEG2 with the colour space tag of the sample format (C420p10 ...).
+// YUV4MPEG2 with the frame rate, field order and sample aspect ratio of the
+// first frame and the colour space tag of the sample format (C420p10 ...).
 class Y4mWriter : public YuvWriter {
  public:
-  Y4mWriter(const std::string& path, FrameRate rate) : YuvWriter(path), rate_(rate) {}
-  void write(const PictureView& view, const std::vector<char>& v210) override {
+  using YuvWriter::YuvWriter;
+  void write(const PictureView& view, const std::vector<char>& v210,
+             const FrameTags& tags) override {
     if (!headerWritten_) {
       std::string header = "YUV4MPEG2 W" + std::to_string(view.width[0]) + " H" +
-                           std::to_string(view.height[0]) + " F" + std::to_string(rate_.num) + ":" +
-                           std::to_string(rate_.den) + " Ip A1:1 C" + colourSpace(view) + "\n";
+                           std::to_string(view.height[0]) + " F" + std::to_string(tags.rateNum) +
+                           ":" + std::to_string(tags.rateDen) + " I" + tags.interlace + " A" +
+                           std::to_string(tags.sarWidth) + ":" + std::to_string(tags.sarHeight) +
+                           " C" + colourSpace(view) + "\n";
       put(header.data(), header.size());
       headerWritten_ = true;
     }
     put("FRAME\n", 6);
-    YuvWriter::write(view, v210);
+    YuvWriter::write(view, v210, tags);
   }
 
  private:
@@ -48,7 +56,6 @@ class Y4mWriter : public YuvWriter {
     return sampling + "p" + std::to_string(view.bitDepth[0]);
   }
 
-  FrameRate rate_;
   bool headerWritten_ = false;
 };
 
@@ -56,7 +63,7 @@ class Y4mWriter : public YuvWriter {
 class V210Writer : public FrameWriter {
  public:
   using FrameWriter::FrameWriter;
-  void write(const PictureView&, const std::vector<char>& v210) override {
+  void write(const PictureView&, const std::vector<char>& v210, const FrameTags&) override {
     put(v210.data(), v210.size());
   }
   bool wantsV210() const override { return true; }
@@ -77,13 +84,19 @@ void FrameWriter::put(const void* data, std::size_t size) {
   }
 }
 
-std::unique_ptr<FrameWriter> openFrameWriter(const std::string& path, FrameRate rate) {
+bool knownOutputFormat(const std::string& path) {
+  const std::string ext = extensionOf(path);
+  return ext == "y4m" || ext == "yuv" || ext == "v210";
+}
+
+std::unique_ptr<FrameWriter> openFrameWriter(const std::string& path) {
   std::string ext = extensionOf(path);
-  if (ext == "y4m") return std::make_unique<Y4mWriter>(path, rate);
+  if (ext == "y4m") return std::make_unique<Y4mWriter>(path);
   if (ext == "yuv") return std::make_unique<YuvWriter>(path);
   if (ext == "v210") return std::make_unique<V210Writer>(path);
-  throw std::runtime_error("unknown output format '" + path +
-                           "' (use a .y4m, .yuv or .v210 file name)");
+  throw std::runtime_error(path +
+                           ": unknown output format (give a file name ending in .y4m, "
+                           ".yuv or .v210)");
 }
 
 }  // namespace istrel::tools

@@ -4,12 +4,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "api/frame_decoder.h"
 #include "common/picture_view.h"
 #include "istrel/istrel.h"
-
-namespace H264 {
-struct SeqParameterSet;
-}
 
 namespace istrel::tools {
 
@@ -22,19 +19,25 @@ class HostSession {
   HostSession(const HostSession&) = delete;
   HostSession& operator=(const HostSession&) = delete;
 
+  // Closes the handle and opens it again for pictures of another format:
+  // the new core knows no parameter sets until readAspectRatio.
+  void reopen(bool is422, int width, int height);
+
   // Each call hands the library a fresh buffer of exactly the frame's size,
   // since decoding rewrites it. Both return the exported status.
   int readAspectRatio(const std::uint8_t* frame, std::size_t size);
   int decode(const std::uint8_t* frame, std::size_t size, bool fullResolution);
 
   const AVCIntraInfo& handle() const { return *handle_; }
+  const H264::FrameDecoder& core() const { return H264::frameDecoderOf(*handle_); }
   const std::vector<char>& v210() const { return output_; }
   std::size_t v210FrameBytes(bool fullResolution) const;
-  // The decoded picture behind the handle's planes, cropped as `sps` says.
-  PictureView view(const H264::SeqParameterSet& sps) const;
-  unsigned errorFlags() const;
+  // The decoded picture behind the handle's planes, shown as `display` says.
+  PictureView view(const DisplayInfo& display) const { return pictureView(core(), display); }
 
  private:
+  void setFields(bool is422, int width, int height);
+
   AVCIntraInfo* handle_;
   std::vector<std::uint8_t> input_;
   std::vector<char> output_;

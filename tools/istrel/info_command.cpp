@@ -4,16 +4,16 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "api/aspect_ratio.h"
 #include "common/stream_decoder.h"
 #include "common/stream_summary.h"
+#include "istrel/shared_options.h"
 
 namespace istrel::tools {
 namespace {
 
-std::string profileName(const H264::SeqParameterSet& sps) {
-  bool intra = (sps.constraint_set_flags & 1) != 0;  // constraint_set3_flag
-  switch (sps.profile_idc) {
+std::string profileName(const StreamFormat& f) {
+  bool intra = (f.constraintFlags & 1) != 0;  // constraint_set3_flag
+  switch (f.profileIdc) {
     case 66:
       return "Constrained Baseline/Baseline";
     case 77:
@@ -31,69 +31,103 @@ std::string profileName(const H264::SeqParameterSet& sps) {
     case 44:
       return "CAVLC 4:4:4 Intra";
     default:
-      return "profile_idc " + std::to_string(sps.profile_idc);
+      return "profile_idc " + std::to_string(f.profileIdc);
   }
 }
 
-const char* chromaName(const H264::SeqParameterSet& sps) {
+const char* chromaName(const StreamFormat& f) {
   static const char* const kNames[] = {"4:0:0 (monochrome)", "4:2:0", "4:2:2", "4:4:4"};
-  return sps.separate_colour_plane_flag ? "4:4:4 (separate planes)" : kNames[sps.chroma_format_idc];
+  return f.separatePlanes ? "4:4:4 (separate planes)" : kNames[f.chromaFormat & 3];
 }
 
-std::string structureOf(const H264::SeqParameterSet& sps, const StreamSummary& s) {
-  if (sps.frame_mbs_only_flag) return "progressive frames";
+std::string structureOf(const FormatRun& run) {
+  if (run.format.frameMbsOnly) return "progressive frames";
   std::string text = "interlaced-capable (frame_mbs_only_flag 0)";
-  text += sps.mb_adaptive_frame_field_flag ? ", MBAFF" : ", no MBAFF";
-  if (s.fieldSlices) text += ", " + std::to_string(s.fieldSlices) + " field slices";
+  text += run.format.mbaff ? ", MBAFF" : ", no MBAFF";
+  if (run.fieldPairs) text += ", " + std::to_string(run.fieldPairs) + " field pairs";
+  if (run.singleFields) text += ", " + std::to_string(run.singleFields) + " single fields";
   return text;
 }
 
-std::string matricesOf(const H264::SeqParameterSet& sps, const H264::PicParameterSet& pps) {
-  if (!sps.seq_scaling_matrix_present_flag && !pps.pic_scaling_matrix_present_flag) {
-    return "flat";
-  }
+std::string matricesOf(const StreamFormat& f) {
+  if (!f.spsMatrices && !f.ppsMatrices) return "flat";
   std::string text;
-  if (sps.seq_scaling_matrix_present_flag) text = "in the sequence parameter set";
-  if (pps.pic_scaling_matrix_present_flag) {
+  if (f.spsMatrices) text = "in the sequence parameter set";
+  if (f.ppsMatrices) {
     text += text.empty() ? "in the picture parameter set" : " and the picture parameter set";
   }
   return text;
 }
 
-std::string aspectRatioOf(const H264::SeqParameterSet& sps) {
-  const H264::VuiParameters* vui = sps.vui.get();
-  if (!vui || !vui->aspect_ratio_info_present_flag) return "not signalled";
-  H264::SampleAspectRatio sar = H264::aspectRatioOf(vui, false);
-  return std::to_string(sar.width) + ":" + std::to_string(sar.height) + " (aspect_ratio_idc " +
-         std::to_string(vui->aspect_ratio_idc) + ")";
+std::string aspectRatioOf(const StreamFormat& f) {
+  if (f.aspectRatioIdc < 0) return "not signalled";
+  return std::to_string(f.sarWidth) + ":" + std::to_string(f.sarHeight) + " (aspect_ratio_idc " +
+         std::to_string(f.aspectRatioIdc) + ")";
 }
 
-std::string slicesPerUnit(const std::vector<std::size_t>& counts) {
-  auto [low, high] = std::minmax_element(counts.begin(), counts.end());
-  if (*low == *high) return std::to_string(*low);
-  return std::to_string(*low) + " to " + std::to_string(*high);
+std::string frameRateOf(const StreamFormat& f) {
+  if (!f.rateNum) return "not signalled";
+  if (f.rateDen == 1) return std::to_string(f.rateNum) + " frames per second";
+  char text[64];
+  std::snprintf(text, sizeof text, "%.3f frames per second (%u/%u)",
+                static_cast<double>(f.rateNum) / f.rateDen, f.rateNum, f.rateDen);
+  return text;
+}
+
+std::string slicesPerFrame(const FormatRun& run) {
+  if (run.minSlices == run.maxSlices) return std::to_string(run.minSlices);
+  return std::to_string(run.minSlices) + " to " + std::to_string(run.maxSlices);
+}
+
+template <typename Values>
+std::string listOf(const Values& values) {
+  std::string text;
+  for (auto value : values) text += (text.empty() ? "" : ", ") + std::to_string(value);
+  return text;
+}
+
+// The label of a line, padded to the column where the values start.
+std::string label(const std::string& text) {
+  return text + std::string(text.size() < 18 ? 18 - text.size() : 1, ' ');
+}
+
+void printRun(const FormatRun& run, std::ostream& out) {
+  const StreamFormat& f = run.format;
+  const std::string frames =
+      run.firstFrame == run.lastFrame
+          ? "frame " + std::to_string(run.firstFrame) + ":"
+          : "frames " + std::to_string(run.firstFrame) + "-" + std::to_string(run.lastFrame) + ":";
+  out << label(frames) << formatName(f) << ", " << profileName(f) << ", "
+      << (f.cabac ? "CABAC" : "CAVLC") << "\n"
+      << "profile:          " << profileName(f) << " (profile_idc " << f.profileIdc << ")\n"
+      << "level:            " << f.levelIdc / 10 << "." << f.levelIdc % 10 << "\n"
+      << "chroma format:    " << chromaName(f) << "\n"
+      << "bit depth:        luma " << f.bitDepthLuma << ", chroma " << f.bitDepthChroma << "\n"
+      << "coded size:       " << f.codedWidth << "x" << f.codedHeight << " (" << f.codedWidth / 16
+      << "x" << f.codedHeight / 16 << " macroblocks)\n"
+      << "cropped size:     " << f.width << "x" << f.height << "\n"
+      << "structure:        " << structureOf(run) << "\n"
+      << "entropy coding:   " << (f.cabac ? "CABAC" : "CAVLC") << "\n"
+      << "8x8 transform:    " << (f.transform8x8 ? "yes" : "no") << "\n"
+      << "scaling matrices: " << matricesOf(f) << "\n"
+      << "lossless bypass:  " << (f.lossless ? "yes" : "no") << "\n"
+      << "aspect ratio:     " << aspectRatioOf(f) << "\n"
+      << "frame rate:       " << frameRateOf(f) << "\n"
+      << "slices per frame: " << slicesPerFrame(run) << "\n";
 }
 
 void printSummary(const AnnexBStream& stream, const StreamSummary& s, std::ostream& out) {
-  const H264::SeqParameterSet& sps = *firstSps(s);
-  const H264::PicParameterSet& pps = *firstPps(s);
-  H264::PictureFormat f = H264::PictureFormat::of(sps);
-  out << "profile:          " << profileName(sps) << " (profile_idc " << int{sps.profile_idc}
-      << ")\n"
-      << "level:            " << sps.level_idc / 10 << "." << sps.level_idc % 10 << "\n"
-      << "chroma format:    " << chromaName(sps) << "\n"
-      << "bit depth:        luma " << sps.BitDepthY << ", chroma " << sps.BitDepthC << "\n"
-      << "coded size:       " << f.lumaWidth << "x" << f.lumaHeight << " (" << f.widthInMbs << "x"
-      << f.heightInMbs << " macroblocks)\n"
-      << "cropped size:     " << H264::croppedWidth(sps) << "x" << H264::croppedHeight(sps) << "\n"
-      << "structure:        " << structureOf(sps, s) << "\n"
-      << "entropy coding:   " << (pps.entropy_coding_mode_flag ? "CABAC" : "CAVLC") << "\n"
-      << "8x8 transform:    " << (pps.transform_8x8_mode_flag ? "yes" : "no") << "\n"
-      << "scaling matrices: " << matricesOf(sps, pps) << "\n"
-      << "lossless bypass:  " << (sps.qpprime_y_zero_transform_bypass_flag ? "yes" : "no") << "\n"
-      << "aspect ratio:     " << aspectRatioOf(sps) << "\n"
-      << "access units:     " << stream.units.size() << "\n"
-      << "slices per unit:  " << slicesPerUnit(s.slicesPerUnit) << "\n";
+  out << "frames:           " << stream.units.size();
+  if (s.runs.size() > 1) out << " in " << s.runs.size() << " formats, each listed with its frames";
+  out << "\n";
+  for (const FormatRun& run : s.runs) printRun(run, out);
+  if (s.filterIdc == std::set<std::uint32_t>{1}) {
+    out << "loop filter:      disable_deblocking_filter_idc 1 (off) in every slice\n";
+  } else if (!s.filterIdc.empty()) {
+    out << "loop filter:      disable_deblocking_filter_idc " << listOf(s.filterIdc)
+        << "; slice_alpha_c0_offset_div2 " << listOf(s.alphaOffsets) << "; slice_beta_offset_div2 "
+        << listOf(s.betaOffsets) << "\n";
+  }
   if (s.sliceErrors) out << "unreadable slice headers: " << s.sliceErrors << "\n";
   if (s.parameterSetErrors) out << "unreadable parameter sets: " << s.parameterSetErrors << "\n";
 }
@@ -140,7 +174,32 @@ int printFrameStatistics(const AnnexBStream& stream, std::ostream& out) {
 
 }  // namespace
 
-int runInfo(const std::string& path, bool stats, std::ostream& out, std::ostream& err) {
+const char kInfoUsage[] =
+    "usage: istrel info [--stats] IN.264\n"
+    "  Describes the stream: each format it holds with its frames (profile, level,\n"
+    "  chroma format, bit depth, sizes, structure, entropy coding, matrices, aspect\n"
+    "  ratio, slices per frame), and the loop-filter fields of its slices.\n"
+    "  --stats       also decode it and describe each frame: the share of each\n"
+    "                macroblock kind and of field macroblocks, the QP range, the\n"
+    "                slices that failed\n";
+
+int runInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  struct InfoOptions {
+    std::string input;
+    bool stats = false;
+  };
+  const std::vector<Option<InfoOptions>> table = {
+      {{"--stats"}, nullptr, [](InfoOptions& o, const std::string&) {
+         o.stats = true;
+         return true;
+       }}};
+  std::string usageError;
+  std::optional<InfoOptions> options = parseOptions<InfoOptions>("info", args, table, usageError);
+  if (!options) {
+    err << "istrel info: " << usageError << "\n" << kInfoUsage;
+    return 2;
+  }
+  const std::string& path = options->input;
   AnnexBStream stream;
   try {
     stream = splitAnnexB(readFile(path));
@@ -154,7 +213,7 @@ int runInfo(const std::string& path, bool stats, std::ostream& out, std::ostream
   }
   StreamSummary summary;
   summarise(stream, summary);
-  if (!firstSps(summary)) {
+  if (summary.runs.empty()) {
     err << "istrel: " << path << ": no slice with readable parameter sets"
         << (summary.parameterSetErrors ? " (parameter sets are malformed or unsupported)" : "")
         << "\n";
@@ -162,7 +221,7 @@ int runInfo(const std::string& path, bool stats, std::ostream& out, std::ostream
   }
   out << "file:             " << path << " (" << stream.bytes.size() << " bytes)\n";
   printSummary(stream, summary, out);
-  if (stats && printFrameStatistics(stream, out) > 0) return 1;
+  if (options->stats && printFrameStatistics(stream, out) > 0) return 1;
   return 0;
 }
 

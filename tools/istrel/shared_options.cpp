@@ -1,6 +1,10 @@
 #include "istrel/shared_options.h"
 
+#include <zoncore/threads.h>
+
+#include <cmath>
 #include <cstdlib>
+#include <thread>
 
 namespace istrel::tools {
 
@@ -10,28 +14,21 @@ bool parseNumber(const std::string& text, double low, double high, double& value
   return !text.empty() && *end == '\0' && value >= low && value <= high;
 }
 
-bool takeSharedOption(const std::vector<std::string>& args, std::size_t& i, SharedOptions& o,
-                      std::string& error) {
-  const std::string& a = args[i];
+bool parseWholeNumber(const std::string& text, long low, long high, long& value) {
   double number = 0;
-  if (a == "--preview") {
-    o.preview = true;
-  } else if (a == "--conformant") {
-    o.conformant = true;
-  } else if (a == "--threads" && i + 1 < args.size() && parseNumber(args[i + 1], 0, 256, number) &&
-             number == static_cast<int>(number)) {
-    o.threads = static_cast<int>(number);
-    ++i;
-  } else if (a.empty() || a[0] != '-' || a == "-") {
-    if (!o.input.empty()) {
-      error = "more than one input file";
-      return false;
-    }
-    o.input = a;
-  } else {
-    return false;
+  if (!parseNumber(text, static_cast<double>(low), static_cast<double>(high), number)) return false;
+  value = static_cast<long>(number);
+  return number == std::floor(number);
+}
+
+void applyThreads(const SharedOptions& o, std::ostream& err) {
+  if (o.threads <= 0) return;
+  const unsigned processors = std::thread::hardware_concurrency();
+  if (processors > 0 && static_cast<unsigned>(o.threads) > processors) {
+    err << "istrel: note: --threads " << o.threads << " runs " << o.threads << " worker threads on "
+        << processors << " processors\n";
   }
-  return true;
+  zoncore::threads::SetWorkerCount(o.threads);
 }
 
 }  // namespace istrel::tools
