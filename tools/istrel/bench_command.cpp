@@ -137,7 +137,7 @@ int bench(const BenchOptions& o, std::ostream& out, std::ostream& err) {
   StreamSummary summary;
   summarise(stream, summary);
   const H264::SeqParameterSet& sps = checkStream(o, stream, summary);
-  applyThreads(o, err);
+  applySharedOptions(o, err);
   printHeader(o, stream, summary, out);
   std::string failure;
   resetPeak();

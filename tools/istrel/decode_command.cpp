@@ -146,7 +146,7 @@ int runDecode(const std::vector<std::string>& args, std::ostream& out, std::ostr
           (summary.parameterSetErrors ? " (parameter sets are malformed or unsupported)" : ""));
     }
     if (!o.conformant) checkHostDecoding(o, summary, err);
-    applyThreads(o, err);
+    applySharedOptions(o, err);
     const StreamFormat& first = summary.runs.front().format;
     std::unique_ptr<FrameSource> source = chooseSource(o, first, err);
     std::unique_ptr<FrameWriter> writer;

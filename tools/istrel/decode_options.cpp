@@ -13,6 +13,9 @@ const char kDecodeUsage[] =
     "  --preview     half width and height, as the host's preview\n"
     "  --frames N    stop after N frames\n"
     "  --threads N   worker threads, 1 to 256 (default: one per processor)\n"
+    "  --cpu LEVEL   use the kernels and slice decoding of an instruction-set level\n"
+    "                (plain, sse4.1, avx2 on x86-64; plain, neon on aarch64) instead\n"
+    "                of the best one the processor has\n"
     "  --conformant  decode exactly as ITU-T H.264 says (C++ interface)\n";
 
 std::optional<DecodeOptions> parseDecodeOptions(const std::vector<std::string>& args,

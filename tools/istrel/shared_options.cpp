@@ -21,6 +21,28 @@ bool parseWholeNumber(const std::string& text, long low, long high, long& value)
   return number == std::floor(number);
 }
 
+std::string knownKernelLevels() {
+#if defined(__x86_64__) || defined(_M_X64)
+  return "plain, sse4.1 or avx2";
+#elif defined(__aarch64__) || defined(_M_ARM64)
+  return "plain or neon";
+#else
+  return "plain";
+#endif
+}
+
+namespace {
+
+void applyCpu(const SharedOptions& o, std::ostream& err) {
+  if (!o.cpu) return;
+  H264::limitKernelLevel(*o.cpu);
+  const H264::KernelLevel level = H264::defaultKernelLevel();
+  if (level != *o.cpu) {
+    err << "istrel: note: this processor lacks " << H264::kernelLevelName(*o.cpu) << "; using "
+        << H264::kernelLevelName(level) << "\n";
+  }
+}
+
 void applyThreads(const SharedOptions& o, std::ostream& err) {
   if (o.threads <= 0) return;
   const unsigned processors = std::thread::hardware_concurrency();
@@ -29,6 +51,13 @@ void applyThreads(const SharedOptions& o, std::ostream& err) {
         << processors << " processors\n";
   }
   zoncore::threads::SetWorkerCount(o.threads);
+}
+
+}  // namespace
+
+void applySharedOptions(const SharedOptions& o, std::ostream& err) {
+  applyThreads(o, err);
+  applyCpu(o, err);
 }
 
 }  // namespace istrel::tools

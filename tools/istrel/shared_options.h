@@ -10,11 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "base/cpu.h"
+
 namespace istrel::tools {
 
 struct SharedOptions {
   std::string input;
   int threads = 0;  // one per processor
+  std::optional<H264::KernelLevel> cpu;  // the best level the processor has
   bool preview = false;
   bool conformant = false;
 };
@@ -44,10 +47,21 @@ bool parseWholeNumber(const std::string& text, long low, long high, long& value)
 
 constexpr int kMaxThreads = 256;
 
-// --threads, --preview and --conformant.
+// The kernel levels this build knows on this processor family, for messages:
+// "plain, sse4.1 or avx2".
+std::string knownKernelLevels();
+
+// --threads, --cpu, --preview and --conformant.
 template <typename Options>
 std::vector<Option<Options>> sharedOptions() {
-  return {{{"--threads"},
+  static const std::string cpuValue = "an instruction-set level: " + knownKernelLevels();
+  return {{{"--cpu"},
+           cpuValue.c_str(),
+           [](Options& o, const std::string& v) {
+             o.cpu = H264::kernelLevelFromName(v);
+             return o.cpu && knownKernelLevels().find(v) != std::string::npos;
+           }},
+          {{"--threads"},
            "a whole number of worker threads from 1 to 256 (leave it out for one per processor)",
            [](Options& o, const std::string& v) {
              long n = 0;
@@ -67,8 +81,9 @@ std::vector<Option<Options>> sharedOptions() {
            }}};
 }
 
-// Sets the worker count of --threads; a note when it exceeds the processors.
-void applyThreads(const SharedOptions& options, std::ostream& err);
+// Sets the worker count of --threads (a note when it exceeds the processors)
+// and the level of --cpu (a note when the processor lacks it).
+void applySharedOptions(const SharedOptions& options, std::ostream& err);
 
 template <typename Options>
 std::optional<Options> parseOptions(const std::string& command,
