@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/cpu.h"
 #include "istrel/bench_command.h"
 #include "istrel/bench_options.h"
 #include "istrel/build_target.h"
@@ -29,7 +30,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc >= 2 && !std::strcmp(argv[1], "--version")) {
-    std::cout << "istrel " << ISTREL_VERSION_STRING << " (" << istrel::tools::kBuildTarget << ")\n";
+    std::cout << "istrel " << ISTREL_VERSION_STRING << " (" << istrel::tools::kBuildArchitecture
+              << ", kernels " << H264::kernelLevelName(H264::defaultKernelLevel()) << ")\n";
     return 0;
   }
   // Subcommands with options of their own, and their --help.
