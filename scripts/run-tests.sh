@@ -5,8 +5,9 @@
 # emulated processor without AVX2; runs the whole suite again
 # under AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer; runs
 # the tests that decode through the worker pool under ThreadSanitizer; fuzzes
-# each fuzz target briefly; and cross-compiles the Windows DLL and checks its
-# exports.
+# each fuzz target briefly; cross-compiles the Windows DLL and checks its
+# exports; and cross-compiles for aarch64 and runs the kernel and decoding
+# tests under qemu-user.
 # Any sanitizer report fails the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -81,3 +82,6 @@ done
 
 # The Windows DLL: cross-compiled with MinGW-w64, exporting the six functions only.
 scripts/check-windows-dll.sh build-windows
+
+# aarch64: cross-compiled, the NEON kernels and the decodings checked under qemu-user.
+scripts/check-aarch64.sh build-aarch64

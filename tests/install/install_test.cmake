@@ -1,7 +1,8 @@
 # Installs the build tree into WORK_DIR/prefix, then builds and runs the
 # consumer against that copy, once found with find_package and once with
 # pkg-config. Variables: BUILD_DIR, SOURCE_DIR, WORK_DIR, GENERATOR,
-# C_COMPILER, VERSION.
+# C_COMPILER, VERSION; in a cross build also TOOLCHAIN_FILE and EMULATOR, which
+# runs the consumer.
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE out)
   if(NOT result EQUAL 0)
@@ -36,10 +37,14 @@ foreach(mode find_package pkg_config)
   else()
     set(use_pkg_config OFF)
   endif()
+  set(toolchain)
+  if(TOOLCHAIN_FILE)
+    set(toolchain -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE})
+  endif()
   run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/install/consumer -B ${build} -G ${GENERATOR}
-      -DCMAKE_C_COMPILER=${C_COMPILER} -DCMAKE_PREFIX_PATH=${prefix}
+      ${toolchain} -DCMAKE_C_COMPILER=${C_COMPILER} -DCMAKE_PREFIX_PATH=${prefix}
       -DUSE_PKG_CONFIG=${use_pkg_config} -DEXPECTED_VERSION=${VERSION})
   run(${CMAKE_COMMAND} --build ${build})
   # The consumer finds the library through the run path the build gave it.
-  run(${build}/consumer)
+  run(${EMULATOR} ${build}/consumer)
 endforeach()

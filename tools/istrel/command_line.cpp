@@ -1,3 +1,4 @@
+#include "base/cpu.h"
 #include "istrel/command_line.h"
 
 #include "istrel/bench_command.h"
@@ -30,7 +31,8 @@ int runIstrel(const std::vector<std::string>& args, std::ostream& out, std::ostr
     return 0;
   }
   if (args[0] == "--version") {
-    out << "istrel " << ISTREL_VERSION_STRING << " (" << kBuildTarget << ")\n";
+    out << "istrel " << ISTREL_VERSION_STRING << " (" << kBuildArchitecture << ", kernels "
+        << H264::kernelLevelName(H264::defaultKernelLevel()) << ")\n";
     return 0;
   }
   struct Command {

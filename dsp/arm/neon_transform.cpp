@@ -1,0 +1,138 @@
+// The inverse transforms and the add-and-clip with NEON: one 32-bit lane per
+// line, the plain kernels' butterflies.
+#include <arm_neon.h>
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+#include "dsp/kernel_levels.h"
+#include "dsp/transform_butterflies.h"
+
+namespace H264::neon {
+namespace {
+
+using butterflies::inverse4;
+using butterflies::inverse8;
+using butterflies::roundResidual;
+
+struct Vec {
+  int32x4_t v;
+};
+
+ISTREL_FORCE_INLINE Vec operator+(Vec a, Vec b) { return {vaddq_s32(a.v, b.v)}; }
+ISTREL_FORCE_INLINE Vec operator-(Vec a, Vec b) { return {vsubq_s32(a.v, b.v)}; }
+// A shift by a negative count shifts right, arithmetically for signed lanes;
+// the butterflies' counts are constants, so this becomes an immediate shift.
+ISTREL_FORCE_INLINE Vec operator>>(Vec a, int shift) {
+  return {vshlq_s32(a.v, vdupq_n_s32(-shift))};
+}
+ISTREL_FORCE_INLINE Vec splat(Vec, std::int32_t x) { return {vdupq_n_s32(x)}; }
+
+ISTREL_FORCE_INLINE Vec load4(const std::int32_t* p) { return {vld1q_s32(p)}; }
+
+ISTREL_FORCE_INLINE void transpose4(Vec* r) {
+  const int32x4_t t0 = vtrn1q_s32(r[0].v, r[1].v);  // r00 r10 r02 r12
+  const int32x4_t t1 = vtrn2q_s32(r[0].v, r[1].v);  // r01 r11 r03 r13
+  const int32x4_t t2 = vtrn1q_s32(r[2].v, r[3].v);
+  const int32x4_t t3 = vtrn2q_s32(r[2].v, r[3].v);
+  const auto wide = [](int32x4_t v) { return vreinterpretq_s64_s32(v); };
+  r[0].v = vreinterpretq_s32_s64(vtrn1q_s64(wide(t0), wide(t2)));
+  r[1].v = vreinterpretq_s32_s64(vtrn1q_s64(wide(t1), wide(t3)));
+  r[2].v = vreinterpretq_s32_s64(vtrn2q_s64(wide(t0), wide(t2)));
+  r[3].v = vreinterpretq_s32_s64(vtrn2q_s64(wide(t1), wide(t3)));
+}
+
+// lo[i] holds columns 0..3 of row i, hi[i] columns 4..7.
+ISTREL_FORCE_INLINE void transpose8(Vec* lo, Vec* hi) {
+  transpose4(lo);
+  transpose4(lo + 4);
+  transpose4(hi);
+  transpose4(hi + 4);
+  for (int i = 0; i < 4; ++i) std::swap(hi[i], lo[i + 4]);
+}
+
+using Sample = unsigned short;
+
+// Prediction plus residual, clipped as the plain store clips its 64-bit sum:
+// the add saturates at 32 bits (never wraps), the narrowing saturates to
+// [0, 65535], the minimum clips to the maximum.
+ISTREL_FORCE_INLINE uint16x4_t clip16(Vec pred, Vec residual, uint16x4_t max16) {
+  return vmin_u16(vqmovun_s32(vqaddq_s32(pred.v, residual.v)), max16);
+}
+
+ISTREL_FORCE_INLINE uint16x4_t maxVector(int maxValue) {
+  return vdup_n_u16(static_cast<std::uint16_t>(std::clamp(maxValue, 0, 65535)));
+}
+
+void reconstruct4x4(std::int32_t* coeff, const std::int32_t* pred, int predStride, Sample* dst,
+                    std::ptrdiff_t dstStride, int maxValue) {
+  // The interleaving load hands over the columns: r[j] holds element j of
+  // every row, so the first pass transforms the rows.
+  const int32x4x4_t columns = vld4q_s32(coeff);
+  Vec r[4] = {{columns.val[0]}, {columns.val[1]}, {columns.val[2]}, {columns.val[3]}};
+  inverse4(r);
+  transpose4(r);
+  inverse4(r);
+  const uint16x4_t max16 = maxVector(maxValue);
+  for (int i = 0; i < 4; ++i) {
+    vst1_u16(dst + i * dstStride, clip16(load4(pred + i * predStride), roundResidual(r[i]), max16));
+  }
+}
+
+void reconstruct8x8(std::int32_t* coeff, const std::int32_t* pred, int predStride, Sample* dst,
+                    std::ptrdiff_t dstStride, int maxValue) {
+  Vec lo[8], hi[8];
+  for (int i = 0; i < 8; ++i) {
+    lo[i] = load4(coeff + 8 * i);
+    hi[i] = load4(coeff + 8 * i + 4);
+  }
+  transpose8(lo, hi);
+  inverse8(lo);
+  inverse8(hi);
+  transpose8(lo, hi);
+  inverse8(lo);
+  inverse8(hi);
+  const uint16x4_t max16 = maxVector(maxValue);
+  for (int i = 0; i < 8; ++i) {
+    const std::int32_t* p = pred + i * predStride;
+    const uint16x4_t left = clip16(load4(p), roundResidual(lo[i]), max16);
+    const uint16x4_t right = clip16(load4(p + 4), roundResidual(hi[i]), max16);
+    vst1q_u16(dst + i * dstStride, vcombine_u16(left, right));
+  }
+}
+
+void addDc4x4(std::int32_t dc, const std::int32_t* pred, int predStride, Sample* dst,
+              std::ptrdiff_t dstStride, int maxValue) {
+  const Vec r = roundResidual(Vec{vdupq_n_s32(dc)});
+  const uint16x4_t max16 = maxVector(maxValue);
+  for (int i = 0; i < 4; ++i) {
+    vst1_u16(dst + i * dstStride, clip16(load4(pred + i * predStride), r, max16));
+  }
+}
+
+// The narrowing saturates to the sample type, as the plain store does.
+void copyPrediction(const std::int32_t* pred, int predStride, Sample* dst, std::ptrdiff_t dstStride,
+                    int width, int height) {
+  for (int i = 0; i < height; ++i) {
+    const std::int32_t* p = pred + i * predStride;
+    Sample* d = dst + i * dstStride;
+    int x = 0;
+    for (; x + 8 <= width; x += 8) {
+      vst1q_u16(d + x,
+                vcombine_u16(vqmovun_s32(vld1q_s32(p + x)), vqmovun_s32(vld1q_s32(p + x + 4))));
+    }
+    if (x < width) vst1_u16(d + x, vqmovun_s32(vld1q_s32(p + x)));
+  }
+}
+
+}  // namespace
+
+void fillTransforms(Kernels<unsigned short>& k) {
+  k.reconstruct4x4 = reconstruct4x4;
+  k.reconstruct8x8 = reconstruct8x8;
+  k.addDc4x4 = addDc4x4;
+  k.copyPrediction = copyPrediction;
+}
+
+}  // namespace H264::neon
