@@ -8,6 +8,7 @@ Kernels<unsigned short> build(KernelLevel level) {
   fillPlainTransforms(k);
   fillPlainIntra(k);
   fillPlainV210(k);
+  fillPlainDeblock(k);
 #if defined(__x86_64__) || defined(_M_X64)
   if (level == KernelLevel::kSse41 || level == KernelLevel::kAvx2) {
     fillSse41Transforms(k);
