@@ -14,6 +14,7 @@ Kernels<unsigned short> build(KernelLevel level) {
     fillSse41Transforms(k);
     fillSse41Intra(k);
     fillSse41V210(k);
+    fillSse41Deblock(k);
   }
   if (level == KernelLevel::kAvx2) {
     fillAvx2Transforms(k);
