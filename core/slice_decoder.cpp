@@ -38,6 +38,7 @@ std::uint32_t SliceDecoder<T>::decodeSliceData(SliceStatistics* statistics, std:
                                                                  picture_, mode_, kernels_);
   }
   macroblocks->setReconstruction(reconstruct_);
+  macroblocks->setFilterRecorder(filterRecorder_);
   bool cabac = active_.pps->entropy_coding_mode_flag != 0;
   if (cabac) macroblocks->startCabac();
   struct Report {

@@ -7,6 +7,7 @@
 #include "base/picture.h"
 #include "dsp/kernels.h"
 #include "macroblock/slice_statistics.h"
+#include "recon/deblocking_records.h"
 #include "syntax/slice_header.h"
 
 namespace H264 {
@@ -43,6 +44,8 @@ class SliceDecoder {
   void setSliceIndex(int index) { sliceIndex_ = index; }
   // Profiling aid: parse without predicting or writing samples.
   void setReconstruction(bool on) { reconstruct_ = on; }
+  // Conformant mode: where the macroblocks leave what the deblocking filter needs.
+  void setFilterRecorder(const FilterRecorder& recorder) { filterRecorder_ = recorder; }
   int sliceIndex() const { return sliceIndex_; }
   const SliceHeader& header() const { return header_; }
   const ActiveParameters& active() const { return active_; }
@@ -57,6 +60,7 @@ class SliceDecoder {
   const Kernels<T>& kernels_;
   int sliceIndex_ = 0;
   bool reconstruct_ = true;
+  FilterRecorder filterRecorder_;
 };
 
 extern template class SliceDecoder<unsigned short>;

@@ -93,6 +93,10 @@ void MacroblockDecoder<T>::decodeMacroblockLayer() {
   }
   previous_ = &mb;
   countMacroblock();
+  if (filterRecorder_.records) {
+    recordForFilter(filterRecorder_, currMbAddr_, qpY_, mb_type_ == kMbIPcm, bypass_,
+                    transform_size_8x8_flag_, fieldMacroblock_);
+  }
 }
 
 template <typename T>

@@ -14,6 +14,7 @@
 #include "macroblock/macroblock_record.h"
 #include "macroblock/macroblock_tables.h"
 #include "macroblock/slice_statistics.h"
+#include "recon/deblocking_records.h"
 #include "recon/intra_prediction.h"
 #include "syntax/slice_header.h"
 
@@ -51,6 +52,9 @@ class MacroblockDecoder {
   // Profiling aid: with reconstruction off the macroblocks are parsed and
   // their coefficients scaled, but no sample is predicted or written.
   void setReconstruction(bool on) { reconstruct_ = on; }
+  // Conformant decoding: each macroblock decoded whole is recorded for the
+  // deblocking filter.
+  void setFilterRecorder(const FilterRecorder& recorder) { filterRecorder_ = recorder; }
 
   std::uint32_t CurrMbAddr() const { return currMbAddr_; }
   // What the macroblocks decoded so far were.
@@ -110,6 +114,7 @@ class MacroblockDecoder {
   const Kernels<T>& kernels_;
   bool fieldMacroblock_ = false;
   bool reconstruct_ = true;
+  FilterRecorder filterRecorder_;
 
  private:
   // Syntax elements by the slice's entropy coder.
