@@ -19,6 +19,7 @@ Kernels<unsigned short> build(KernelLevel level) {
   if (level == KernelLevel::kAvx2) {
     fillAvx2Transforms(k);
     fillAvx2V210(k);
+    fillAvx2Deblock(k);
   }
 #elif defined(__aarch64__) || defined(_M_ARM64)
   if (level == KernelLevel::kNeon) {
