@@ -11,6 +11,7 @@ const char kBenchUsage[] =
     "  --preview     half width and height, as the host's preview\n"
     "  --seconds S   run at least S seconds (default 5) and at least one pass\n"
     "  --conformant  decode exactly as ITU-T H.264 says (C++ interface)\n"
+    "  --no-deblock  with --conformant: leave the deblocking filter out, to time it\n"
     "  --profile     also time the frame scan, entropy decoding, prediction and\n"
     "                reconstruction, and the v210 conversion, in passes of about S\n"
     "                seconds each\n";
@@ -23,6 +24,10 @@ std::optional<BenchOptions> parseBenchOptions(const std::vector<std::string>& ar
         double number = 0;
         if (a == "--profile") {
           o.profile = true;
+          return true;
+        }
+        if (a == "--no-deblock") {
+          o.noDeblock = true;
           return true;
         }
         if (a == "--seconds" && value && parseNumber(*value, 0, 3600, number)) {
