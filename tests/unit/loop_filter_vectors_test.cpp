@@ -3,6 +3,7 @@
 // the plain kernels and with the best this processor runs; the compatible
 // mode never filters.
 #include <gtest/gtest.h>
+#include <zoncore/threads.h>
 
 #include <string>
 #include <vector>
@@ -70,6 +71,27 @@ TEST_P(LoopFilterVectors, CompatibleModeNeverFilters) {
   }
   EXPECT_EQ(decodedMd5Lines(c, H264::DecodeMode::kCompatible),
             decodedMd5Lines(c, H264::DecodeMode::kConformant, false));
+}
+
+// The rows of the filter run as a wavefront on the worker pool: one worker,
+// two, or more than the processors, give the same pictures.
+TEST(LoopFilterWorkers, AnyWorkerCountGivesTheReconstruction) {
+  int found = 0;
+  for (const VectorCase& c : istrel::test::loadVectorManifest("loop_filter.txt")) {
+    if (c.name != "lf_slices10_422_10bit" && c.name != "lf_mbaff_slices10_420_8bit" &&
+        c.name != "lf_1080i_422_10bit") {
+      continue;
+    }
+    ++found;
+    for (int workers : {1, 2, 16}) {
+      zoncore::threads::SetWorkerCount(workers);
+      EXPECT_EQ(decodedMd5Lines(c, H264::DecodeMode::kConformant),
+                istrel::test::expectedMd5Lines(c))
+          << c.name << ", " << workers << " workers";
+    }
+  }
+  zoncore::threads::SetWorkerCount(0);
+  EXPECT_EQ(found, 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Committed, LoopFilterVectors,
