@@ -54,22 +54,26 @@ bool DeblockingFilter::prepare(const FilterInput& input) {
   rows_ *= fields;
   planeCount_ = first->chromaArrayType == 0 ? 1 : 3;
   qpBdOffsetC_ = 6 * (first->bitDepthChroma - 8);
-  for (int field = 0; field < fields; ++field) {
-    for (int c = 0; c < 3; ++c) {
-      const bool luma = c == 0;
-      const std::ptrdiff_t width = luma ? input.picture->lumaWidth() : input.picture->chromaWidth();
-      const bool lumaStyle = luma || first->chromaArrayType == 3;
-      planes_[field][c] = {input.picture->plane(c) + field * width,
-                           fields * width,
-                           luma ? 16 : input.mbWidthC,
-                           luma ? 16 : input.mbHeightC,
-                           luma ? first->bitDepthLuma : first->bitDepthChroma,
-                           c,
-                           lumaStyle,
-                           lumaStyle};
-    }
-  }
+  for (int field = 0; field < fields; ++field) setPlanes(*first, field, fields);
   return rows_ > 0 && input.widthInMbs > 0;
+}
+
+// The planes of one field of `fields` (1 for a frame): its rows are every
+// second row of a field pair's frame.
+void DeblockingFilter::setPlanes(const FilterSlice& first, int field, int fields) {
+  for (int c = 0; c < 3; ++c) {
+    const bool luma = c == 0;
+    const std::ptrdiff_t width = luma ? input_.picture->lumaWidth() : input_.picture->chromaWidth();
+    const bool lumaStyle = luma || first.chromaArrayType == 3;
+    planes_[field][c] = {input_.picture->plane(c) + field * width,
+                         fields * width,
+                         luma ? 16 : input_.mbWidthC,
+                         luma ? 16 : input_.mbHeightC,
+                         luma ? first.bitDepthLuma : first.bitDepthChroma,
+                         c,
+                         lumaStyle,
+                         lumaStyle};
+  }
 }
 
 void DeblockingFilter::filterAt(int row, int column) const {

@@ -11,9 +11,8 @@ namespace H264 {
 // One decoded macroblock.
 struct FilterMacroblock {
   enum Flags : std::uint8_t { kTransform8x8 = 1, kField = 2 };
-  std::int8_t qp;      // QPY; 0 for I_PCM and lossless macroblocks (clause 8.7.2.2)
-  std::uint8_t flags;  // transform_size_8x8_flag, field macroblock
-  std::uint16_t unused;
+  std::int8_t qp;       // QPY; 0 for I_PCM and lossless macroblocks (clause 8.7.2.2)
+  std::uint8_t flags;   // transform_size_8x8_flag, field macroblock
   std::uint32_t slice;  // 1 + the slice's number in the frame; 0: no slice decoded it
 };
 

@@ -15,7 +15,7 @@ namespace H264 {
 namespace {
 
 FilterMacroblock decoded(std::uint32_t slice, bool field = false) {
-  return {30, static_cast<std::uint8_t>(field ? FilterMacroblock::kField : 0), 0, slice};
+  return {30, static_cast<std::uint8_t>(field ? FilterMacroblock::kField : 0), slice};
 }
 
 FilterSlice sliceWith(int disableIdc) {
