@@ -15,6 +15,15 @@ struct Lines {
   int count;
 };
 
+// Asks for the cache line of p ahead of its use.
+inline void prefetch(const unsigned short* p) {
+#if defined(__GNUC__) || defined(__clang__)
+  __builtin_prefetch(p, 1);
+#else
+  (void)p;
+#endif
+}
+
 Lines linesOf(LeftLines lines, int height) {
   switch (lines) {
     case LeftLines::kEven:
@@ -79,6 +88,7 @@ void DeblockingFilter::setPlanes(const FilterSlice& first, int field, int fields
 void DeblockingFilter::filterAt(int row, int column) const {
   const int size = input_.widthInMbs * input_.heightInMbs;
   const int field = structure_ == Structure::kFieldPair ? row % 2 : 0;
+  if (column + kPrefetchAhead < input_.widthInMbs) prefetchColumn(row, column + kPrefetchAhead);
   const MacroblockMap map(input_.macroblocks + field * (size / 2), input_.slices, usable_.data(),
                           input_.sliceCount, input_.widthInMbs);
   MacroblockEdges e;
@@ -94,6 +104,25 @@ void DeblockingFilter::filterAt(int row, int column) const {
     case Structure::kFieldPair:
       if (map.pictureEdges(column, row / 2, true, e)) filterMacroblock(e, field);
       break;
+  }
+}
+
+// Decoding wrote the picture long before the filter reads it again: the
+// rows of a macroblock (a pair) a few columns ahead are fetched early. The
+// processor's own prefetching, with dozens of rows in flight, falls behind
+// when other work keeps the memory busy (a quarter of the filter's time
+// then; nothing measurable on an idle machine).
+void DeblockingFilter::prefetchColumn(int row, int column) const {
+  const bool fields = structure_ == Structure::kFieldPair;
+  const int field = fields ? row % 2 : 0;
+  const int pictureRow = fields ? row / 2 : row;
+  const int macroblocks = structure_ == Structure::kMbaffFrame ? 2 : 1;
+  for (int c = 0; c < planeCount_; ++c) {
+    const Plane& plane = planes_[field][c];
+    const int lines = macroblocks * plane.mbHeight;
+    const unsigned short* first = plane.origin + std::ptrdiff_t{pictureRow} * lines * plane.stride +
+                                  std::ptrdiff_t{column} * plane.mbWidth;
+    for (int y = 0; y < lines; ++y) prefetch(first + y * plane.stride);
   }
 }
 

@@ -60,7 +60,11 @@ class DeblockingFilter {
     bool followsLuma8x8;  // transform_size_8x8_flag leaves out its 4x4 edges
   };
 
+  // Columns between the macroblock filtered and the one fetched ahead.
+  static constexpr int kPrefetchAhead = 3;
+
   void setPlanes(const FilterSlice& first, int field, int fields);
+  void prefetchColumn(int row, int column) const;
   void filterMacroblock(const MacroblockEdges& e, int field) const;
   void filterPlane(const Plane& plane, const MacroblockEdges& e) const;
   // The thresholds of an edge between p and q in `plane`; false when they
