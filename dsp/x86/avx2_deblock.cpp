@@ -1,11 +1,15 @@
 // The edge filters of the deblocking filter with AVX2: sixteen lines at a
-// time, one 16-bit lane per line. Across vertical edges lines i and i + 8
-// share a register, one in each half, so the transposes stay within halves;
-// runs of eight or four lines use the lower half only.
+// time, one 16-bit lane per line. Across vertical luma-style edges lines i
+// and i + 8 share a register, one in each half, so the transposes stay
+// within halves. Runs of eight or four lines (chroma, MBAFF edges split by
+// rows) and chroma-style vertical edges, whose rows of four samples cost
+// more to gather than the wider registers save, take the 128-bit code of
+// dsp/x86/deblock_lines128.h.
 #include <immintrin.h>
 
 #include "dsp/kernel_levels.h"
 #include "dsp/x86/deblock_lanes.h"
+#include "dsp/x86/deblock_lines128.h"
 
 namespace H264 {
 namespace {
@@ -34,29 +38,11 @@ ISTREL_FORCE_INLINE V splat(V, std::int32_t x) {
   return {_mm256_set1_epi16(static_cast<short>(x))};
 }
 
-// Eight or four samples from p into the lower half; the upper half is zero.
-ISTREL_FORCE_INLINE __m256i loadLow(const Sample* p, int samples) {
-  const __m128i* a = reinterpret_cast<const __m128i*>(p);
-  return _mm256_zextsi128_si256(samples == 8 ? _mm_loadu_si128(a) : _mm_loadl_epi64(a));
-}
-
-// Samples of row `low` into the lower half and of row `high` into the upper.
-ISTREL_FORCE_INLINE __m256i loadPair(const Sample* low, const Sample* high, int samples) {
-  const __m128i* a = reinterpret_cast<const __m128i*>(low);
-  const __m128i* b = reinterpret_cast<const __m128i*>(high);
-  if (samples == 8)
-    return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(a)), _mm_loadu_si128(b),
-                                   1);
-  return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadl_epi64(a)), _mm_loadl_epi64(b), 1);
-}
-
-ISTREL_FORCE_INLINE void store(Sample* p, __m128i v, int samples) {
-  __m128i* a = reinterpret_cast<__m128i*>(p);
-  if (samples == 8) {
-    _mm_storeu_si128(a, v);
-  } else {
-    _mm_storel_epi64(a, v);
-  }
+// Eight samples of row `low` into the lower half and of row `high` into the upper.
+ISTREL_FORCE_INLINE __m256i loadPair(const Sample* low, const Sample* high) {
+  return _mm256_inserti128_si256(
+      _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(low))),
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(high)), 1);
 }
 
 // Within each half: eight rows of eight samples into eight columns and back.
@@ -78,108 +64,64 @@ ISTREL_FORCE_INLINE void transpose8(__m256i* r) {
   }
 }
 
-// Within each half: eight rows of four samples (p1 p0 q0 q1) into four columns.
-ISTREL_FORCE_INLINE void transpose8x4(const __m256i* r, __m256i* c) {
-  const __m256i t0 = _mm256_unpacklo_epi16(r[0], r[1]), t1 = _mm256_unpacklo_epi16(r[2], r[3]);
-  const __m256i t2 = _mm256_unpacklo_epi16(r[4], r[5]), t3 = _mm256_unpacklo_epi16(r[6], r[7]);
-  const __m256i u0 = _mm256_unpacklo_epi32(t0, t1), u1 = _mm256_unpackhi_epi32(t0, t1);
-  const __m256i u2 = _mm256_unpacklo_epi32(t2, t3), u3 = _mm256_unpackhi_epi32(t2, t3);
-  c[0] = _mm256_unpacklo_epi64(u0, u2);
-  c[1] = _mm256_unpackhi_epi64(u0, u2);
-  c[2] = _mm256_unpacklo_epi64(u1, u3);
-  c[3] = _mm256_unpackhi_epi64(u1, u3);
-}
-
-// Within each half: four columns back into rows of four samples, rows 2k
-// and 2k + 1 in register k.
-ISTREL_FORCE_INLINE void transpose4x8(const __m256i* c, __m256i* rowPairs) {
-  const __m256i a0 = _mm256_unpacklo_epi16(c[0], c[1]), a1 = _mm256_unpackhi_epi16(c[0], c[1]);
-  const __m256i b0 = _mm256_unpacklo_epi16(c[2], c[3]), b1 = _mm256_unpackhi_epi16(c[2], c[3]);
-  rowPairs[0] = _mm256_unpacklo_epi32(a0, b0);
-  rowPairs[1] = _mm256_unpackhi_epi32(a0, b0);
-  rowPairs[2] = _mm256_unpacklo_epi32(a1, b1);
-  rowPairs[3] = _mm256_unpackhi_epi32(a1, b1);
-}
-
-ISTREL_FORCE_INLINE __m128i half(__m256i v, int upper) {
-  return upper ? _mm256_extracti128_si256(v, 1) : _mm256_castsi256_si128(v);
-}
-
-// Lines adjacent, samples `stride` apart: `n` (4, 8 or 16) lines.
+// Sixteen lines adjacent, samples `stride` apart.
 template <bool kStrong, bool kLumaStyle>
-ISTREL_FORCE_INLINE void horizontal(Sample* q0, std::ptrdiff_t stride, int n,
+ISTREL_FORCE_INLINE void horizontal(Sample* q0, std::ptrdiff_t stride,
                                     const deblock_lanes::Limits<V>& l) {
   const int first = kLumaStyle ? -4 : -2, last = kLumaStyle ? 4 : 2;
   __m256i r[8] = {};
   for (int k = first; k < last; ++k) {
-    const Sample* p = q0 + k * stride;
-    r[4 + k] = n == 16 ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)) : loadLow(p, n);
+    r[4 + k] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q0 + k * stride));
   }
   Edge<V> e{{r[0]}, {r[1]}, {r[2]}, {r[3]}, {r[4]}, {r[5]}, {r[6]}, {r[7]}};
   deblock_lanes::filter<kStrong, kLumaStyle>(e, l);
   const __m256i out[8] = {e.p3.v, e.p2.v, e.p1.v, e.p0.v, e.q0.v, e.q1.v, e.q2.v, e.q3.v};
   const int changed = kLumaStyle ? 3 : 1;
   for (int k = -changed; k < changed; ++k) {
-    Sample* p = q0 + k * stride;
-    if (n == 16) {
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), out[4 + k]);
-    } else {
-      store(p, _mm256_castsi256_si128(out[4 + k]), n);
-    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(q0 + k * stride), out[4 + k]);
   }
 }
 
-// Lines `stride` apart, samples adjacent: `n` (4, 8 or 16) lines; runs
-// shorter than sixteen fill the lower half only (four lines twice).
-template <bool kStrong, bool kLumaStyle>
-ISTREL_FORCE_INLINE void vertical(Sample* q0, std::ptrdiff_t stride, int n,
+// Sixteen lines `stride` apart, eight samples of each adjacent.
+template <bool kStrong>
+ISTREL_FORCE_INLINE void vertical(Sample* q0, std::ptrdiff_t stride,
                                   const deblock_lanes::Limits<V>& l) {
-  constexpr int kSamples = kLumaStyle ? 8 : 4;
-  Sample* start = q0 - kSamples / 2;
+  Sample* start = q0 - 4;
   __m256i r[8];
+  for (int i = 0; i < 8; ++i) r[i] = loadPair(start + i * stride, start + (i + 8) * stride);
+  transpose8(r);
+  Edge<V> e{{r[0]}, {r[1]}, {r[2]}, {r[3]}, {r[4]}, {r[5]}, {r[6]}, {r[7]}};
+  deblock_lanes::filter<kStrong, true>(e, l);
+  __m256i out[8] = {e.p3.v, e.p2.v, e.p1.v, e.p0.v, e.q0.v, e.q1.v, e.q2.v, e.q3.v};
+  transpose8(out);
   for (int i = 0; i < 8; ++i) {
-    r[i] = n == 16 ? loadPair(start + i * stride, start + (i + 8) * stride, kSamples)
-                   : loadLow(start + (i % n) * stride, kSamples);
-  }
-  const int halves = n == 16 ? 2 : 1, rows = n == 16 ? 8 : n;
-  if constexpr (kLumaStyle) {
-    transpose8(r);
-    Edge<V> e{{r[0]}, {r[1]}, {r[2]}, {r[3]}, {r[4]}, {r[5]}, {r[6]}, {r[7]}};
-    deblock_lanes::filter<kStrong, kLumaStyle>(e, l);
-    __m256i out[8] = {e.p3.v, e.p2.v, e.p1.v, e.p0.v, e.q0.v, e.q1.v, e.q2.v, e.q3.v};
-    transpose8(out);
-    for (int h = 0; h < halves; ++h) {
-      for (int i = 0; i < rows; ++i) store(start + (i + 8 * h) * stride, half(out[i], h), 8);
-    }
-  } else {
-    __m256i c[4];
-    transpose8x4(r, c);
-    Edge<V> e{{}, {}, {c[0]}, {c[1]}, {c[2]}, {c[3]}, {}, {}};
-    deblock_lanes::filter<kStrong, kLumaStyle>(e, l);
-    const __m256i columns[4] = {e.p1.v, e.p0.v, e.q0.v, e.q1.v};
-    __m256i pairs[4];
-    transpose4x8(columns, pairs);
-    for (int h = 0; h < halves; ++h) {
-      for (int i = 0; i < rows; ++i) {
-        const __m128i pair = half(pairs[i / 2], h);
-        store(start + (i + 8 * h) * stride, i % 2 ? _mm_unpackhi_epi64(pair, pair) : pair, 4);
-      }
-    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(start + i * stride),
+                     _mm256_castsi256_si128(out[i]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(start + (i + 8) * stride),
+                     _mm256_extracti128_si256(out[i], 1));
   }
 }
 
 template <EdgeOrientation kOrientation, bool kStrong, bool kLumaStyle>
 void filterEdge(Sample* q0, std::ptrdiff_t stride, int lines, const EdgeThresholds& t) {
-  const deblock_lanes::Limits<V> l = deblock_lanes::limitsOf(V{}, t);
   const std::ptrdiff_t along = kOrientation == kVerticalEdge ? stride : 1;
-  for (int i = 0; i < lines;) {
-    const int left = lines - i, n = left >= 16 ? 16 : left >= 8 ? 8 : 4;
-    if constexpr (kOrientation == kVerticalEdge) {
-      vertical<kStrong, kLumaStyle>(q0 + i * along, stride, n, l);
-    } else {
-      horizontal<kStrong, kLumaStyle>(q0 + i * along, stride, n, l);
+  constexpr bool kWide = kLumaStyle || kOrientation == kHorizontalEdge;
+  int i = 0;
+  if (kWide && lines >= 16) {
+    const deblock_lanes::Limits<V> l = deblock_lanes::limitsOf(V{}, t);
+    for (; lines - i >= 16; i += 16) {
+      if constexpr (kOrientation == kVerticalEdge) {
+        vertical<kStrong>(q0 + i * along, stride, l);
+      } else {
+        horizontal<kStrong, kLumaStyle>(q0 + i * along, stride, l);
+      }
     }
-    i += n;
+  }
+  if (i == lines) return;
+  const deblock_lanes::Limits<lines128::V128> l = deblock_lanes::limitsOf(lines128::V128{}, t);
+  for (; i < lines; i += 8) {
+    lines128::filterLines<kOrientation, kStrong, kLumaStyle>(q0 + i * along, stride,
+                                                             lines - i >= 8 ? 8 : 4, l);
   }
 }
 
