@@ -172,7 +172,10 @@ void H264Decoder::beginFrame(std::size_t slices) {
 }
 
 int H264Decoder::beginDeblocking() {
-  if (mode_ != DecodeMode::kConformant || !deblock_ || filterRecords_.empty()) return 0;
+  // Without reconstruction no sample is written, the filter's included.
+  if (mode_ != DecodeMode::kConformant || !deblock_ || !reconstruct_ || filterRecords_.empty()) {
+    return 0;
+  }
   FilterInput input;
   input.picture = picture_.get();
   input.macroblocks = filterRecords_.data();
