@@ -52,6 +52,7 @@ void FrameDecoder::decodeConformant(unsigned char* data, int size) {
   allocatePictureFor(sps);
   pictureSpsId_ = sps.seq_parameter_set_id;
   decodeSlices(*this, data, scan.items);
+  deblockPicture(*this);
   report_.slicesDecoded = scan.items.size();
 }
 

@@ -113,4 +113,11 @@ void decodeSlices(H264Decoder& decoder, unsigned char* data, const std::vector<W
   zoncore::threads::ExecuteCPUBoundTaskOnAllProcessors(task, static_cast<int>(items.size()));
 }
 
+void deblockPicture(H264Decoder& decoder) {
+  const int tasks = decoder.beginDeblocking();
+  if (tasks == 0) return;
+  boost::function<void(int)> task = [&decoder](int) { decoder.deblockTask(); };
+  zoncore::threads::ExecuteCPUBoundTaskOnAllProcessors(task, tasks);
+}
+
 }  // namespace H264

@@ -54,4 +54,8 @@ void decodeSliceTask(int index, H264Decoder* decoder, unsigned char* data,
 // Decodes the slices in `items` in parallel, one task per slice.
 void decodeSlices(H264Decoder& decoder, unsigned char* data, const std::vector<WorkItem>& items);
 
+// Conformant mode: the deblocking filter over the picture the slices
+// decoded, its rows spread over the worker pool.
+void deblockPicture(H264Decoder& decoder);
+
 }  // namespace H264

@@ -108,6 +108,25 @@ void packRow(benchmark::State& state, Table::PackV210 kernel, int step) {
   }
 }
 
+// One edge of 16 lines (luma-style) or 8 (chroma-style) in a 10-bit area of
+// gentle gradients with noise, at indexA and indexB 36, so that most lines
+// pass the thresholds; the edges move over the area from call to call.
+void edge(benchmark::State& state, Table::EdgeFilter kernel, int lines) {
+  constexpr int kArea = 64;
+  const std::vector<std::int32_t> noise = randomValues(kArea * kArea, -6, 6);
+  std::vector<Sample> area(kArea * kArea);
+  for (int k = 0; k < kArea * kArea; ++k) {
+    area[k] = static_cast<Sample>(400 + 2 * (k % kArea) + k / kArea + noise[k]);
+  }
+  const EdgeThresholds t{50 << 2, 11 << 2, 4 << 2, kMaxValue};
+  int i = 0;
+  for (auto _ : state) {
+    kernel(area.data() + (8 + 4 * (i % 8)) * kArea + 8 + 4 * (i % 4), kArea, lines, t);
+    benchmark::ClobberMemory();
+    ++i;
+  }
+}
+
 struct Entry {
   const char* name;
   const void* (*pointer)(const Table&);  // tells which levels override it
@@ -134,6 +153,26 @@ const Entry kEntries[] = {
      [](benchmark::State& s, const Table& k) { packRow(s, k.packV210, 1); }},
     {"PackV210PreviewRow960", [](const Table& k) { return address(k.packV210Preview); },
      [](benchmark::State& s, const Table& k) { packRow(s, k.packV210Preview, 2); }},
+    {"LumaEdgeVertical16", [](const Table& k) { return address(k.lumaEdge[kVerticalEdge][0]); },
+     [](benchmark::State& s, const Table& k) { edge(s, k.lumaEdge[kVerticalEdge][0], 16); }},
+    {"LumaEdgeVertical16Bs4", [](const Table& k) { return address(k.lumaEdge[kVerticalEdge][1]); },
+     [](benchmark::State& s, const Table& k) { edge(s, k.lumaEdge[kVerticalEdge][1], 16); }},
+    {"LumaEdgeHorizontal16", [](const Table& k) { return address(k.lumaEdge[kHorizontalEdge][0]); },
+     [](benchmark::State& s, const Table& k) { edge(s, k.lumaEdge[kHorizontalEdge][0], 16); }},
+    {"LumaEdgeHorizontal16Bs4",
+     [](const Table& k) { return address(k.lumaEdge[kHorizontalEdge][1]); },
+     [](benchmark::State& s, const Table& k) { edge(s, k.lumaEdge[kHorizontalEdge][1], 16); }},
+    {"ChromaEdgeVertical8", [](const Table& k) { return address(k.chromaEdge[kVerticalEdge][0]); },
+     [](benchmark::State& s, const Table& k) { edge(s, k.chromaEdge[kVerticalEdge][0], 8); }},
+    {"ChromaEdgeVertical16Bs4",
+     [](const Table& k) { return address(k.chromaEdge[kVerticalEdge][1]); },
+     [](benchmark::State& s, const Table& k) { edge(s, k.chromaEdge[kVerticalEdge][1], 16); }},
+    {"ChromaEdgeHorizontal8",
+     [](const Table& k) { return address(k.chromaEdge[kHorizontalEdge][0]); },
+     [](benchmark::State& s, const Table& k) { edge(s, k.chromaEdge[kHorizontalEdge][0], 8); }},
+    {"ChromaEdgeHorizontal8Bs4",
+     [](const Table& k) { return address(k.chromaEdge[kHorizontalEdge][1]); },
+     [](benchmark::State& s, const Table& k) { edge(s, k.chromaEdge[kHorizontalEdge][1], 8); }},
 };
 
 }  // namespace

@@ -85,6 +85,7 @@ void H264Decoder::allocatePictureFor(const SeqParameterSet& sps) {
   picture_->allocate(format.lumaWidth, format.lumaHeight, format.chromaWidth, format.chromaHeight,
                      format.bitDepthLuma);
   pictureFormat_ = format;
+  if (mode_ == DecodeMode::kConformant) filterRecords_.assign(format.sizeInMbs, FilterMacroblock{});
 }
 
 int H264Decoder::decodeSlice(unsigned char* payload, int sliceIndex, unsigned int length,
@@ -114,9 +115,17 @@ int H264Decoder::decodeSlice(unsigned char* payload, int sliceIndex, unsigned in
     if (!picture_->hasStorage() || !parsed.active.format.sameLayout(pictureFormat_)) {
       fail(kSliceError);
     }
+    FilterRecorder recorder;
+    if (mode_ == DecodeMode::kConformant && statistics) {
+      filterSlices_[static_cast<std::size_t>(sliceIndex)] =
+          FilterSlice::of(parsed.header, parsed.active);
+      const bool bottomField = parsed.header.field_pic_flag && parsed.header.bottom_field_flag;
+      recorder = {filterRecords_.data(), bottomField ? pictureFormat_.sizeInMbs / 2 : 0,
+                  static_cast<std::uint32_t>(sliceIndex) + 1};
+    }
     if (statistics) statistics->decoded = true;
     decodeSliceWork_({payload, length, &parsed, picture_.get(), mode_, kernels_, statistics, endMb,
-                      reconstruct_});
+                      reconstruct_, recorder});
     return 0;
   } catch (int code) {
     return recordFailure(statistics, code);
@@ -152,7 +161,34 @@ int H264Decoder::getPlanes(AVCIntraInfo* handle) const {
   return 0;
 }
 
-void H264Decoder::beginFrame(std::size_t slices) { statistics_.assign(slices, SliceStatistics{}); }
+void H264Decoder::beginFrame(std::size_t slices) {
+  statistics_.assign(slices, SliceStatistics{});
+  if (mode_ != DecodeMode::kConformant) return;
+  filterSlices_.assign(slices, FilterSlice{});
+  for (FilterMacroblock& mb : filterRecords_) mb.slice = 0;
+}
+
+int H264Decoder::beginDeblocking() {
+  // Without reconstruction no sample is written, the filter's included.
+  if (mode_ != DecodeMode::kConformant || !deblock_ || !reconstruct_ || filterRecords_.empty()) {
+    return 0;
+  }
+  FilterInput input;
+  input.picture = picture_.get();
+  input.macroblocks = filterRecords_.data();
+  input.slices = filterSlices_.data();
+  input.sliceCount = filterSlices_.size();
+  input.widthInMbs = static_cast<int>(pictureFormat_.widthInMbs);
+  input.heightInMbs = static_cast<int>(pictureFormat_.heightInMbs);
+  input.mbWidthC = static_cast<int>(pictureFormat_.mbWidthC);
+  input.mbHeightC = static_cast<int>(pictureFormat_.mbHeightC);
+  input.kernels = kernels_;
+  if (!deblocking_.prepare(input)) return 0;
+  wavefront_.reset(deblocking_);
+  return deblocking_.rows();
+}
+
+void H264Decoder::deblockTask() { wavefront_.run(deblocking_); }
 
 const SliceStatistics& H264Decoder::sliceStatistics(std::size_t sliceIndex) const {
   return statistics_[sliceIndex];

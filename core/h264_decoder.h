@@ -13,6 +13,9 @@
 #include "dsp/kernels.h"
 #include "istrel/istrel.h"
 #include "macroblock/slice_statistics.h"
+#include "recon/deblocking_filter.h"
+#include "recon/deblocking_records.h"
+#include "recon/filter_wavefront.h"
 #include "syntax/picture_format.h"
 #include "syntax/slice_header.h"
 
@@ -87,6 +90,15 @@ class H264Decoder {
   // their coefficients scaled, but no sample is predicted or written.
   void setReconstruction(bool on) { reconstruct_ = on; }
 
+  // Conformant mode, once every slice of the frame has been decoded: sets
+  // the deblocking filter up over the picture and returns how many tasks
+  // may share it (0: nothing to filter). Each task then calls deblockTask,
+  // all of them at once.
+  int beginDeblocking();
+  void deblockTask();
+  // Profiling aid: conformant decoding without the deblocking filter.
+  void setDeblocking(bool on) { deblock_ = on; }
+
  protected:
   ParametersDecoder& mutableParameters() { return *parameters_; }
   // Gives the picture storage for `sps` unless it has storage of that
@@ -102,10 +114,17 @@ class H264Decoder {
   const Kernels<unsigned short>* kernels_;
   SliceWorkDecoder decodeSliceWork_;
   bool reconstruct_ = true;
+  bool deblock_ = true;
   std::atomic<bool> outOfMemory_{false};
   std::unique_ptr<Picture<unsigned short>> picture_;
   PictureFormat pictureFormat_;
   std::vector<SliceStatistics> statistics_;
+  // Conformant mode: what the deblocking filter needs, by macroblock of the
+  // frame (a bottom field's after the top field's) and by slice.
+  std::vector<FilterMacroblock> filterRecords_;
+  std::vector<FilterSlice> filterSlices_;
+  DeblockingFilter deblocking_;
+  FilterWavefront wavefront_;
   std::unique_ptr<ParametersDecoder> parameters_;
 };
 

@@ -30,6 +30,7 @@ std::uint32_t SliceDecoder<T>::decodeSliceData(SliceStatistics* statistics, std:
                                                                  mode_, kernels_);
   }
   macroblocks->setReconstruction(reconstruct_);
+  macroblocks->setFilterRecorder(filterRecorder_);
   struct Report {
     const MacroblockDecoder<T>& from;
     SliceStatistics* to;
@@ -75,6 +76,7 @@ void decodeSliceWork(const SliceWork& work) {
   StreamParser parser(work.payload, work.length, kSliceError);
   SliceDecoder<unsigned short> slice(*work.slice, parser, *work.picture, work.mode, *work.kernels);
   slice.setReconstruction(work.reconstruct);
+  slice.setFilterRecorder(work.recorder);
   slice.decodeSliceData(work.statistics, work.endMb);
 }
 

@@ -13,6 +13,7 @@
 #include "base/picture.h"
 #include "dsp/kernels.h"
 #include "macroblock/slice_statistics.h"
+#include "recon/deblocking_records.h"
 #include "syntax/slice_header.h"
 
 namespace H264 {
@@ -28,7 +29,8 @@ struct SliceWork {
   SliceStatistics* statistics;  // receives what was decoded, also on failure; may be null
   // Reaching this first_mb_in_slice is an error: another slice starts there.
   std::uint32_t endMb;
-  bool reconstruct;  // off: parse without predicting or writing samples
+  bool reconstruct;         // off: parse without predicting or writing samples
+  FilterRecorder recorder;  // conformant mode: what the deblocking filter needs
 };
 
 // Decodes `work`; throws kSliceError for malformed slice data (decoded
@@ -64,6 +66,8 @@ class SliceDecoder {
   // Profiling aid: parse without predicting or writing samples.
   void setReconstruction(bool on) { reconstruct_ = on; }
   const SliceHeader& header() const { return slice_.header; }
+  // Conformant mode: where the macroblocks leave what the deblocking filter needs.
+  void setFilterRecorder(const FilterRecorder& recorder) { filterRecorder_ = recorder; }
 
  private:
   template <bool kCabac>
@@ -75,6 +79,7 @@ class SliceDecoder {
   DecodeMode mode_;
   const Kernels<T>& kernels_;
   bool reconstruct_ = true;
+  FilterRecorder filterRecorder_;
 };
 
 extern template class SliceDecoder<unsigned short>;

@@ -11,6 +11,7 @@ namespace plain {
 void fillTransforms(Kernels<unsigned short>& k);
 void fillIntra(Kernels<unsigned short>& k);
 void fillV210(Kernels<unsigned short>& k);
+void fillDeblock(Kernels<unsigned short>& k);
 }  // namespace plain
 
 // x86-64 (dsp/x86/).
@@ -18,10 +19,12 @@ namespace sse41 {
 void fillTransforms(Kernels<unsigned short>& k);
 void fillIntra(Kernels<unsigned short>& k);
 void fillV210(Kernels<unsigned short>& k);
+void fillDeblock(Kernels<unsigned short>& k);
 }  // namespace sse41
 namespace avx2 {
 void fillTransforms(Kernels<unsigned short>& k);
 void fillV210(Kernels<unsigned short>& k);
+void fillDeblock(Kernels<unsigned short>& k);
 }  // namespace avx2
 
 // aarch64 (dsp/arm/).

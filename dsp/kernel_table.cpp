@@ -8,15 +8,18 @@ Kernels<unsigned short> build(KernelLevel level) {
   plain::fillTransforms(k);
   plain::fillIntra(k);
   plain::fillV210(k);
+  plain::fillDeblock(k);
 #if defined(__x86_64__) || defined(_M_X64)
   if (level == KernelLevel::kSse41 || level == KernelLevel::kAvx2) {
     sse41::fillTransforms(k);
     sse41::fillIntra(k);
     sse41::fillV210(k);
+    sse41::fillDeblock(k);
   }
   if (level == KernelLevel::kAvx2) {
     avx2::fillTransforms(k);
     avx2::fillV210(k);
+    avx2::fillDeblock(k);
   }
 #elif defined(__aarch64__) || defined(_M_ARM64)
   if (level == KernelLevel::kNeon) {

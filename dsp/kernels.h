@@ -20,6 +20,18 @@ struct V210Shift {
 using PlaneRowKernel = void (*)(std::int32_t* dst, int width, std::int32_t start, std::int32_t step,
                                 std::int32_t maxValue);
 
+// What one edge of the deblocking filter is filtered with (clause 8.7.2),
+// already scaled to the samples' bit depth.
+struct EdgeThresholds {
+  std::int32_t alpha;
+  std::int32_t beta;
+  std::int32_t tc0;       // used when bS is below 4
+  std::int32_t maxValue;  // (1 << BitDepth) - 1
+};
+
+// The two orientations of an edge, the first index of the edge filters.
+enum EdgeOrientation { kVerticalEdge = 0, kHorizontalEdge = 1 };
+
 template <typename T>
 struct Kernels {
   // Clauses 8.5.12.2 / 8.5.13.2 on coefficients already scaled (the array is
@@ -36,8 +48,8 @@ struct Kernels {
                    std::ptrdiff_t dstStride, int maxValue);
   // No residual: width x height predicted samples (width a multiple of 4),
   // saturated to the sample type.
-  void (*copyPrediction)(const std::int32_t* pred, int predStride, T* dst,
-                         std::ptrdiff_t dstStride, int width, int height);
+  void (*copyPrediction)(const std::int32_t* pred, int predStride, T* dst, std::ptrdiff_t dstStride,
+                         int width, int height);
   // One row of plane prediction (clauses 8.3.3.4, 8.3.4.4): dst[x] =
   // Clip3(0, maxValue, (start + step * x) >> 5), width a multiple of 4.
   PlaneRowKernel planeRow;
@@ -48,6 +60,17 @@ struct Kernels {
                             V210Shift shift);
   PackV210 packV210;
   PackV210 packV210Preview;
+  // The deblocking filter across one edge, on `lines` lines of samples that
+  // share its thresholds (a multiple of 4): clause 8.7.2.3 when bS is below
+  // 4, 8.7.2.4 when it is 4. `q0` is the first sample past the edge on the
+  // first line. Across a vertical edge a line's samples are adjacent and the
+  // lines `stride` apart; across a horizontal edge the samples are `stride`
+  // apart and the lines adjacent. Luma-style filtering (luma, and chroma
+  // when ChromaArrayType is 3) reads p3..q3 and changes at most p2..q2;
+  // chroma-style reads p1..q1 and changes p0 and q0.
+  using EdgeFilter = void (*)(T* q0, std::ptrdiff_t stride, int lines, const EdgeThresholds& t);
+  EdgeFilter lumaEdge[2][2];  // [EdgeOrientation][bS is 4]
+  EdgeFilter chromaEdge[2][2];
 };
 
 // The table of `level` (a level this processor runs, see kernelLevelsHere).

@@ -1,5 +1,6 @@
 // Decodes the input as the slice data of one slice behind fixed, valid
-// parameter sets, so that nearly every input reaches the macroblock layer.
+// parameter sets, so that nearly every input reaches the macroblock layer
+// (and, in conformant mode, the deblocking filter).
 //
 // Input: the four configuration bytes of fuzz/slice_data_stream.h, then the
 // slice data (for CAVLC it follows the slice header bit by bit, for CABAC
@@ -33,7 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   istrel::fuzz::BitWriter slice = istrel::fuzz::sliceDataHeader(config);
   slice.append(data + SliceDataConfig::kBytes, size - SliceDataConfig::kBytes);
   istrel::fuzz::ExactCopy payload(slice.bytes().data(), slice.bytes().size());
+  decoder.beginFrame(1);
   decoder.decodeSlice(payload.data(), 0, static_cast<unsigned>(payload.size()),
                       static_cast<unsigned char>(config.nalRefIdc()), config.nalUnitType());
+  // Conformant mode: the deblocking filter over whatever the slice decoded,
+  // all its rows in this one task.
+  if (decoder.beginDeblocking() > 0) decoder.deblockTask();
   return 0;
 }

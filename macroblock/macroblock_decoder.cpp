@@ -5,6 +5,7 @@
 #include "base/errors.h"
 #include "base/level.h"
 #include "macroblock/macroblock_tables.h"
+#include "recon/chroma_qp.h"
 #include "recon/inverse_transform.h"
 #include "syntax/scaling_lists.h"
 #include "syntax/stream_parser.h"
@@ -100,6 +101,11 @@ void MacroblockDecoder<T>::decodeMacroblockLayer(Reader& reader) {
   }
   previous_ = &mb;
   countMacroblock();
+  if (filterRecorder_.records) {
+    const bool pcm = mb_type_ == kMbIPcm;
+    recordForFilter(filterRecorder_, currMbAddr_, pcm ? -qpBdOffsetY_ : qpY_,
+                    !pcm && transform_size_8x8_flag_, fieldMacroblock_);
+  }
 }
 
 template <typename T>
@@ -192,11 +198,7 @@ void MacroblockDecoder<T>::updateQp(std::int32_t mb_qp_delta) {
   qp_[0] = qpY_ + qpBdOffsetY_;
   const PicParameterSet& pps = *active_.pps;
   const std::int32_t offsets[2] = {pps.chroma_qp_index_offset, pps.second_chroma_qp_index_offset};
-  for (int c = 0; c < 2; ++c) {
-    const int qpi = std::clamp(qpY_ + offsets[c], -qpBdOffsetC_, 51);
-    const int qpc = qpi < 0 ? qpi : kChromaQp[qpi];
-    qp_[1 + c] = qpc + qpBdOffsetC_;
-  }
+  for (int c = 0; c < 2; ++c) qp_[1 + c] = chromaQp(qpY_, offsets[c], qpBdOffsetC_) + qpBdOffsetC_;
   blocks_.setBypass(transformBypassAllowed_ && qp_[0] == 0);
 }
 

@@ -17,6 +17,7 @@
 #include "macroblock/macroblock_record.h"
 #include "macroblock/slice_statistics.h"
 #include "recon/block_layout.h"
+#include "recon/deblocking_records.h"
 #include "recon/intra_prediction.h"
 #include "syntax/slice_header.h"
 
@@ -50,6 +51,9 @@ class MacroblockDecoder {
   // Profiling aid: with reconstruction off the macroblocks are parsed and
   // their coefficients scaled, but no sample is predicted or written.
   void setReconstruction(bool on) { blocks_.setEnabled(on); }
+  // Conformant decoding: each macroblock decoded whole is recorded for the
+  // deblocking filter.
+  void setFilterRecorder(const FilterRecorder& recorder) { filterRecorder_ = recorder; }
 
   std::uint32_t CurrMbAddr() const { return currMbAddr_; }
   // What the macroblocks decoded so far were.
@@ -107,6 +111,7 @@ class MacroblockDecoder {
   CavlcMacroblockReader cavlc_;
   CabacMacroblockReader cabac_;
   bool fieldMacroblock_ = false;
+  FilterRecorder filterRecorder_;
 
  private:
   struct BlockPair {

@@ -9,9 +9,4 @@ const std::uint8_t kCodedBlockPatternIntra[48] = {
 const std::uint8_t kCodedBlockPatternIntraNoChroma[16] = {15, 0,  7, 11, 13, 14, 3, 5,
                                                           10, 12, 1, 2,  4,  8,  6, 9};
 
-const std::uint8_t kChromaQp[52] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12,
-                                    13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25,
-                                    26, 27, 28, 29, 29, 30, 31, 32, 32, 33, 34, 34, 35,
-                                    35, 36, 36, 37, 37, 37, 38, 38, 38, 39, 39, 39, 39};
-
 }  // namespace H264

@@ -9,7 +9,4 @@ namespace H264 {
 extern const std::uint8_t kCodedBlockPatternIntra[48];          // ChromaArrayType 1, 2
 extern const std::uint8_t kCodedBlockPatternIntraNoChroma[16];  // ChromaArrayType 0, 3
 
-// QPC by qPI (Table 8-15), qPI 0..51.
-extern const std::uint8_t kChromaQp[52];
-
 }  // namespace H264

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "dsp/kernels.h"
+#include "recon/deblocking_tables.h"
 
 namespace H264 {
 namespace {
@@ -127,7 +128,8 @@ TEST_P(KernelTable, Reconstruct) {
         if (i % 8 == 7) std::generate(coeff.begin(), coeff.end(), [&] { return extremeValue(); });
         std::vector<std::int32_t> copy = coeff;
         compare(
-            n, n, [&](Sample* d) { p(coeff.data(), pred.data(), kPredStride, d, kCanvas, maxValue); },
+            n, n,
+            [&](Sample* d) { p(coeff.data(), pred.data(), kPredStride, d, kCanvas, maxValue); },
             [&](Sample* d) { v(copy.data(), pred.data(), kPredStride, d, kCanvas, maxValue); },
             "reconstruct");
         if (HasFatalFailure()) return;
@@ -141,9 +143,11 @@ TEST_P(KernelTable, AddDc4x4) {
   for (int maxValue : kMaxValues) {
     for (int i = 0; i < kIterations; ++i) {
       const auto pred = prediction(0, maxValue);
-      const std::int32_t dc = i % 8 == 7 ? extremeValue() : uniform(-128 * maxValue, 128 * maxValue);
+      const std::int32_t dc =
+          i % 8 == 7 ? extremeValue() : uniform(-128 * maxValue, 128 * maxValue);
       compare(
-          4, 4, [&](Sample* d) { plain.addDc4x4(dc, pred.data(), kPredStride, d, kCanvas, maxValue); },
+          4, 4,
+          [&](Sample* d) { plain.addDc4x4(dc, pred.data(), kPredStride, d, kCanvas, maxValue); },
           [&](Sample* d) { vector.addDc4x4(dc, pred.data(), kPredStride, d, kCanvas, maxValue); },
           "addDc4x4");
       if (HasFatalFailure()) return;
@@ -162,8 +166,12 @@ TEST_P(KernelTable, CopyPrediction) {
       const auto pred = prediction(i % 8 == 7 ? -hi : 0, hi);
       compare(
           s[0], s[1],
-          [&](Sample* d) { plain.copyPrediction(pred.data(), kPredStride, d, kCanvas, s[0], s[1]); },
-          [&](Sample* d) { vector.copyPrediction(pred.data(), kPredStride, d, kCanvas, s[0], s[1]); },
+          [&](Sample* d) {
+            plain.copyPrediction(pred.data(), kPredStride, d, kCanvas, s[0], s[1]);
+          },
+          [&](Sample* d) {
+            vector.copyPrediction(pred.data(), kPredStride, d, kCanvas, s[0], s[1]);
+          },
           "copyPrediction");
       if (HasFatalFailure()) return;
     }
@@ -209,14 +217,109 @@ TEST_P(KernelTable, PackV210) {
           s = static_cast<Sample>(trial % 16 == 15 ? (rng() & 1) * max : rng() % (max + 1));
         }
       }
-      const V210Shift shift{lumaDepth < 10 ? 10u - lumaDepth : 0, lumaDepth > 10 ? lumaDepth - 10u : 0,
-                            chromaDepth < 10 ? 10u - chromaDepth : 0,
-                            chromaDepth > 10 ? chromaDepth - 10u : 0};
+      const V210Shift shift{
+          lumaDepth < 10 ? 10u - lumaDepth : 0, lumaDepth > 10 ? lumaDepth - 10u : 0,
+          chromaDepth < 10 ? 10u - chromaDepth : 0, chromaDepth > 10 ? chromaDepth - 10u : 0};
       std::vector<char> a(16 * groups + 16, 0x5A), b = a;
       p(a.data(), planes[0].data(), planes[1].data(), planes[2].data(), groups, shift);
       v(b.data(), planes[0].data(), planes[1].data(), planes[2].data(), groups, shift);
       ASSERT_EQ(a, b) << (preview ? "preview" : "full size") << " groups " << groups << " seed "
                       << kSeed << " trial " << trial;
+    }
+  }
+}
+
+// The deblocking filter's edge filters: 4, 8 and 16 lines, one or two rows
+// apart (MBAFF), thresholds of Tables 8-16 and 8-17 at bit depths 8 to 14,
+// lines random, close to each threshold or at 0 and the maximum. Only the
+// samples a kernel may read are real; guard values fill the rest.
+class DeblockLines {
+ public:
+  static constexpr int kSize = 48, kEdge = 24;  // canvas side; the edge lies before sample 24
+  std::vector<Sample> canvas = std::vector<Sample>(kSize * kSize, 0xA5A5);
+
+  // Sample k (-4..3: p3..q3) of line i: across a vertical edge the lines are
+  // `spacing` rows apart, across a horizontal one the samples.
+  Sample& at(bool vertical, int spacing, int line, int k) {
+    return vertical ? canvas[(4 + line * spacing) * kSize + kEdge + k]
+                    : canvas[(kEdge + k * spacing) * kSize + 4 + line];
+  }
+};
+
+EdgeThresholds randomThresholds(std::mt19937& rng, int bitDepth) {
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  const int indexA = pick(0, 51), indexB = pick(0, 51), scale = bitDepth - 8;
+  EdgeThresholds t{kAlphaPrime[indexA] << scale, kBetaPrime[indexB] << scale,
+                   kTc0Prime[indexA][pick(0, 2)] << scale, (1 << bitDepth) - 1};
+  if (pick(0, 9) == 0) {  // anything the kernels accept, beyond the tables
+    t.alpha = pick(0, 255 << scale);
+    t.beta = pick(0, 18 << scale);
+    t.tc0 = pick(0, 25 << scale);
+  }
+  return t;
+}
+
+// One line: random, or each difference the filter tests close to its
+// limit, or samples at 0 and the maximum only.
+void fillLine(std::mt19937& rng, const EdgeThresholds& t, int kind, int* s) {
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  const int max = t.maxValue;
+  if (kind == 0) {
+    for (int k = 0; k < 8; ++k) s[k] = pick(0, max);
+  } else if (kind == 1) {
+    for (int k = 0; k < 8; ++k) s[k] = pick(0, 1) * max;
+  } else {
+    // s[3] = p0, s[4] = q0; steps outwards near beta, across the edge near
+    // alpha or (alpha >> 2) + 2.
+    auto near = [&](int from, int limit) {
+      return std::clamp(from + (pick(0, 1) ? 1 : -1) * (limit + pick(-2, 1)), 0, max);
+    };
+    s[4] = pick(0, max);
+    s[3] = near(s[4], pick(0, 1) ? t.alpha : (t.alpha >> 2) + 2);
+    for (int k = 2; k >= 0; --k) s[k] = near(s[k + 1], pick(0, 3) ? t.beta : pick(0, t.beta));
+    for (int k = 5; k < 8; ++k) s[k] = near(s[k - 1], pick(0, 3) ? t.beta : pick(0, t.beta));
+  }
+}
+
+TEST_P(KernelTable, DeblockEdges) {
+  for (int orientation : {kVerticalEdge, kHorizontalEdge}) {
+    for (int strong = 0; strong < 2; ++strong) {
+      for (bool lumaStyle : {true, false}) {
+        const Table::EdgeFilter p =
+            (lumaStyle ? plain.lumaEdge : plain.chromaEdge)[orientation][strong];
+        const Table::EdgeFilter v =
+            (lumaStyle ? vector.lumaEdge : vector.chromaEdge)[orientation][strong];
+        if (p == v) continue;
+        const bool vertical = orientation == kVerticalEdge;
+        const int reach = lumaStyle ? 4 : 2;
+        for (int trial = 0; trial < 4000; ++trial) {
+          const int bitDepth = uniform(8, 14), lines = 4 << uniform(0, 2), spacing = uniform(1, 2);
+          const EdgeThresholds t = randomThresholds(rng, bitDepth);
+          DeblockLines a;
+          for (int i = 0; i < lines; ++i) {
+            int s[8];
+            fillLine(rng, t, trial % 8 == 7 ? 1 : uniform(0, 3) ? 2 : 0, s);
+            for (int k = -reach; k < reach; ++k)
+              a.at(vertical, spacing, i, k) = static_cast<Sample>(s[4 + k]);
+          }
+          DeblockLines b = a;
+          std::vector<bool> line(a.canvas.size());
+          for (std::size_t k = 0; k < line.size(); ++k) line[k] = a.canvas[k] != 0xA5A5;
+          const std::ptrdiff_t stride = std::ptrdiff_t{DeblockLines::kSize} * spacing;
+          const int start = vertical ? 4 * DeblockLines::kSize + DeblockLines::kEdge
+                                     : DeblockLines::kEdge * DeblockLines::kSize + 4;
+          p(a.canvas.data() + start, stride, lines, t);
+          v(b.canvas.data() + start, stride, lines, t);
+          ASSERT_EQ(a.canvas, b.canvas)
+              << (vertical ? "vertical" : "horizontal") << (strong ? " bS 4" : " bS < 4")
+              << (lumaStyle ? " luma-style" : " chroma-style") << " lines " << lines << " spacing "
+              << spacing << " depth " << bitDepth << " alpha " << t.alpha << " beta " << t.beta
+              << " tc0 " << t.tc0 << " seed " << kSeed << " trial " << trial;
+          for (std::size_t k = 0; k < line.size(); ++k) {
+            ASSERT_TRUE(line[k] || b.canvas[k] == 0xA5A5) << "wrote outside the lines at " << k;
+          }
+        }
+      }
     }
   }
 }

@@ -37,8 +37,10 @@ inline bool compatibleModeDeviates(const VectorCase& c) {
   return kDeviating.count(c.name) != 0;
 }
 
-inline std::vector<VectorCase> loadVectorManifest() {
-  std::ifstream in(std::string(ISTREL_VECTOR_DIR) + "/vectors.txt");
+// The cases of a manifest: vectors.txt, or loop_filter.txt for the vectors
+// coded with the deblocking filter on.
+inline std::vector<VectorCase> loadVectorManifest(const std::string& manifest = "vectors.txt") {
+  std::ifstream in(std::string(ISTREL_VECTOR_DIR) + "/" + manifest);
   std::vector<VectorCase> cases;
   std::string line;
   while (std::getline(in, line)) {

@@ -46,6 +46,7 @@ TimedRun timeExported(const BenchOptions& o, const AnnexBStream& stream, std::st
 // The C++ interface in conformant mode: the frame driver, then the conversion.
 TimedRun timeConformant(const BenchOptions& o, const AnnexBStream& stream, std::string& failure) {
   InternalDecoder decoder(H264::DecodeMode::kConformant, o.preview);
+  decoder.core().setDeblocking(!o.noDeblock);
   if (!decoder.prime(stream)) {
     failure = "no usable parameter sets";
     return {};
@@ -127,8 +128,11 @@ void printHeader(const BenchOptions& o, const AnnexBStream& stream, const Stream
                  std::ostream& out) {
   out << "file:     " << o.input << " (" << stream.units.size() << " frames, "
       << describeStream(*firstSps(summary), *firstPps(summary)) << ")\n"
-      << "decoding: " << (o.conformant ? "C++ interface, conformant" : "exported functions") << ", "
-      << (o.preview ? "preview" : "full size") << ", " << zoncore::threads::WorkerCount()
+      << "decoding: "
+      << (o.conformant ? (o.noDeblock ? "C++ interface, conformant without the deblocking filter"
+                                      : "C++ interface, conformant")
+                       : "exported functions")
+      << ", " << (o.preview ? "preview" : "full size") << ", " << zoncore::threads::WorkerCount()
       << " workers\n";
 }
 

@@ -14,6 +14,7 @@ const char kBenchUsage[] =
     "  --preview     half width and height, as the host's preview\n"
     "  --seconds S   run at least S seconds (default 5) and at least one pass\n"
     "  --conformant  decode exactly as ITU-T H.264 says (C++ interface)\n"
+    "  --no-deblock  with --conformant: leave the deblocking filter out, to time it\n"
     "  --profile     also time the frame scan, entropy decoding, prediction and\n"
     "                reconstruction, and the v210 conversion, in passes of about S\n"
     "                seconds each\n";
@@ -29,6 +30,10 @@ std::optional<BenchOptions> parseBenchOptions(const std::vector<std::string>& ar
       {{"--seconds"},
        "a number of seconds from 0 to 3600",
        [](BenchOptions& o, const std::string& v) { return parseNumber(v, 0, 3600, o.seconds); }});
+  table.push_back({{"--no-deblock"}, nullptr, [](BenchOptions& o, const std::string&) {
+                     o.noDeblock = true;
+                     return true;
+                   }});
   return parseOptions<BenchOptions>("bench", args, table, error);
 }
 
