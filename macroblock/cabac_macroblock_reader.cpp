@@ -12,8 +12,9 @@ int condition(const MacroblockRecord* n, bool (*term)(const MacroblockRecord&)) 
   return n && term(*n) ? 1 : 0;
 }
 
-// ctxBlockCat of a block kind in a plane: Cb and Cr of 4:4:4 have their own.
-int categoryOf(BlockKind kind, int plane) {
+}  // namespace
+
+int CabacMacroblockReader::categoryOf(BlockKind kind, int plane) {
   constexpr int kLumaCategory[6] = {0, 1, 2, 3, 4, 5};
   constexpr int kPlaneCategory[6] = {6, 7, 8, 3, 4, 9};
   const int k = static_cast<int>(kind);
@@ -23,8 +24,8 @@ int categoryOf(BlockKind kind, int plane) {
   return kPlaneCategory[k] + (plane == 2 ? 4 : 0);
 }
 
-void storeCodedBlockFlag(MacroblockRecord& mb, BlockKind kind, int plane, int blockIndex,
-                         std::uint8_t flag) {
+void CabacMacroblockReader::storeCodedBlockFlag(MacroblockRecord& mb, BlockKind kind, int plane,
+                                                int blockIndex, std::uint8_t flag) {
   const int component = plane > 0 ? plane - 1 : 0;
   std::uint8_t* blocks = plane == 0 ? mb.codedBlockFlagLuma : mb.codedBlockFlagChromaAc[component];
   switch (kind) {
@@ -41,8 +42,6 @@ void storeCodedBlockFlag(MacroblockRecord& mb, BlockKind kind, int plane, int bl
       blocks[blockIndex] = flag;
   }
 }
-
-}  // namespace
 
 void CabacMacroblockReader::start(int sliceQpY) {
   parser_.alignToByte();
@@ -84,22 +83,6 @@ StreamParser& CabacMacroblockReader::beginPcm() {
 }
 
 void CabacMacroblockReader::endPcm() { syntax_.restart(parser_.bitOffset() / 8); }
-
-void CabacMacroblockReader::residualBlock(BlockKind kind, int plane, int blockIndex,
-                                          int maxNumCoeff, NeighbourBlock a, NeighbourBlock b,
-                                          MacroblockRecord& current, bool fieldCoded,
-                                          ResidualLevels& out) {
-  const int cat = categoryOf(kind, plane);
-  // 8x8 blocks carry a coded_block_flag only in 4:4:4 (clause 7.3.5.3.3).
-  const bool coded = kind == BlockKind::k8x8 && chromaArrayType_ != 3
-                         ? true
-                         : syntax_.codedBlockFlag(
-                               cat, codedBlockFlagTerm(kind, plane, a.mb, a.blockIndex) +
-                                        2 * codedBlockFlagTerm(kind, plane, b.mb, b.blockIndex));
-  storeCodedBlockFlag(current, kind, plane, blockIndex, coded);
-  out.count = 0;
-  if (coded) syntax_.residualLevels(cat, maxNumCoeff, fieldCoded, out);
-}
 
 ISTREL_LEVEL_END
 }  // namespace H264

@@ -44,19 +44,33 @@ class CabacMacroblockReader {
   void endPcm();
 
   // One residual block: coded_block_flag from the neighbouring blocks a and
-  // b, kept in `current` for the blocks after it, then the levels.
-  void residualBlock(BlockKind kind, int plane, int blockIndex, int maxNumCoeff, NeighbourBlock a,
-                     NeighbourBlock b, MacroblockRecord& current, bool fieldCoded,
-                     ResidualLevels& out);
+  // b, kept in `current` for the blocks after it, then each nonzero
+  // coefficient to place(coefficient number, level); returns their count.
+  template <typename Place>
+  int residualBlock(BlockKind kind, int plane, int blockIndex, int maxNumCoeff, NeighbourBlock a,
+                    NeighbourBlock b, MacroblockRecord& current, bool fieldCoded, Place place) {
+    const int cat = categoryOf(kind, plane);
+    // 8x8 blocks carry a coded_block_flag only in 4:4:4 (clause 7.3.5.3.3).
+    const bool coded =
+        (kind == BlockKind::k8x8 && chromaArrayType_ != 3) ||
+        syntax_.codedBlockFlag(cat, codedBlockFlagTerm(kind, plane, a.mb, a.blockIndex) +
+                                        2 * codedBlockFlagTerm(kind, plane, b.mb, b.blockIndex));
+    storeCodedBlockFlag(current, kind, plane, blockIndex, coded);
+    return coded ? syntax_.residualLevels(cat, maxNumCoeff, fieldCoded, place) : 0;
+  }
   // An 8x8 block in one piece; neighbours(k) gives block k's A and B.
-  template <typename Neighbours>
+  template <typename Neighbours, typename Place>
   void residual8x8(int plane, int block8x8, Neighbours neighbours, MacroblockRecord& current,
-                   bool fieldCoded, ResidualLevels& out) {
+                   bool fieldCoded, Place place) {
     const auto [a, b] = neighbours(4 * block8x8);
-    residualBlock(BlockKind::k8x8, plane, 4 * block8x8, 64, a, b, current, fieldCoded, out);
+    residualBlock(BlockKind::k8x8, plane, 4 * block8x8, 64, a, b, current, fieldCoded, place);
   }
 
  private:
+  // ctxBlockCat of a block kind in a plane: Cb and Cr of 4:4:4 have their own.
+  static int categoryOf(BlockKind kind, int plane);
+  static void storeCodedBlockFlag(MacroblockRecord& mb, BlockKind kind, int plane, int blockIndex,
+                                  std::uint8_t flag);
   bool chromaInPattern() const { return chromaArrayType_ == 1 || chromaArrayType_ == 2; }
 
   StreamParser& parser_;

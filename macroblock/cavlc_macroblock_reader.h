@@ -10,7 +10,7 @@
 #include "base/level.h"
 #include "macroblock/macroblock_record.h"
 #include "macroblock/macroblock_tables.h"
-#include "syntax/residual_levels.h"
+#include "syntax/cavlc_reader.h"
 #include "syntax/stream_parser.h"
 
 namespace H264 {
@@ -54,15 +54,36 @@ class CavlcMacroblockReader {
 
   // One residual block: nC from the neighbouring blocks a and b (clause
   // 9.2.1; chroma DC by the chroma format), TotalCoeff kept in `current` for
-  // the blocks after it.
-  void residualBlock(BlockKind kind, int plane, int blockIndex, int maxNumCoeff, NeighbourBlock a,
-                     NeighbourBlock b, MacroblockRecord& current, bool fieldCoded,
-                     ResidualLevels& out);
-  // An 8x8 block as four interleaved 4x4 blocks (clause 7.3.5.3.2); the
-  // positions come out in the 8x8 scan. neighbours(k) gives block k's A and B.
-  template <typename Neighbours>
+  // the blocks after it. Each nonzero coefficient goes to place(coefficient
+  // number, level); returns TotalCoeff.
+  template <typename Place>
+  int residualBlock(BlockKind kind, int plane, int blockIndex, int maxNumCoeff, NeighbourBlock a,
+                    NeighbourBlock b, MacroblockRecord& current, bool /*fieldCoded*/, Place place) {
+    int nC = mbHeightC_ == 8 ? -1 : -2;  // chroma DC
+    if (kind != BlockKind::kChromaDc) {
+      const int nA = a.mb ? a.mb->totalCoeff[plane][a.blockIndex] : 0;
+      const int nB = b.mb ? b.mb->totalCoeff[plane][b.blockIndex] : 0;
+      nC = a.mb && b.mb ? (nA + nB + 1) >> 1 : nA + nB;
+    }
+    const int count = readResidualBlock(parser_, nC, maxNumCoeff, place);
+    if (kind != BlockKind::kDc && kind != BlockKind::kChromaDc) {
+      current.totalCoeff[plane][blockIndex] = static_cast<std::uint8_t>(count);
+    }
+    return count;
+  }
+  // An 8x8 block as four interleaved 4x4 blocks (clause 7.3.5.3.2): part i's
+  // coefficient n is number 4n + i of the 8x8 block. neighbours(k) gives
+  // block k's A and B.
+  template <typename Neighbours, typename Place>
   void residual8x8(int plane, int block8x8, Neighbours neighbours, MacroblockRecord& current,
-                   bool fieldCoded, ResidualLevels& out);
+                   bool fieldCoded, Place place) {
+    for (int i = 0; i < 4; ++i) {
+      const int k = 4 * block8x8 + i;
+      const auto [a, b] = neighbours(k);
+      residualBlock(BlockKind::k4x4, plane, k, 16, a, b, current, fieldCoded,
+                    [&place, i](int n, std::int32_t level) { place(4 * n + i, level); });
+    }
+  }
 
  private:
   StreamParser& parser_;
@@ -77,23 +98,6 @@ int CavlcMacroblockReader::codedBlockPattern(const MacroblockRecord&, const Macr
   const bool withChroma = chromaArrayType_ == 1 || chromaArrayType_ == 2;
   if (codeNum >= (withChroma ? 48u : 16u)) fail(kSliceError);
   return withChroma ? kCodedBlockPatternIntra[codeNum] : kCodedBlockPatternIntraNoChroma[codeNum];
-}
-
-template <typename Neighbours>
-void CavlcMacroblockReader::residual8x8(int plane, int block8x8, Neighbours neighbours,
-                                        MacroblockRecord& current, bool fieldCoded,
-                                        ResidualLevels& out) {
-  out.count = 0;
-  for (int i = 0; i < 4; ++i) {
-    const int k = 4 * block8x8 + i;
-    const auto [a, b] = neighbours(k);
-    ResidualLevels part;
-    residualBlock(BlockKind::k4x4, plane, k, 16, a, b, current, fieldCoded, part);
-    for (int n = 0; n < part.count; ++n) {
-      out.level[out.count] = part.level[n];
-      out.position[out.count++] = static_cast<std::uint8_t>(4 * part.position[n] + i);
-    }
-  }
 }
 
 ISTREL_LEVEL_END

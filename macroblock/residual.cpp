@@ -47,17 +47,20 @@ int MacroblockDecoder<T>::read4x4Block(Reader& reader, BlockKind kind, int plane
                                        std::int32_t* coeff) {
   const int startIdx = kind == BlockKind::k4x4 ? 0 : 1;
   const BlockPair n = neighboursOf(kind == BlockKind::kChromaAc, blockIndex);
-  ResidualLevels levels;
-  reader.residualBlock(kind, plane, blockIndex, 16 - startIdx, n.a, n.b, *at_.current,
-                       fieldMacroblock_, levels);
+  const std::uint8_t* scan = scan4x4_ + startIdx;
   const std::int32_t* scale = levelScale4x4_[plane][qp_[plane] % 6];
   const int shift = qp_[plane] / 6;
-  const bool bypass = blocks_.bypass();
-  for (int i = 0; i < levels.count; ++i) {
-    const int pos = scan4x4_[startIdx + levels.position[i]];
-    coeff[pos] = bypass ? levels.level[i] : scaleLevel(levels.level[i], scale[pos], shift, 4);
+  if (blocks_.bypass()) {
+    return reader.residualBlock(
+        kind, plane, blockIndex, 16 - startIdx, n.a, n.b, *at_.current, fieldMacroblock_,
+        [scan, coeff](int position, std::int32_t level) { coeff[scan[position]] = level; });
   }
-  return levels.count;
+  return reader.residualBlock(kind, plane, blockIndex, 16 - startIdx, n.a, n.b, *at_.current,
+                              fieldMacroblock_,
+                              [scan, scale, shift, coeff](int position, std::int32_t level) {
+                                const int pos = scan[position];
+                                coeff[pos] = scaleLevel(level, scale[pos], shift, 4);
+                              });
 }
 
 template <typename T>
@@ -79,12 +82,10 @@ void MacroblockDecoder<T>::decodeResidual(Reader& reader) {
 template <typename T>
 template <typename Reader>
 void MacroblockDecoder<T>::decodeIntra16x16(Reader& reader, int plane) {
-  ResidualLevels dcLevels;
+  std::int32_t levels[16] = {};
   const BlockPair n = neighboursOf(false, 0);
   reader.residualBlock(BlockKind::kDc, plane, 0, 16, n.a, n.b, *at_.current, fieldMacroblock_,
-                       dcLevels);
-  std::int32_t levels[16] = {};
-  for (int i = 0; i < dcLevels.count; ++i) levels[dcLevels.position[i]] = dcLevels.level[i];
+                       [&levels](int position, std::int32_t level) { levels[position] = level; });
   const bool bypass = blocks_.bypass();
   if (bypass) {
     // Untransformed: block k takes the level at its position in the DC matrix.
@@ -156,14 +157,14 @@ void MacroblockDecoder<T>::decodeIntra8x8(Reader& reader, int plane) {
     std::fill_n(coeff, 64, 0);
     for (int i = 0; i < 4; ++i) markUncoded(plane, 4 * b + i);
     if (coded) {
-      ResidualLevels levels;
+      const std::uint8_t* scan = scan8x8_;
       reader.residual8x8(
           plane, b, [this](int k) { return neighboursOf(false, k); }, *at_.current,
-          fieldMacroblock_, levels);
-      for (int i = 0; i < levels.count; ++i) {
-        const int pos = scan8x8_[levels.position[i]];
-        coeff[pos] = bypass ? levels.level[i] : scaleLevel(levels.level[i], scale[pos], shift, 6);
-      }
+          fieldMacroblock_,
+          [=](int position, std::int32_t level) {
+            const int pos = scan[position];
+            coeff[pos] = bypass ? level : scaleLevel(level, scale[pos], shift, 6);
+          });
     }
     blocks_.finish(plane, x, y, 8, coded, bypassDirection(mode), blockAt(plane, x, y),
                    at_.stride[plane]);
@@ -179,10 +180,9 @@ void MacroblockDecoder<T>::decodeChroma(Reader& reader) {
     std::int32_t* dc = chromaDc_[c];
     std::fill_n(dc, 8, 0);
     if (cbpChroma_ != 0) {
-      ResidualLevels levels;
       reader.residualBlock(BlockKind::kChromaDc, 1 + c, c, dcCount, n.a, n.b, *at_.current,
-                           fieldMacroblock_, levels);
-      for (int i = 0; i < levels.count; ++i) dc[levels.position[i]] = levels.level[i];
+                           fieldMacroblock_,
+                           [dc](int position, std::int32_t level) { dc[position] = level; });
     } else {
       at_.current->codedBlockFlagChromaDc[c] = 0;
     }
