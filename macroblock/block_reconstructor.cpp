@@ -39,29 +39,6 @@ void BlockReconstructor<T>::predictChroma(int plane, int mode, int width, int he
 }
 
 template <typename T>
-void BlockReconstructor<T>::finish(int plane, int x, int y, int size, bool coded, int direction,
-                                   T* dst, std::ptrdiff_t stride) {
-  if (!enabled_) return;
-  const std::int32_t* pred = pred_ + y * 16 + x;
-  const int max = maxValue_[plane];
-  if (bypass_) {
-    bypassReconstruct(coeff_, size, size, direction, pred, 16, dst, stride, max);
-  } else if (size == 8) {
-    if (coded) {
-      kernels_.reconstruct8x8(coeff_, pred, 16, dst, stride, max);
-    } else {
-      kernels_.copyPrediction(pred, 16, dst, stride, 8, 8);
-    }
-  } else if (coded) {
-    kernels_.reconstruct4x4(coeff_, pred, 16, dst, stride, max);
-  } else if (coeff_[0] != 0) {
-    kernels_.addDc4x4(coeff_[0], pred, 16, dst, stride, max);
-  } else {
-    kernels_.copyPrediction(pred, 16, dst, stride, 4, 4);
-  }
-}
-
-template <typename T>
 void BlockReconstructor<T>::stash(int x, int y, int width) {
   for (int j = 0; j < 4; ++j) std::copy_n(&coeff_[4 * j], 4, &residual_[(y + j) * width + x]);
 }

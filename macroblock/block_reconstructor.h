@@ -6,9 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/compiler.h"
 #include "base/level.h"
 #include "dsp/kernels.h"
 #include "recon/intra_prediction.h"
+#include "recon/inverse_transform.h"
 
 namespace H264 {
 ISTREL_LEVEL_BEGIN
@@ -36,8 +38,8 @@ class BlockReconstructor {
   // The block's residual added to its prediction and stored at dst; a
   // block without coded AC coefficients needs only its DC. `direction` is the
   // bypass direction of its prediction mode (lossless only).
-  void finish(int plane, int x, int y, int size, bool coded, int direction, T* dst,
-              std::ptrdiff_t stride);
+  ISTREL_FORCE_INLINE void finish(int plane, int x, int y, int size, bool coded, int direction,
+                                  T* dst, std::ptrdiff_t stride);
   // Lossless Intra_16x16 and chroma accumulate residuals across the whole
   // block (clause 8.5.15): their 4x4 parts are gathered, then reconstructed.
   void stash(int x, int y, int width);
@@ -56,6 +58,30 @@ class BlockReconstructor {
 };
 
 extern template class BlockReconstructor<unsigned short>;
+
+template <typename T>
+ISTREL_FORCE_INLINE void BlockReconstructor<T>::finish(int plane, int x, int y, int size,
+                                                       bool coded, int direction, T* dst,
+                                                       std::ptrdiff_t stride) {
+  if (!enabled_) return;
+  const std::int32_t* pred = pred_ + y * 16 + x;
+  const int max = maxValue_[plane];
+  if (bypass_) {
+    bypassReconstruct(coeff_, size, size, direction, pred, 16, dst, stride, max);
+  } else if (size == 8) {
+    if (coded) {
+      kernels_.reconstruct8x8(coeff_, pred, 16, dst, stride, max);
+    } else {
+      kernels_.copyPrediction(pred, 16, dst, stride, 8, 8);
+    }
+  } else if (coded) {
+    kernels_.reconstruct4x4(coeff_, pred, 16, dst, stride, max);
+  } else if (coeff_[0] != 0) {
+    kernels_.addDc4x4(coeff_[0], pred, 16, dst, stride, max);
+  } else {
+    kernels_.copyPrediction(pred, 16, dst, stride, 4, 4);
+  }
+}
 
 ISTREL_LEVEL_END
 }  // namespace H264

@@ -11,16 +11,13 @@ namespace H264 {
 ISTREL_LEVEL_BEGIN
 namespace {
 
-// Coefficients are kept within what a conforming stream can produce
-// (clause 8.5.12.1 bounds them to 16 + bitDepth bits), so the transforms
-// never overflow on damaged input.
-constexpr std::int64_t kCoefficientLimit = std::int64_t{1} << 24;
-
+// Clauses 8.5.12.1 and 8.5.13.1. A conforming stream keeps the result within
+// 16 + bitDepth bits; a damaged one may not, and the result then wraps at 32
+// bits, as the transforms do (dsp/kernels.h): defined, if meaningless.
 ISTREL_FORCE_INLINE std::int32_t scaleLevel(std::int32_t level, std::int32_t levelScale, int shift,
                                             int norm) {
-  std::int64_t value = ((std::int64_t{level} * levelScale) << shift) + (1 << (norm - 1));
-  return static_cast<std::int32_t>(
-      std::clamp(value >> norm, -kCoefficientLimit, kCoefficientLimit));
+  const std::int64_t value = ((std::int64_t{level} * levelScale) << shift) + (1 << (norm - 1));
+  return static_cast<std::int32_t>(value >> norm);
 }
 
 // Bypass direction of a prediction mode (clause 8.5.15): 1 vertical, 2 horizontal.
