@@ -55,4 +55,19 @@ ISTREL_FORCE_INLINE void storeGroup(char* out, const Group& g) {
   storeWord(out + 12, g.y[4], g.cr[2], g.y[5]);
 }
 
+// A row of `groups` groups, kStep samples apart (2: the preview): a vector
+// kernel's `packGroups(g)` packs kPerCall groups from group g on, while the
+// samples its loads reach, a few past the groups, still lie in the row; the
+// last groups are packed here.
+template <int kStep, int kPerCall, typename T, typename PackGroups>
+ISTREL_FORCE_INLINE void packRow(char* out, const T* luma, const T* cb, const T* cr, int groups,
+                                 const V210Shift& shift, PackGroups packGroups) {
+  int g = 0;
+  for (; g + kPerCall < groups; g += kPerCall) packGroups(g);
+  for (; g < groups; ++g) {
+    storeGroup(out + g * kGroupBytes, loadGroup(luma + 6 * g * kStep, cb + 3 * g * kStep,
+                                                cr + 3 * g * kStep, kStep, 6, shift));
+  }
+}
+
 }  // namespace H264::v210

@@ -58,37 +58,25 @@ ISTREL_FORCE_INLINE void packGroup(char* out, uint16x8_t y, uint16x8_t c, const 
   vst1q_u8(reinterpret_cast<std::uint8_t*>(out), vreinterpretq_u8_u32(words));
 }
 
-// Each group's loads reach a few samples past it; the last group, whose
-// samples may end the row, is packed by the plain code.
 void pack(char* out, const Sample* luma, const Sample* cb, const Sample* cr, int groups,
           V210Shift shift) {
   const Shifts s(shift);
-  int g = 0;
-  for (; g + 1 < groups; ++g) {
+  v210::packRow<1, 1>(out, luma, cb, cr, groups, shift, [&](int g) {
     const uint16x8_t y = vld1q_u16(luma + 6 * g);
     const uint16x8_t c = vcombine_u16(vld1_u16(cb + 3 * g), vld1_u16(cr + 3 * g));
     packGroup(out + g * v210::kGroupBytes, y, c, s);
-  }
-  if (g < groups) {
-    v210::storeGroup(out + g * v210::kGroupBytes,
-                     v210::loadGroup(luma + 6 * g, cb + 3 * g, cr + 3 * g, 1, 6, shift));
-  }
+  });
 }
 
 // The interleaving loads keep every second sample.
 void packPreview(char* out, const Sample* luma, const Sample* cb, const Sample* cr, int groups,
                  V210Shift shift) {
   const Shifts s(shift);
-  int g = 0;
-  for (; g + 1 < groups; ++g) {
+  v210::packRow<2, 1>(out, luma, cb, cr, groups, shift, [&](int g) {
     const uint16x8_t y = vld2q_u16(luma + 12 * g).val[0];
     const uint16x8_t c = vcombine_u16(vld2_u16(cb + 6 * g).val[0], vld2_u16(cr + 6 * g).val[0]);
     packGroup(out + g * v210::kGroupBytes, y, c, s);
-  }
-  if (g < groups) {
-    v210::storeGroup(out + g * v210::kGroupBytes,
-                     v210::loadGroup(luma + 12 * g, cb + 6 * g, cr + 6 * g, 2, 6, shift));
-  }
+  });
 }
 
 }  // namespace

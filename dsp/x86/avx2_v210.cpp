@@ -69,39 +69,27 @@ ISTREL_FORCE_INLINE void store(char* out, __m256i v) {
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), v);
 }
 
-// Loads reach a few samples past each group; the last groups, whose samples
-// may end the row, are packed by the plain code.
 void pack(char* out, const Sample* luma, const Sample* cb, const Sample* cr, int groups,
           V210Shift shift) {
   const Shifts s(shift);
-  int g = 0;
-  for (; g + 2 < groups; g += 2) {
+  v210::packRow<1, 2>(out, luma, cb, cr, groups, shift, [&](int g) {
     const __m256i y = s.luma(load2x8(luma + 6 * g, luma + 6 * g + 6));
     const __m256i c = s.chroma(_mm256_unpacklo_epi64(load2x4(cb + 3 * g, cb + 3 * g + 3),
                                                      load2x4(cr + 3 * g, cr + 3 * g + 3)));
     store(out + g * v210::kGroupBytes, packGroups(y, c));
-  }
-  for (; g < groups; ++g) {
-    v210::storeGroup(out + g * v210::kGroupBytes,
-                     v210::loadGroup(luma + 6 * g, cb + 3 * g, cr + 3 * g, 1, 6, shift));
-  }
+  });
 }
 
 void packPreview(char* out, const Sample* luma, const Sample* cb, const Sample* cr, int groups,
                  V210Shift shift) {
   const Shifts s(shift);
-  int g = 0;
-  for (; g + 2 < groups; g += 2) {
+  v210::packRow<2, 2>(out, luma, cb, cr, groups, shift, [&](int g) {
     const Sample* l = luma + 12 * g;
     const __m256i y = s.luma(evens(load2x8(l, l + 12), load2x8(l + 8, l + 20)));
     const __m256i c =
         s.chroma(evens(load2x8(cb + 6 * g, cb + 6 * g + 6), load2x8(cr + 6 * g, cr + 6 * g + 6)));
     store(out + g * v210::kGroupBytes, packGroups(y, c));
-  }
-  for (; g < groups; ++g) {
-    v210::storeGroup(out + g * v210::kGroupBytes,
-                     v210::loadGroup(luma + 12 * g, cb + 6 * g, cr + 6 * g, 2, 6, shift));
-  }
+  });
 }
 
 }  // namespace

@@ -62,37 +62,25 @@ ISTREL_FORCE_INLINE void store(char* out, __m128i v) {
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
 }
 
-// Each group's loads reach a few samples past it; the last group, whose
-// samples may end the row, is packed by the plain code.
 void pack(char* out, const Sample* luma, const Sample* cb, const Sample* cr, int groups,
           V210Shift shift) {
   const Shifts s(shift);
-  int g = 0;
-  for (; g + 1 < groups; ++g) {
+  v210::packRow<1, 1>(out, luma, cb, cr, groups, shift, [&](int g) {
     const __m128i y = s.luma(load8(luma + 6 * g));
     const __m128i c = s.chroma(_mm_unpacklo_epi64(load4(cb + 3 * g), load4(cr + 3 * g)));
     store(out + g * v210::kGroupBytes, packGroup(y, c));
-  }
-  if (g < groups) {
-    v210::storeGroup(out + g * v210::kGroupBytes,
-                     v210::loadGroup(luma + 6 * g, cb + 3 * g, cr + 3 * g, 1, 6, shift));
-  }
+  });
 }
 
 void packPreview(char* out, const Sample* luma, const Sample* cb, const Sample* cr, int groups,
                  V210Shift shift) {
   const Shifts s(shift);
-  int g = 0;
-  for (; g + 1 < groups; ++g) {
+  v210::packRow<2, 1>(out, luma, cb, cr, groups, shift, [&](int g) {
     const Sample* l = luma + 12 * g;
     const __m128i y = s.luma(evens(load8(l), load8(l + 8)));
     const __m128i c = s.chroma(evens(load8(cb + 6 * g), load8(cr + 6 * g)));
     store(out + g * v210::kGroupBytes, packGroup(y, c));
-  }
-  if (g < groups) {
-    v210::storeGroup(out + g * v210::kGroupBytes,
-                     v210::loadGroup(luma + 12 * g, cb + 6 * g, cr + 6 * g, 2, 6, shift));
-  }
+  });
 }
 
 }  // namespace
