@@ -44,6 +44,19 @@ ISTREL_FORCE_INLINE void inverse8(V* x) {
   x[7] = h0 - h7;
 }
 
+// The whole 8x8 transform of a block held in registers of four lanes, row i
+// in lo[i] (columns 0 to 3) and hi[i] (4 to 7): rows, then columns. The
+// caller's transpose8(lo, hi) is found by argument-dependent lookup.
+template <typename V>
+ISTREL_FORCE_INLINE void inverse8x8(V* lo, V* hi) {
+  transpose8(lo, hi);
+  inverse8(lo);
+  inverse8(hi);
+  transpose8(lo, hi);
+  inverse8(lo);
+  inverse8(hi);
+}
+
 // Clause 8.5.12.2 / 8.5.13.2: the residual is (h + 32) >> 6.
 template <typename V>
 ISTREL_FORCE_INLINE V roundResidual(V h) {

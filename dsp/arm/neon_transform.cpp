@@ -13,7 +13,6 @@ namespace H264::neon {
 namespace {
 
 using butterflies::inverse4;
-using butterflies::inverse8;
 using butterflies::roundResidual;
 
 struct Vec {
@@ -87,12 +86,7 @@ void reconstruct8x8(std::int32_t* coeff, const std::int32_t* pred, int predStrid
     lo[i] = load4(coeff + 8 * i);
     hi[i] = load4(coeff + 8 * i + 4);
   }
-  transpose8(lo, hi);
-  inverse8(lo);
-  inverse8(hi);
-  transpose8(lo, hi);
-  inverse8(lo);
-  inverse8(hi);
+  butterflies::inverse8x8(lo, hi);
   const uint16x4_t max16 = maxVector(maxValue);
   for (int i = 0; i < 8; ++i) {
     const std::int32_t* p = pred + i * predStride;

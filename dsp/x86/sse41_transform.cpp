@@ -12,7 +12,6 @@ namespace H264::sse41 {
 namespace {
 
 using butterflies::inverse4;
-using butterflies::inverse8;
 using butterflies::roundResidual;
 
 struct Vec {
@@ -89,12 +88,7 @@ void reconstruct8x8(std::int32_t* coeff, const std::int32_t* pred, int predStrid
     lo[i] = load4(coeff + 8 * i);
     hi[i] = load4(coeff + 8 * i + 4);
   }
-  transpose8(lo, hi);
-  inverse8(lo);
-  inverse8(hi);
-  transpose8(lo, hi);
-  inverse8(lo);
-  inverse8(hi);
+  butterflies::inverse8x8(lo, hi);
   const __m128i max16 = maxVector(maxValue);
   for (int i = 0; i < 8; ++i) {
     const std::int32_t* p = pred + i * predStride;
