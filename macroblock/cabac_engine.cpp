@@ -45,10 +45,10 @@ std::uint64_t load64(const std::uint8_t* data, std::size_t size, std::size_t off
 void CabacEngine::start(const std::uint8_t* data, std::size_t size, std::size_t byteOffset) {
   data_ = data;
   size_ = size;
-  const Refilled r = refill(0, 0, byteOffset, data, size);
+  pos_ = byteOffset;
+  const Refilled r = refill(0, 0);
   value_ = r.value;
   count_ = r.count - 9;  // codIOffset = read_bits(9)
-  pos_ = r.pos;
   range_ = 510;
   if ((value_ >> count_) >= 510) fail(kSliceError);
 }
@@ -56,17 +56,18 @@ void CabacEngine::start(const std::uint8_t* data, std::size_t size, std::size_t 
 int CabacEngine::decodeTerminate() {
   range_ -= 2;
   if (value_ >= (std::uint64_t{range_} << count_)) return 1;
-  renormalise();
+  Cursor c = cursor();
+  c.renormalise();
+  resume(c);
   return 0;
 }
 
-// Tops the value up with whole bytes to 48 to 55 bits below codIOffset.
-CabacEngine::Refilled CabacEngine::refill(std::uint64_t value, int count, std::size_t pos,
-                                          const std::uint8_t* data, std::size_t size) {
+CabacEngine::Refilled CabacEngine::refill(std::uint64_t value, int count) {
   const int bytes = (kMaxCount - count) >> 3;
   const int bits = 8 * bytes;
-  value = (value << bits) | (load64(data, size, pos) >> (64 - bits));
-  return {value, count + bits, pos + static_cast<std::size_t>(bytes)};
+  value = (value << bits) | (load64(data_, size_, pos_) >> (64 - bits));
+  pos_ += static_cast<std::size_t>(bytes);
+  return {value, count + bits};
 }
 
 ISTREL_LEVEL_END

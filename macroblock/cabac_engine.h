@@ -43,47 +43,100 @@ void initCabacContexts(ContextVariable* contexts, int sliceQpY);
 // renormalisation.
 class CabacEngine {
  public:
+  // The decoding state a hot loop keeps in registers: codIOffset with the bits
+  // after it, codIRange, and how many bits follow codIOffset. The byte
+  // position stays with the engine, which the cursor asks for more bytes.
+  class Cursor {
+   public:
+    // DecodeDecision (clause 9.3.3.2.1) with RenormD. Which symbol comes is
+    // for the data to say, so the step computes with masks and a table
+    // instead of branching: a branch here would mispredict on top of the
+    // caller's own branch on the bin.
+    ISTREL_FORCE_INLINE int decodeDecision(ContextVariable& ctx) {
+      unsigned state = ctx.state();
+      const int bin = decodeDecision(state);
+      ctx.packed = static_cast<ContextVariable::Packed>(state);
+      return bin;
+    }
+
+    // The same on a packed state held by the caller, for runs of bins that
+    // share one context.
+    ISTREL_FORCE_INLINE int decodeDecision(unsigned& state) {
+      const std::uint32_t rangeLps = kRangeTabLps[state >> 1][(range_ >> 6) & 3];
+      const std::uint32_t rangeMps = range_ - rangeLps;
+      const std::uint64_t scaledMps = std::uint64_t{rangeMps} << count_;
+      const auto lps = static_cast<unsigned>(value_ >= scaledMps);
+      const std::uint64_t lpsMask = 0 - std::uint64_t{lps};
+      value_ -= scaledMps & lpsMask;
+      range_ = rangeMps ^ ((rangeMps ^ rangeLps) & static_cast<std::uint32_t>(lpsMask));
+      const auto bin = static_cast<int>((state ^ lps) & 1);
+      state = kNextState[state + 128 * lps];
+      renormalise();
+      return bin;
+    }
+
+    // DecodeBypass (clause 9.3.3.2.3).
+    ISTREL_FORCE_INLINE int decodeBypass() {
+      --count_;
+      const std::uint64_t scaledRange = std::uint64_t{range_} << count_;
+      const bool one = value_ >= scaledRange;
+      value_ -= scaledRange & (0 - static_cast<std::uint64_t>(one));
+      topUp();
+      return one;
+    }
+
+   private:
+    friend class CabacEngine;
+    Cursor(std::uint64_t value, std::uint32_t range, int count, CabacEngine* engine)
+        : value_(value), range_(range), count_(count), engine_(engine) {}
+
+    // RenormD in one step: 0 to 7 shifts bring codIRange to 256..510.
+    ISTREL_FORCE_INLINE void renormalise() {
+      const int shift = std::countl_zero(range_) - 23;
+      range_ <<= shift;
+      count_ -= shift;
+      topUp();
+    }
+
+    ISTREL_FORCE_INLINE void topUp() {
+      if (count_ < kMaxShift) {
+        const Refilled r = engine_->refill(value_, count_);
+        value_ = r.value;
+        count_ = r.count;
+      }
+    }
+
+    std::uint64_t value_;  // codIOffset << count_, then stream bits
+    std::uint32_t range_;  // codIRange
+    int count_;            // stream bits in value_ below codIOffset
+    CabacEngine* engine_;
+  };
+
   // Starts the decoder at byte `byteOffset` of the RBSP `data` (clause 9.3.1.2),
   // after cabac_alignment_one_bit or after the samples of an I_PCM macroblock.
   // Bytes past `size` read as zero and nothing outside the RBSP is touched.
   // Throws kSliceError when codIOffset starts at 510 or 511.
   void start(const std::uint8_t* data, std::size_t size, std::size_t byteOffset);
 
-  // DecodeDecision (clause 9.3.3.2.1) with RenormD. Which symbol comes is
-  // for the data to say, so the step computes with masks and a table instead
-  // of branching: a branch here would mispredict on top of the caller's own
-  // branch on the bin.
+  // The state for a hot loop, and the state it leaves.
+  ISTREL_FORCE_INLINE Cursor cursor() { return {value_, range_, count_, this}; }
+  ISTREL_FORCE_INLINE void resume(const Cursor& c) {
+    value_ = c.value_;
+    range_ = c.range_;
+    count_ = c.count_;
+  }
+
   ISTREL_FORCE_INLINE int decodeDecision(ContextVariable& ctx) {
-    unsigned state = ctx.state();
-    const int bin = decodeDecision(state);
-    ctx.packed = static_cast<ContextVariable::Packed>(state);
+    Cursor c = cursor();
+    const int bin = c.decodeDecision(ctx);
+    resume(c);
     return bin;
   }
-
-  // The same on a packed state held by the caller, for runs of bins that
-  // share one context.
-  ISTREL_FORCE_INLINE int decodeDecision(unsigned& state) {
-    const std::uint32_t rangeLps = kRangeTabLps[state >> 1][(range_ >> 6) & 3];
-    const std::uint32_t rangeMps = range_ - rangeLps;
-    const std::uint64_t scaledMps = std::uint64_t{rangeMps} << count_;
-    const auto lps = static_cast<unsigned>(value_ >= scaledMps);
-    const std::uint64_t lpsMask = 0 - std::uint64_t{lps};
-    value_ -= scaledMps & lpsMask;
-    range_ = rangeMps ^ ((rangeMps ^ rangeLps) & static_cast<std::uint32_t>(lpsMask));
-    const auto bin = static_cast<int>((state ^ lps) & 1);
-    state = kNextState[state + 128 * lps];
-    renormalise();
-    return bin;
-  }
-
-  // DecodeBypass (clause 9.3.3.2.3).
   ISTREL_FORCE_INLINE int decodeBypass() {
-    --count_;
-    const std::uint64_t scaledRange = std::uint64_t{range_} << count_;
-    const bool one = value_ >= scaledRange;
-    value_ -= scaledRange & (0 - static_cast<std::uint64_t>(one));
-    topUp();
-    return one;
+    Cursor c = cursor();
+    const int bin = c.decodeBypass();
+    resume(c);
+    return bin;
   }
 
   // DecodeTerminate (clause 9.3.3.2.2.3). A 1 reads nothing more: the last bit
@@ -102,33 +155,14 @@ class CabacEngine {
   std::size_t bitPosition() const { return pos_ * 8 - static_cast<std::size_t>(count_); }
 
  private:
-  // RenormD in one step: 0 to 7 shifts bring codIRange to 256..510.
-  ISTREL_FORCE_INLINE void renormalise() {
-    const int shift = std::countl_zero(range_) - 23;
-    range_ <<= shift;
-    count_ -= shift;
-    topUp();
-  }
-
-  ISTREL_FORCE_INLINE void topUp() {
-    if (count_ < kMaxShift) {
-      const Refilled r = refill(value_, count_, pos_, data_, size_);
-      value_ = r.value;
-      count_ = r.count;
-      pos_ = r.pos;
-    }
-  }
-
-  // The refill takes and returns values, not the engine, so an engine copied
-  // into a local variable never has its address taken and can live in
-  // registers through a hot loop.
+  // Tops `value` up with whole bytes from the RBSP to 48 to 55 bits below
+  // codIOffset. Out of line: it runs once in several bins. Values in and out,
+  // so that a cursor's state never needs an address.
   struct Refilled {
     std::uint64_t value;
     int count;
-    std::size_t pos;
   };
-  static Refilled refill(std::uint64_t value, int count, std::size_t pos, const std::uint8_t* data,
-                         std::size_t size);
+  Refilled refill(std::uint64_t value, int count);
 
   static constexpr int kMaxShift = 7;  // codIRange 2 (pStateIdx 63) up to 256
   // codIOffset takes 9 bits of value_, the rest may hold stream bits.

@@ -62,7 +62,7 @@ inline constexpr int kMaxSuffixPrefix = 22;
 
 // coeff_abs_level_minus1: truncated unary prefix (cMax 14) in context bins,
 // then a 0th-order Exp-Golomb suffix in bypass bins (UEG0, clause 9.3.2.3).
-ISTREL_FORCE_INLINE int absLevelMinus1(CabacEngine& engine, ContextVariable& first,
+ISTREL_FORCE_INLINE int absLevelMinus1(CabacEngine::Cursor& engine, ContextVariable& first,
                                        ContextVariable& later) {
   if (!engine.decodeDecision(first)) return 0;
   int prefix = 1;
@@ -89,8 +89,8 @@ int CabacSyntax::residualLevels(int cat, int maxNumCoeff, bool fieldCoded, Place
       contexts_ + kResidualContexts.significant[fieldCoded][cat];
   ContextVariable* const lastCtx = contexts_ + kResidualContexts.last[fieldCoded][cat];
   const SignificanceIncrements inc = significanceIncrements(cat, maxNumCoeff, fieldCoded);
-  // A local copy of the engine stays in registers through the block.
-  CabacEngine engine = engine_;
+  // The engine's state stays in registers through the block.
+  CabacEngine::Cursor engine = engine_.cursor();
   std::uint8_t significant[64];
   int count = 0;
   int i = 0;
@@ -119,7 +119,7 @@ int CabacSyntax::residualLevels(int cat, int maxNumCoeff, bool fieldCoded, Place
     }
     place(significant[count - 1 - n], engine.decodeBypass() ? -level : level);
   }
-  engine_ = engine;
+  engine_.resume(engine);
   return count;
 }
 
