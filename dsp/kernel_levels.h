@@ -6,6 +6,20 @@
 
 namespace H264 {
 
+// Fills the eight edge-filter entries of `k` from a level's
+// Edges::filter<orientation, strong, lumaStyle>.
+template <typename Edges>
+void fillEdgeFilters(Kernels<unsigned short>& k) {
+  k.lumaEdge[kVerticalEdge][0] = Edges::template filter<kVerticalEdge, false, true>;
+  k.lumaEdge[kVerticalEdge][1] = Edges::template filter<kVerticalEdge, true, true>;
+  k.lumaEdge[kHorizontalEdge][0] = Edges::template filter<kHorizontalEdge, false, true>;
+  k.lumaEdge[kHorizontalEdge][1] = Edges::template filter<kHorizontalEdge, true, true>;
+  k.chromaEdge[kVerticalEdge][0] = Edges::template filter<kVerticalEdge, false, false>;
+  k.chromaEdge[kVerticalEdge][1] = Edges::template filter<kVerticalEdge, true, false>;
+  k.chromaEdge[kHorizontalEdge][0] = Edges::template filter<kHorizontalEdge, false, false>;
+  k.chromaEdge[kHorizontalEdge][1] = Edges::template filter<kHorizontalEdge, true, false>;
+}
+
 // Plain C++: every entry.
 namespace plain {
 void fillTransforms(Kernels<unsigned short>& k);

@@ -15,19 +15,15 @@ void filterEdge(lines128::Sample* q0, std::ptrdiff_t stride, int lines, const Ed
   }
 }
 
-template <EdgeOrientation kOrientation>
-void fillOrientation(Kernels<unsigned short>& k) {
-  k.lumaEdge[kOrientation][0] = filterEdge<kOrientation, false, true>;
-  k.lumaEdge[kOrientation][1] = filterEdge<kOrientation, true, true>;
-  k.chromaEdge[kOrientation][0] = filterEdge<kOrientation, false, false>;
-  k.chromaEdge[kOrientation][1] = filterEdge<kOrientation, true, false>;
-}
+// The edge filters as fillEdgeFilters takes them.
+struct Edges {
+  template <EdgeOrientation kOrientation, bool kStrong, bool kLumaStyle>
+  static constexpr Kernels<unsigned short>::EdgeFilter filter =
+      filterEdge<kOrientation, kStrong, kLumaStyle>;
+};
 
 }  // namespace
 
-void fillDeblock(Kernels<unsigned short>& k) {
-  fillOrientation<kVerticalEdge>(k);
-  fillOrientation<kHorizontalEdge>(k);
-}
+void fillDeblock(Kernels<unsigned short>& k) { fillEdgeFilters<Edges>(k); }
 
 }  // namespace H264::sse41
