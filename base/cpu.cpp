@@ -2,14 +2,14 @@
 
 #include <atomic>
 
-#if defined(__x86_64__) || defined(_M_X64)
+#if defined(__x86_64__) && defined(__GNUC__)
 #include <cpuid.h>
 #endif
 
 namespace H264 {
 namespace {
 
-#if defined(__x86_64__) || defined(_M_X64)
+#if defined(__x86_64__) && defined(__GNUC__)
 
 struct Registers {
   unsigned a = 0, b = 0, c = 0, d = 0;
@@ -41,6 +41,11 @@ std::vector<KernelLevel> detect() {
   }
   return levels;
 }
+
+#elif defined(_M_X64)
+
+// Compilers without GCC's CPUID helpers get the SSE4.1 baseline only.
+std::vector<KernelLevel> detect() { return {KernelLevel::kPlain, KernelLevel::kSse41}; }
 
 #elif defined(__aarch64__) || defined(_M_ARM64)
 
