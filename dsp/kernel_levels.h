@@ -46,6 +46,7 @@ namespace neon {
 void fillTransforms(Kernels<unsigned short>& k);
 void fillIntra(Kernels<unsigned short>& k);
 void fillV210(Kernels<unsigned short>& k);
+void fillDeblock(Kernels<unsigned short>& k);
 }  // namespace neon
 
 }  // namespace H264

@@ -26,6 +26,7 @@ Kernels<unsigned short> build(KernelLevel level) {
     neon::fillTransforms(k);
     neon::fillIntra(k);
     neon::fillV210(k);
+    neon::fillDeblock(k);
   }
 #endif
   return k;

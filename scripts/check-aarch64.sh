@@ -3,7 +3,8 @@
 # (cmake/aarch64-linux-gnu.cmake: the library, the istrel tool and the tests)
 # and runs under qemu-user the tests where the NEON kernels decide the result:
 # the kernel harness (every NEON kernel against its plain twin), the decoding
-# of every committed vector in both modes, the exported functions' v210
+# of every committed vector (in both modes; those coded with the loop filter
+# in the conformant mode, which filters), the exported functions' v210
 # output (and the host example's), the benchmark streams' md5 lines and
 # `istrel --version`.
 # usage: scripts/check-aarch64.sh [BUILD_DIR]   (default build-aarch64)

@@ -7,8 +7,8 @@
 // dsp/x86/deblock_lines128.h.
 #include <immintrin.h>
 
+#include "dsp/deblock_lanes.h"
 #include "dsp/kernel_levels.h"
-#include "dsp/x86/deblock_lanes.h"
 #include "dsp/x86/deblock_lines128.h"
 
 namespace H264::avx2 {

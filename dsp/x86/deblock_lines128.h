@@ -8,8 +8,8 @@
 
 #include <cstddef>
 
+#include "dsp/deblock_lanes.h"
 #include "dsp/kernels.h"
-#include "dsp/x86/deblock_lanes.h"
 
 namespace H264 {
 namespace {

@@ -1,8 +1,10 @@
 // The edge filters of clauses 8.7.2.3 and 8.7.2.4 written once over a
-// vector V of 16-bit lanes, one line of samples across the edge per lane.
-// Each file that includes this defines V in its own unnamed namespace with
-// +, -, &, sra, srl, sll, absDiff, less (a mask), select, clamp, average
-// (rounding up, of unsigned lanes) and splat(V, value).
+// vector V of 16-bit lanes, one line of samples across the edge per lane,
+// for every instruction set (the SSE4.1 and AVX2 kernels in dsp/x86/, the
+// NEON ones in dsp/arm/). Each file that includes this defines V in its own
+// unnamed namespace with +, -, &, sra, srl, sll (by a constant count),
+// absDiff, less (a mask), select, clamp, average (rounding up, of unsigned
+// lanes) and splat(V, value); all of them wrap at 16 bits.
 //
 // Samples have at most 14 bits (M = 16383), so every intermediate value
 // fits 16 bits once the sums are reordered: the strong filter's sums reach
