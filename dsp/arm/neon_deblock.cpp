@@ -163,19 +163,15 @@ void filterEdge(Sample* q0, std::ptrdiff_t stride, int lines, const EdgeThreshol
   if (i < lines) filterLines<4, kOrientation, kStrong, kLumaStyle>(q0 + i * along, stride, l);
 }
 
-template <EdgeOrientation kOrientation>
-void fillOrientation(Kernels<Sample>& k) {
-  k.lumaEdge[kOrientation][0] = filterEdge<kOrientation, false, true>;
-  k.lumaEdge[kOrientation][1] = filterEdge<kOrientation, true, true>;
-  k.chromaEdge[kOrientation][0] = filterEdge<kOrientation, false, false>;
-  k.chromaEdge[kOrientation][1] = filterEdge<kOrientation, true, false>;
-}
+// The edge filters as fillEdgeFilters takes them.
+struct Edges {
+  template <EdgeOrientation kOrientation, bool kStrong, bool kLumaStyle>
+  static constexpr Kernels<unsigned short>::EdgeFilter filter =
+      filterEdge<kOrientation, kStrong, kLumaStyle>;
+};
 
 }  // namespace
 
-void fillDeblock(Kernels<Sample>& k) {
-  fillOrientation<kVerticalEdge>(k);
-  fillOrientation<kHorizontalEdge>(k);
-}
+void fillDeblock(Kernels<unsigned short>& k) { fillEdgeFilters<Edges>(k); }
 
 }  // namespace H264::neon
