@@ -180,24 +180,6 @@ int decodeError(const std::string& bits, int nC, int maxNumCoeff, int blocks = 1
   return 0;
 }
 
-TEST(CavlcResidualLevels, EscapeValuesWorkedByHand) {
-  // One coefficient at position 0 (coeff_token 000101 at nC 0, total_zeros 0 as 1).
-  const std::pair<std::string, int> cases[] = {
-      {std::string(14, '0') + "1" + "0101", -11},  // levelCode 14 + 5, + 2 as the first level
-      {std::string(15, '0') + "1" + std::string(12, '0'), 17},  // 15 + 15 + 0 + 2
-      {std::string(16, '0') + "1" + "0000000000001", -2065}};   // 15 + 15 + 1 + 4096 + 2
-  for (const auto& [levelBits, level] : cases) {
-    Writer writer;
-    writer.code(("000101" + levelBits + "1").c_str());
-    const std::vector<std::uint8_t>& bytes = writer.w.bytes();
-    StreamParser parser(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
-    ResidualLevels out;
-    readResidualBlock(parser, 0, 16, out);
-    EXPECT_EQ(out.level[0], level);
-    EXPECT_EQ(parser.bitOffset(), writer.w.bitCount());
-  }
-}
-
 TEST(CavlcMalformed, ThrowSliceError) {
   const std::string pad(40, '1');
   const struct {

@@ -66,29 +66,5 @@ TEST(MbaffNeighbours, Table6_4) {
   }
 }
 
-// Picture row of a resolved location, relative to the current pair's first
-// row: a frame macroblock covers 16 rows, a field macroblock every second.
-int pictureRow(const MbaffNeighbour& n, bool pairField, bool abovePair) {
-  int yW = (n.yM + 16) % 16;
-  int row = pairField ? 2 * yW + n.bottom : 16 * n.bottom + yW;
-  return abovePair ? row - 32 : row;
-}
-
-TEST(MbaffNeighbours, LeftSamplesOfAFieldMacroblockBesideAFramePair) {
-  for (int yN = 0; yN < 16; ++yN) {
-    MbaffNeighbour top = at({true, true, false, -1, yN, {}});
-    EXPECT_EQ(pictureRow(top, false, false), 2 * yN);
-    MbaffNeighbour bottom = at({true, false, false, -1, yN, {}});
-    EXPECT_EQ(pictureRow(bottom, false, false), 2 * yN + 1);
-  }
-}
-
-TEST(MbaffNeighbours, RowAboveAFieldMacroblock) {
-  for (bool aboveField : {false, true}) {
-    EXPECT_EQ(pictureRow(at({true, true, aboveField, 0, -1, {}}), aboveField, true), -2);
-    EXPECT_EQ(pictureRow(at({true, false, aboveField, 0, -1, {}}), aboveField, true), -1);
-  }
-}
-
 }  // namespace
 }  // namespace H264

@@ -59,21 +59,6 @@ class Handle : public testing::Test {
   std::vector<char> output = std::vector<char>(5120 * 1088, kCanary);  // v210 1920x1088
 };
 
-TEST_F(Handle, LifeCycle) {
-  EXPECT_EQ(h->isOpen, 0);
-  EXPECT_EQ(h->parametersRead, 0);
-  ASSERT_EQ(AVCIFileOpen(h), 1);
-  H264::H264Decoder* core = h->decoder;
-  EXPECT_EQ(AVCIFileOpen(h), 1);
-  EXPECT_EQ(h->decoder, core) << "a second open built a second core";
-  EXPECT_EQ(AVCIFileClose(h), 1);
-  EXPECT_EQ(h->isOpen, 0);
-  EXPECT_EQ(AVCIFileClose(h), 1);  // must not destroy the core twice
-  EXPECT_EQ(AVCIFileClose(nullptr), 1);
-  EXPECT_EQ(AVCIFileOpen(nullptr), 0);
-  AVCIntraDispose(nullptr);
-}
-
 TEST_F(Handle, NullOrClosedHandlesAreRefused) {
   Bytes frame = sampleFrame();
   EXPECT_EQ(AVCIDecodeFrame(nullptr, nullptr, frame.data(), 1, output.data(), true),
@@ -82,6 +67,10 @@ TEST_F(Handle, NullOrClosedHandlesAreRefused) {
   EXPECT_EQ(decode(frame), ISTREL_STATUS_REFUSED);  // never opened
   openAs(true, 1280, 720);
   ASSERT_EQ(readAspect(frame), ISTREL_STATUS_OK);
+  EXPECT_EQ(AVCIDecodeFrame(nullptr, h, nullptr, 10, output.data(), true), ISTREL_STATUS_REFUSED);
+  EXPECT_EQ(AVCIDecodeFrame(nullptr, h, frame.data(), -1, output.data(), true),
+            ISTREL_STATUS_REFUSED);
+  EXPECT_EQ(AVCIDecodeFrame(nullptr, h, frame.data(), 10, nullptr, true), ISTREL_STATUS_REFUSED);
   AVCIFileClose(h);
   EXPECT_EQ(decode(frame), ISTREL_STATUS_REFUSED);
   EXPECT_EQ(readAspect(frame), ISTREL_STATUS_REFUSED);
@@ -125,45 +114,6 @@ TEST_F(Handle, ParameterSetFailuresKeepTheHandleAsItWas) {
   EXPECT_EQ(AVCIReadAspectRatio(h, nullptr, 5), ISTREL_STATUS_REFUSED);
 }
 
-TEST_F(Handle, DecodesTheSampleAtFullSizeAndAsAPreview) {
-  openAs(true, 1280, 720);
-  ASSERT_EQ(readAspect(sampleFrame()), ISTREL_STATUS_OK);
-  EXPECT_EQ(h->parametersRead, 1);
-  EXPECT_EQ(h->sarWidth, 1);
-  EXPECT_EQ(h->sarHeight, 1);
-  EXPECT_EQ(decode(sampleFrame()), ISTREL_STATUS_OK);
-  EXPECT_EQ(h->planes[0], reinterpret_cast<unsigned char*>(h->decoder->picture().plane(0)));
-  EXPECT_EQ(h->planes[2], reinterpret_cast<unsigned char*>(h->decoder->picture().plane(2)));
-  EXPECT_EQ(h->decoder->errorFlags(), 0u) << "a slice of the sample failed";
-  EXPECT_FALSE(outputUntouched());
-  EXPECT_EQ(decode(sampleFrame(), false), ISTREL_STATUS_OK);
-}
-
-TEST_F(Handle, HostFieldsMustFitThePicture) {
-  openAs(true, 1280, 720);
-  ASSERT_EQ(readAspect(sampleFrame()), ISTREL_STATUS_OK);
-  struct Case {
-    bool is422;
-    int width;
-    int height;
-  };
-  for (Case c : {Case{true, 1264, 720}, Case{true, 1296, 720}, Case{true, 1280, 736},
-                 Case{true, 1280, -1}, Case{true, 0, 720}}) {
-    h->is422 = c.is422;
-    h->width = c.width;
-    h->height = c.height;
-    EXPECT_EQ(decode(sampleFrame()), ISTREL_STATUS_REFUSED) << c.width << "x" << c.height;
-  }
-  h->width = 1280;
-  h->height = 720;
-  EXPECT_EQ(AVCIDecodeFrame(nullptr, h, nullptr, 10, output.data(), true), ISTREL_STATUS_REFUSED);
-  Bytes frame = sampleFrame();
-  EXPECT_EQ(AVCIDecodeFrame(nullptr, h, frame.data(), -1, output.data(), true),
-            ISTREL_STATUS_REFUSED);
-  EXPECT_EQ(AVCIDecodeFrame(nullptr, h, frame.data(), 10, nullptr, true), ISTREL_STATUS_REFUSED);
-  EXPECT_TRUE(outputUntouched());
-}
-
 TEST_F(Handle, Is422OnA420StreamIsRefused) {
   istrel::test::SpsFields sps;
   sps.profile_idc = 100;
@@ -181,6 +131,27 @@ TEST_F(Handle, Is422OnA420StreamIsRefused) {
   std::fill(output.begin(), output.end(), kCanary);
   EXPECT_EQ(decode(frame), ISTREL_STATUS_REFUSED);
   EXPECT_TRUE(outputUntouched());
+}
+
+// The sample aspect ratio of the VUI: a Table E-1 entry, or Extended_SAR
+// with its own width and height.
+TEST_F(Handle, SampleAspectRatioOfTheVui) {
+  const struct { int idc, width, height; } cases[] = {{3, 10, 11}, {255, 3, 2}, {255, 9, 16}};
+  openAs(true, 1920, 1088);
+  for (const auto& c : cases) {
+    istrel::test::SpsFields sps;
+    sps.vui = [&c](istrel::test::BitWriter& w) {
+      w.bit(1).bits(static_cast<std::uint32_t>(c.idc), 8);
+      if (c.idc == 255) w.bits(static_cast<std::uint32_t>(c.width), 16).bits(c.height, 16);
+      w.bits(0, 8);  // no overscan, video signal, chroma location, timing, HRD, restrictions
+    };
+    Bytes frame;
+    appendNal(frame, 0x67, istrel::test::writeSps(sps));
+    appendNal(frame, 0x68, istrel::test::writePps({}));
+    ASSERT_EQ(readAspect(frame), ISTREL_STATUS_OK) << c.idc;
+    EXPECT_EQ(h->sarWidth, c.width) << c.idc;
+    EXPECT_EQ(h->sarHeight, c.height) << c.idc;
+  }
 }
 
 TEST_F(Handle, AFailingSliceIsRecordedAndTheOthersStillRun) {

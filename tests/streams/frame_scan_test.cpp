@@ -18,22 +18,6 @@ Bytes payloadAt(const Bytes& buffer, const WorkItem& item) {
   return Bytes(first, first + item.length);
 }
 
-TEST(Unescape, DropsEmulationPreventionAndStopsAtTheNextStartCode) {
-  Bytes data = {0xAA, 0, 0, 3, 1, 0xBB, 0, 0, 3, 0, 0x80, 0, 0, 1, 0x65};
-  UnescapedNal nal = unescapeInPlace(data.data(), data.size(), 0, 0);
-  EXPECT_EQ(nal.end, 11u);
-  ASSERT_EQ(nal.length, 9u);
-  EXPECT_EQ(Bytes(data.begin(), data.begin() + 9), (Bytes{0xAA, 0, 0, 1, 0xBB, 0, 0, 0, 0x80}));
-}
-
-TEST(Unescape, KeepsTheLastBytesOfTheBufferButNotTrailingZeros) {
-  Bytes tail = {0x11, 0x22, 0x33, 0x80};
-  UnescapedNal nal = unescapeInPlace(tail.data(), tail.size(), 0, 0);
-  EXPECT_EQ(nal.length, 4u);
-  Bytes padded = {0x11, 0x80, 0, 0};
-  EXPECT_EQ(unescapeInPlace(padded.data(), padded.size(), 0, 0).length, 2u);
-}
-
 // The rule stated byte by byte, as clause 7.4.1 reads.
 UnescapedNal unescapeByteByByte(Bytes& data, std::size_t from, std::size_t to) {
   std::size_t r = from, w = to, size = data.size();

@@ -1,5 +1,5 @@
-#include "macroblock/cabac_engine.h"
-
+// The CABAC arithmetic decoder against an encoder written from clause 9.3.4.2, and the
+// context terms of the residual.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +12,9 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "macroblock/cabac_engine.h"
+#include "macroblock/macroblock_record.h"
+#include "macroblock/residual_contexts.h"
 #include "support/bit_writer.h"
 #include "support/cabac_writer.h"
 
@@ -87,24 +90,6 @@ TEST(CabacEngine, RoundTripsSlicesAndPcmRestarts) {
   }
 }
 
-TEST(CabacEngine, LpsAtStateZeroFlipsValMps) {
-  Contexts contexts(kContextCount, ContextVariable(0, 0));
-  std::vector<Bin> bins;
-  for (int i = 0; i < 64; ++i) bins.push_back({0, 5, (i & 1) ^ 1});
-  bins.push_back({2, 0, 1});
-  BitWriter out;
-  Contexts encoded = contexts;
-  CabacWriter(out).encode(encoded, bins);
-  CabacEngine engine;
-  engine.start(out.bytes().data(), out.bytes().size(), 0);
-  for (int i = 0; i < 64; ++i) {
-    ASSERT_EQ(engine.decodeDecision(contexts[5]), (i & 1) ^ 1) << "bin " << i;
-    EXPECT_EQ(contexts[5].pStateIdx(), 0u) << "bin " << i;
-    EXPECT_EQ(contexts[5].valMPS(), static_cast<unsigned>((i & 1) ^ 1)) << "bin " << i;
-  }
-  EXPECT_EQ(engine.decodeTerminate(), 1);
-}
-
 TEST(CabacEngine, ReadsZerosPastTheEnd) {
   for (std::size_t size : {0, 1, 2}) {
     std::unique_ptr<std::uint8_t[]> bytes(new std::uint8_t[size + 1]());
@@ -135,34 +120,49 @@ TEST(CabacEngine, StartRefusesOffset510And511) {
   EXPECT_NO_THROW(engine.start(bytes[2], 3, 0));
 }
 
-// Worked by hand from (m, n): ctxIdx 0..10 (mb_type), 60, 64, 73, 85, 105, 166, 227, 233 with
-// (m, n) = (1, 63) whose preCtxState 63 and 64 straddle valMPS, 399, 402, 1012, 1015, and 276.
-// A negative SliceQPY initialises as 0.
-TEST(CabacContexts, InitialiseAtQp0And26And51) {
-  const int ctxIdx[] = {0,  1,  2,  3,   4,   5,   6,   7,   8,   9,    10,   60,
-                        64, 73, 85, 105, 166, 227, 233, 399, 402, 1012, 1015, 276};
-  const struct {
-    int qp;
-    int state[24];  // pStateIdx * 2 + valMPS
-  } cases[] = {
-      {0, {124, 18,  21,  124, 18,  21, 125, 81, 20,  18, 24,  44,
-           39,  125, 119, 59,  124, 15, 0,   84, 113, 13, 125, 126}},
-      {26,
-       {92, 12, 29, 92, 12, 29, 35, 5, 40, 22, 2, 44, 9, 71, 63, 35, 48, 5, 1, 15, 57, 3, 29, 126}},
-      {51,
-       {30, 6, 39, 30, 6, 39, 52, 66, 60, 26, 19, 44, 18, 17, 9, 13, 25, 4, 5, 111, 3, 6, 64, 126}},
-  };
-  for (const auto& c : cases) {
-    Contexts contexts(kContextCount), negative(kContextCount);
-    initCabacContexts(contexts.data(), c.qp);
-    initCabacContexts(negative.data(), -12);
-    EXPECT_TRUE(c.qp || !std::memcmp(contexts.data(), negative.data(),
-                                     kContextCount * sizeof(ContextVariable)));
-    for (int i = 0; i < 24; ++i) {
-      EXPECT_EQ(contexts[ctxIdx[i]].state(), static_cast<unsigned>(c.state[i]))
-          << "QP " << c.qp << " ctxIdx " << ctxIdx[i];
-    }
+// coded_block_flag context terms of the CABAC residual, which vectors exercise only by
+// chance.
+MacroblockRecord intraNxN(std::uint8_t cbpLuma, std::uint8_t cbpChroma, bool transform8x8) {
+  MacroblockRecord mb{};
+  mb.mbType = kMbINxN;
+  mb.cbpLuma = cbpLuma;
+  mb.cbpChroma = cbpChroma;
+  mb.transform8x8 = transform8x8;
+  return mb;
+}
+
+TEST(CabacContexts, CodedBlockFlagOfMissingAndRawNeighbours) {
+  EXPECT_EQ(codedBlockFlagTerm(BlockKind::k4x4, 0, nullptr, -1), 1);
+  EXPECT_EQ(codedBlockFlagTerm(BlockKind::kChromaDc, 1, nullptr, -1), 1);
+  MacroblockRecord pcm{};
+  pcm.mbType = kMbIPcm;
+  for (BlockKind kind : {BlockKind::kDc, BlockKind::kAc, BlockKind::k4x4, BlockKind::kChromaDc,
+                         BlockKind::kChromaAc, BlockKind::k8x8}) {
+    EXPECT_EQ(codedBlockFlagTerm(kind, 0, &pcm, 5), 1);
   }
+}
+
+TEST(CabacContexts, CodedBlockFlagOfCodedNeighbours) {
+  // An 8x8-transformed neighbour answers a 4x4 query through its 8x8 block.
+  MacroblockRecord eight = intraNxN(0b0100, 0, true);
+  std::fill_n(eight.codedBlockFlagLuma + 8, 4, std::uint8_t{1});
+  EXPECT_EQ(codedBlockFlagTerm(BlockKind::k4x4, 0, &eight, 10), 1);
+  EXPECT_EQ(codedBlockFlagTerm(BlockKind::k8x8, 0, &eight, 11), 1);
+  EXPECT_EQ(codedBlockFlagTerm(BlockKind::k4x4, 0, &eight, 2), 0) << "its pattern bit is clear";
+
+  MacroblockRecord four = intraNxN(0b0001, 0, false);
+  four.codedBlockFlagLuma[1] = 1;
+  EXPECT_EQ(codedBlockFlagTerm(BlockKind::k4x4, 0, &four, 1), 1);
+  EXPECT_EQ(codedBlockFlagTerm(BlockKind::k8x8, 0, &four, 1), 0) << "4x4-transformed neighbour";
+  EXPECT_EQ(codedBlockFlagTerm(BlockKind::kDc, 0, &four, 0), 0) << "no Intra_16x16 DC block";
+
+  MacroblockRecord chroma = intraNxN(0, 1, false);
+  chroma.codedBlockFlagChromaDc[1] = 1;
+  chroma.codedBlockFlagChromaAc[1][3] = 1;
+  EXPECT_EQ(codedBlockFlagTerm(BlockKind::kChromaDc, 2, &chroma, 0), 1);
+  EXPECT_EQ(codedBlockFlagTerm(BlockKind::kChromaAc, 2, &chroma, 3), 0) << "chroma pattern 1";
+  chroma.cbpChroma = 2;
+  EXPECT_EQ(codedBlockFlagTerm(BlockKind::kChromaAc, 2, &chroma, 3), 1);
 }
 
 }  // namespace
