@@ -18,8 +18,6 @@
 #include "api/frame_decoder.h"
 #include "api/frame_driver.h"
 #include "base/errors.h"
-#include "common/stream_decoder.h"
-#include "common/stream_summary.h"
 #include "support/host.h"
 #include "support/pcm_stream.h"
 #include "support/vectors.h"
@@ -358,40 +356,6 @@ TEST_P(Damage, CutFrames) {
   }
 }
 
-// Parameter sets read again from a damaged frame: a set refused leaves the
-// ones read before in use, and reading the clean sets again restores all.
-TEST_P(Damage, ParameterSetBits) {
-  Random random(c_.name + "/sets");
-  const int sarWidth = host_->sarWidth, sarHeight = host_->sarHeight;
-  for (std::size_t t = 0; t < 2 * trials(); ++t) {
-    Bytes damaged = frame();
-    const Range& set = t % 2 ? clean_->sps : clean_->pps;
-    std::ostringstream what;
-    what << "bits flipped at";
-    for (std::size_t n = 1 + random.below(2); n > 0; --n) {
-      const std::size_t at = random.in(set.offset + 1, set.offset + set.size);
-      const std::size_t bit = random.below(8);
-      damaged[at] ^= static_cast<std::uint8_t>(1u << bit);
-      what << " " << at << "." << bit;
-    }
-    SCOPED_TRACE(what.str());
-    const int status = host_.readAspect(damaged);
-    ASSERT_TRUE(status == ISTREL_STATUS_OK || status == ISTREL_STATUS_PARAMETER_SET_ERROR)
-        << status;
-    EXPECT_EQ(host_->parametersRead, 1);
-    if (status == ISTREL_STATUS_PARAMETER_SET_ERROR) {
-      EXPECT_EQ(host_->sarWidth, sarWidth);
-      EXPECT_EQ(host_->sarHeight, sarHeight);
-      expectRecovery();  // a refused set replaced no good one
-    } else {
-      const int decoded = host_.decode(damaged);
-      EXPECT_TRUE(decoded == ISTREL_STATUS_OK || decoded == ISTREL_STATUS_REFUSED) << decoded;
-    }
-    ASSERT_EQ(host_.readAspect(frame()), ISTREL_STATUS_OK);
-    expectRecovery();
-  }
-}
-
 // Bits flipped, ranges zeroed (some to the end of the slice) and start codes
 // inserted in the slices.
 TEST_P(Damage, SliceBytes) {
@@ -498,26 +462,6 @@ INSTANTIATE_TEST_SUITE_P(Corruption, Damage,
                                          "mbaff_cavlc_slices10_420_8bit",
                                          "cabac_lossless_422_10bit", "avci50_720p_420_10bit"),
                          [](const auto& info) { return info.param; });
-
-// A slice cut short or zeroed to its end ends in an error of the slice.
-TEST(SliceErrors, TruncatedAndZeroedSlicesEndWithAnError) {
-  const AnnexBStream clean = tools::splitAnnexB(tools::readFile(samplePath()));
-  const tools::AccessUnit& unit = clean.units[0];
-  const tools::NalUnit* slice = nullptr;
-  for (std::size_t i = unit.firstNal, n = 0; i < unit.firstNal + unit.nalCount && !slice; ++i) {
-    if (clean.nals[i].isSlice() && n++ == 2) slice = &clean.nals[i];
-  }
-  ASSERT_NE(slice, nullptr);
-  for (std::size_t to : {slice->offset + slice->size / 2 + 64, slice->offset + slice->size}) {
-    Bytes bytes = clean.bytes;
-    std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(slice->offset + slice->size / 2),
-              bytes.begin() + static_cast<std::ptrdiff_t>(to), std::uint8_t{0});
-    const AnnexBStream damaged = tools::splitAnnexB(bytes);  // zeros may end the unit early
-    tools::StreamDecoder decoder(H264::DecodeMode::kCompatible);
-    ASSERT_TRUE(decoder.decode(damaged, damaged.units[0]));
-    EXPECT_EQ(decoder.core().errorFlags() & 2u, 2u) << "zeroed up to " << to;
-  }
-}
 
 // Decodes one frame of `parameterSets` and `slices` (IDR slice data) in the compatible mode.
 void decodePcmFrame(H264::FrameDecoder& decoder, const Bytes& parameterSets,

@@ -1,5 +1,4 @@
-// The CABAC arithmetic decoder against an encoder written from clause 9.3.4.2, and the
-// context terms of the residual.
+// The CABAC arithmetic decoder against an encoder written from clause 9.3.4.2.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,8 +12,6 @@
 
 #include "base/errors.h"
 #include "macroblock/cabac_engine.h"
-#include "macroblock/macroblock_record.h"
-#include "macroblock/residual_contexts.h"
 #include "support/bit_writer.h"
 #include "support/cabac_writer.h"
 
@@ -118,51 +115,6 @@ TEST(CabacEngine, StartRefusesOffset510And511) {
     }
   }
   EXPECT_NO_THROW(engine.start(bytes[2], 3, 0));
-}
-
-// coded_block_flag context terms of the CABAC residual, which vectors exercise only by
-// chance.
-MacroblockRecord intraNxN(std::uint8_t cbpLuma, std::uint8_t cbpChroma, bool transform8x8) {
-  MacroblockRecord mb{};
-  mb.mbType = kMbINxN;
-  mb.cbpLuma = cbpLuma;
-  mb.cbpChroma = cbpChroma;
-  mb.transform8x8 = transform8x8;
-  return mb;
-}
-
-TEST(CabacContexts, CodedBlockFlagOfMissingAndRawNeighbours) {
-  EXPECT_EQ(codedBlockFlagTerm(BlockKind::k4x4, 0, nullptr, -1), 1);
-  EXPECT_EQ(codedBlockFlagTerm(BlockKind::kChromaDc, 1, nullptr, -1), 1);
-  MacroblockRecord pcm{};
-  pcm.mbType = kMbIPcm;
-  for (BlockKind kind : {BlockKind::kDc, BlockKind::kAc, BlockKind::k4x4, BlockKind::kChromaDc,
-                         BlockKind::kChromaAc, BlockKind::k8x8}) {
-    EXPECT_EQ(codedBlockFlagTerm(kind, 0, &pcm, 5), 1);
-  }
-}
-
-TEST(CabacContexts, CodedBlockFlagOfCodedNeighbours) {
-  // An 8x8-transformed neighbour answers a 4x4 query through its 8x8 block.
-  MacroblockRecord eight = intraNxN(0b0100, 0, true);
-  std::fill_n(eight.codedBlockFlagLuma + 8, 4, std::uint8_t{1});
-  EXPECT_EQ(codedBlockFlagTerm(BlockKind::k4x4, 0, &eight, 10), 1);
-  EXPECT_EQ(codedBlockFlagTerm(BlockKind::k8x8, 0, &eight, 11), 1);
-  EXPECT_EQ(codedBlockFlagTerm(BlockKind::k4x4, 0, &eight, 2), 0) << "its pattern bit is clear";
-
-  MacroblockRecord four = intraNxN(0b0001, 0, false);
-  four.codedBlockFlagLuma[1] = 1;
-  EXPECT_EQ(codedBlockFlagTerm(BlockKind::k4x4, 0, &four, 1), 1);
-  EXPECT_EQ(codedBlockFlagTerm(BlockKind::k8x8, 0, &four, 1), 0) << "4x4-transformed neighbour";
-  EXPECT_EQ(codedBlockFlagTerm(BlockKind::kDc, 0, &four, 0), 0) << "no Intra_16x16 DC block";
-
-  MacroblockRecord chroma = intraNxN(0, 1, false);
-  chroma.codedBlockFlagChromaDc[1] = 1;
-  chroma.codedBlockFlagChromaAc[1][3] = 1;
-  EXPECT_EQ(codedBlockFlagTerm(BlockKind::kChromaDc, 2, &chroma, 0), 1);
-  EXPECT_EQ(codedBlockFlagTerm(BlockKind::kChromaAc, 2, &chroma, 3), 0) << "chroma pattern 1";
-  chroma.cbpChroma = 2;
-  EXPECT_EQ(codedBlockFlagTerm(BlockKind::kChromaAc, 2, &chroma, 3), 1);
 }
 
 }  // namespace

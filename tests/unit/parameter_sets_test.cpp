@@ -20,25 +20,7 @@ using istrel::test::SpsFields;
 using istrel::test::writePps;
 using istrel::test::writeSps;
 
-TEST(SequenceParameterSet, MainProfileHasNoChromaSyntax) {
-  SpsFields fields;
-  fields.profile_idc = 77;
-  fields.constraintByte = 0;
-  fields.log2_max_frame_num_minus4 = 5;
-  fields.pic_order_cnt_type = 0;
-  fields.log2_max_pic_order_cnt_lsb_minus4 = 3;
-  ParametersDecoder pd;
-  ASSERT_EQ(parseInto(pd, writeSps(fields), true), 0);
-  const SeqParameterSet& sps = *pd.sps(0);
-  EXPECT_EQ(sps.chroma_format_idc, 1u);
-  EXPECT_EQ(sps.BitDepthY, 8u);
-  EXPECT_EQ(sps.BitDepthC, 8u);
-  EXPECT_FALSE(sps.seq_scaling_matrix_present_flag);
-  EXPECT_EQ(sps.log2_max_frame_num_minus4, 5u);
-  EXPECT_EQ(sps.log2_max_pic_order_cnt_lsb_minus4, 3u);
-  EXPECT_EQ(pd.format().chromaHeight, 544u);
-}
-
+// Each limit on both sides: the last value accepted and the first refused.
 TEST(SequenceParameterSet, LimitsOfWhatTheDecoderHolds) {
   const struct {
     std::function<void(SpsFields&)> change;
@@ -176,38 +158,53 @@ struct Stream {
   }
 };
 
-// An IDR I slice of the default stream up to slice_qp_delta.
-BitWriter idrSlice(std::uint32_t sliceType = 7, std::uint32_t firstMb = 0) {
+// An IDR slice of the default stream with nal_ref_idc 0 (no marking):
+// first_mb_in_slice, slice_type, pic_parameter_set_id, frame_num, idr_pic_id,
+// slice_qp_delta, disable_deblocking_filter_idc.
+BitWriter idrSlice(std::uint32_t type, std::uint32_t ppsId, std::uint32_t firstMb, int qpDelta,
+                   std::uint32_t idc) {
   BitWriter w;
-  w.ue(firstMb).ue(sliceType).ue(0).bits(0, 4);  // frame_num: 4 bits
-  w.ue(0);                                       // idr_pic_id
+  w.ue(firstMb).ue(type).ue(ppsId).bits(0, 4).ue(0).se(qpDelta).ue(idc);
   return w;
 }
 
-TEST(SliceHeader, AcceptsOnlyISlices) {
+// I slices only, placed in the picture, with a QP and a filter mode that exist.
+TEST(SliceHeader, RefusesSlicesTheDecoderCannotPlace) {
+  const struct {
+    std::uint32_t type, ppsId, firstMb;
+    int qpDelta;
+    std::uint32_t idc;
+    bool accepted;
+  } cases[] = {
+      {2, 0, 0, 0, 1, true},     {7, 0, 8159, 25, 2, true}, {7, 0, 0, -38, 0, true},
+      {0, 0, 0, 0, 1, false},    {1, 0, 0, 0, 1, false},    {3, 0, 0, 0, 1, false},
+      {4, 0, 0, 0, 1, false},    {5, 0, 0, 0, 1, false},    {9, 0, 0, 0, 1, false},
+      {7, 1, 0, 0, 1, false},     // a picture parameter set that was never received
+      {7, 256, 0, 0, 1, false},   // pic_parameter_set_id above 255
+      {7, 0, 8160, 0, 1, false},  // first_mb_in_slice past the 8160 macroblocks
+      {7, 0, 0, 26, 1, false},    // SliceQPY above 51
+      {7, 0, 0, -39, 1, false},   // SliceQPY below -QpBdOffsetY (-12 at 10 bits)
+      {7, 0, 0, 0, 3, false},     // disable_deblocking_filter_idc 3
+  };
   Stream s;
-  for (std::uint32_t type = 0; type <= 10; ++type) {
-    BitWriter w = idrSlice(type);
-    w.bit(0).bit(0).se(0).ue(1);  // marking flags, slice_qp_delta, deblocking off
+  for (const auto& c : cases) {
     SliceHeader h;
-    int expected = (type == 2 || type == 7) ? 0 : kSliceError;
-    EXPECT_EQ(s.parse(w, 3, 5, h), expected) << "slice_type " << type;
-    if (!expected) {
-      EXPECT_EQ(h.slice_type, 2u);
-    }
+    BitWriter w = idrSlice(c.type, c.ppsId, c.firstMb, c.qpDelta, c.idc);
+    if (c.idc != 1) w.se(2).se(-1);
+    EXPECT_EQ(s.parse(w, 0, 5, h), c.accepted ? 0 : kSliceError)
+        << c.type << " " << c.ppsId << " " << c.firstMb << " " << c.qpDelta << " " << c.idc;
+    if (!c.accepted) continue;
+    EXPECT_EQ(h.slice_type, 2u);
+    EXPECT_EQ(h.SliceQPY, 26 + c.qpDelta);
+    EXPECT_EQ(h.slice_alpha_c0_offset_div2, c.idc != 1 ? 2 : 0);
   }
-}
-
-TEST(SliceHeader, IdrWithoutReferenceIdcReadsNoMarking) {
-  Stream s;
-  BitWriter w = idrSlice();
-  w.se(-4).ue(0).se(2).se(-1);
+  ParametersDecoder noSequence;  // a picture parameter set without its sequence set
+  ASSERT_EQ(parseInto(noSequence, writePps(PpsFields{}), false), 0);
+  const std::vector<std::uint8_t> bytes = idrSlice(7, 0, 0, 0, 1).bytes();
+  StreamParser parser(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
   SliceHeader h;
-  ASSERT_EQ(s.parse(w, 0, 5, h), 0);
-  EXPECT_EQ(h.slice_qp_delta, -4);
-  EXPECT_EQ(h.SliceQPY, 22);
-  EXPECT_EQ(h.slice_alpha_c0_offset_div2, 2);
-  EXPECT_EQ(h.slice_beta_offset_div2, -1);
+  ActiveParameters active;
+  EXPECT_THROW(parseSliceHeader(parser, noSequence, 0, 5, h, active), int);
 }
 
 TEST(SliceHeader, AdaptiveMarkingKeepsEveryOperation) {
@@ -246,46 +243,6 @@ TEST(SliceHeader, ReadsFieldAndOrderSyntaxOnlyWhenPresent) {
   EXPECT_EQ(h.pic_order_cnt_lsb, 17u);
   EXPECT_EQ(h.slice_qp_delta, 3);
   EXPECT_EQ(h.disable_deblocking_filter_idc, 0u);
-}
-
-TEST(SliceHeader, RefusesSlicesTheDecoderCannotPlace) {
-  const std::function<BitWriter()> refusals[] = {
-      [] {  // a picture parameter set that was never received
-        BitWriter w;
-        w.ue(0).ue(7).ue(1).bits(0, 4).ue(0).se(0).ue(1);
-        return w;
-      },
-      [] {  // pic_parameter_set_id above 255
-        BitWriter w;
-        w.ue(0).ue(7).ue(256).bits(0, 4).ue(0).se(0).ue(1);
-        return w;
-      },
-      [] {  // first_mb_in_slice past the 8160 macroblocks of the picture
-        BitWriter w = idrSlice(7, 8160);
-        w.se(0).ue(1);
-        return w;
-      },
-      [] {  // SliceQPY above 51
-        BitWriter w = idrSlice();
-        w.se(26).ue(1);
-        return w;
-      },
-      [] {  // SliceQPY below -QpBdOffsetY (-12 at 10 bits)
-        BitWriter w = idrSlice();
-        w.se(-39).ue(1);
-        return w;
-      },
-      [] {  // disable_deblocking_filter_idc 3
-        BitWriter w = idrSlice();
-        w.se(0).ue(3);
-        return w;
-      },
-  };
-  Stream s;
-  for (std::size_t i = 0; i < std::size(refusals); ++i) {
-    SliceHeader h;
-    EXPECT_EQ(s.parse(refusals[i](), 0, 5, h), kSliceError) << "case " << i;
-  }
 }
 
 // A list whose every entry is `value`: first delta reaches it, the rest are 0.

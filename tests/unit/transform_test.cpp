@@ -1,16 +1,30 @@
-// The DC transforms and the bypass, at QPs and with weights the vectors do not reach.
+// The chroma QP, the DC transforms and the bypass, at QPs and with weights the vectors do
+// not reach.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <random>
 
+#include "recon/chroma_qp.h"
 #include "recon/inverse_transform.h"
 
 namespace H264 {
 namespace {
 
 constexpr int kPredStride = 16;
+
+// QPC by qPI (Table 8-15) where it departs from qPI, most of it above what
+// the vectors reach; qPI is QPY + chroma_qp_index_offset clipped to
+// -QpBdOffsetC .. 51.
+TEST(ChromaQp, Table8_15) {
+  const int qpc[22] = {29, 30, 31, 32, 32, 33, 34, 34, 35, 35, 36,
+                       36, 37, 37, 37, 38, 38, 38, 39, 39, 39, 39};
+  for (int qPI = 30; qPI <= 51; ++qPI) EXPECT_EQ(chromaQp(qPI, 0, 0), qpc[qPI - 30]) << qPI;
+  EXPECT_EQ(chromaQp(20, 9, 0), 29);
+  EXPECT_EQ(chromaQp(45, 12, 12), 39);
+  EXPECT_EQ(chromaQp(-10, -12, 12), -12);
+}
 
 TEST(InverseTransform, LumaDcBelowAndAbove36) {
   const std::uint8_t zigZag[16] = {0, 1, 4, 8, 5, 2, 3, 6, 9, 12, 13, 10, 7, 11, 14, 15};

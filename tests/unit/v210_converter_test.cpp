@@ -136,18 +136,6 @@ TEST(V210Converter, RowsBeyondTheLastWholeStripeStayUntouched) {
   for (const char* b = out.row(1086); b < out.row(1088); ++b) ASSERT_EQ(*b, kCanary);
 }
 
-TEST(V210Converter, Preview420TakesChromaFromEvenRowsInPairs) {
-  Picture p(24, 16, false);
-  for (std::size_t i = 0; i < p.planes[1].size(); ++i) p.planes[1][i] = 64 * (i / 12) + i % 12;
-  const Output out(p, false, 1);
-  const int chromaRows[] = {0, 0, 2, 2, 4, 4, 6, 6};
-  for (int o = 0; o < out.rows; ++o) {
-    Words c[3];
-    unpack(out, o, c);
-    for (int x = 0; x < 6; ++x) EXPECT_EQ(c[1][x], 64u * chromaRows[o] + 2u * x) << o << "," << x;
-  }
-}
-
 // Width 8: the padding of the second group is not scaled.
 TEST(V210Converter, ScalesEachComponentFromItsOwnDepth) {
   const struct {
