@@ -98,44 +98,30 @@ class Host {
   AVCIntraInfo* h_;
 };
 
-// Macroblock cells (16x16 luma and the chroma under it) of a picture.
-class CellMap {
- public:
-  explicit CellMap(const H264::PictureFormat& f)
-      : width_(f.widthInMbs), height_(f.heightInMbs), marks_(std::size_t{width_} * height_) {}
-
-  // Marks the cells that macroblocks [first, last) of a slice with `header` cover.
-  void mark(const H264::SliceHeader& header, std::uint64_t first, std::uint64_t last) {
-    for (std::uint64_t a = first; a < last; ++a) {
-      const bool pairs = header.MbaffFrameFlag || header.field_pic_flag;
-      const std::uint64_t unit = header.MbaffFrameFlag ? a / 2 : a;
-      const std::uint64_t x = unit % width_, y = pairs ? 2 * (unit / width_) : unit / width_;
-      for (std::uint64_t row = y; row < std::min<std::uint64_t>(y + 1 + pairs, height_); ++row) {
-        marks_[row * width_ + x] = true;
-      }
+// Marks the macroblock cells (16x16 luma and the chroma under it, row by
+// row) that the first `count` macroblocks of a slice with `header` cover.
+void mark(std::vector<bool>& cells, std::uint64_t width, const H264::SliceHeader& header,
+          std::uint64_t count) {
+  const bool pairs = header.MbaffFrameFlag || header.field_pic_flag;
+  const std::uint64_t first =
+      std::uint64_t{header.first_mb_in_slice} * (header.MbaffFrameFlag ? 2 : 1);
+  for (std::uint64_t a = first; a < first + count; ++a) {
+    const std::uint64_t unit = header.MbaffFrameFlag ? a / 2 : a;
+    const std::uint64_t cell = (pairs ? 2 * (unit / width) : unit / width) * width + unit % width;
+    for (std::uint64_t c = cell; c <= cell + (pairs ? width : 0) && c < cells.size(); c += width) {
+      cells[c] = true;
     }
   }
-  void markAll() { std::fill(marks_.begin(), marks_.end(), true); }
-  bool marked(std::uint32_t x, std::uint32_t y) const {
-    return marks_[std::size_t{y} * width_ + x];
-  }
-  std::uint32_t width() const { return width_; }
-  std::uint32_t height() const { return height_; }
+}
 
- private:
-  std::uint32_t width_;
-  std::uint32_t height_;
-  std::vector<bool> marks_;
-};
-
-bool sameCell(const Planes& a, const Planes& b, const H264::PictureFormat& f, std::uint32_t x,
-              std::uint32_t y) {
+bool sameCell(const Planes& a, const Planes& b, const H264::PictureFormat& f, std::size_t cell) {
+  const std::size_t x = cell % f.widthInMbs, y = cell / f.widthInMbs;
   for (int p = 0; p < 3; ++p) {
     const std::uint32_t w = p ? f.chromaWidth / f.widthInMbs : 16;
     const std::uint32_t h = p ? f.chromaHeight / f.heightInMbs : 16;
     const std::size_t stride = p ? f.chromaWidth : f.lumaWidth;
     for (std::uint32_t r = 0; r < h; ++r) {
-      const auto at = static_cast<std::ptrdiff_t>((std::size_t{y} * h + r) * stride + x * w);
+      const auto at = static_cast<std::ptrdiff_t>((y * h + r) * stride + x * w);
       if (!std::equal(a.plane[p].begin() + at, a.plane[p].begin() + at + w,
                       b.plane[p].begin() + at)) {
         return false;
@@ -157,10 +143,6 @@ bool readHeader(const H264::H264Decoder& decoder, const Slice& slice, H264::Slic
     return false;
   }
   return active.format.sameLayout(decoder.pictureFormat());
-}
-
-std::uint64_t firstAddress(const H264::SliceHeader& header) {
-  return std::uint64_t{header.first_mb_in_slice} * (header.MbaffFrameFlag ? 2 : 1);
 }
 
 // Deterministic across standard libraries, unlike the std distributions.
@@ -195,8 +177,7 @@ struct Clean {
   Planes planes;
   H264::PictureFormat format;
   std::vector<Slice> slices;
-  std::vector<H264::SliceHeader> headers;
-  std::vector<std::uint32_t> counts;  // macroblocks per slice
+  std::vector<std::vector<bool>> cells;  // of each slice
 };
 
 void open(Host& host, const VectorCase& c, const Clean& clean) {
@@ -234,8 +215,11 @@ void study(const VectorCase& c, Clean& r) {
   r.format = host->decoder->pictureFormat();
   r.slices = slicesOf(r.units[0]);
   for (std::size_t i = 0; i < r.slices.size(); ++i) {
-    ASSERT_TRUE(readHeader(*host->decoder, r.slices[i], r.headers.emplace_back()));
-    r.counts.push_back(host->decoder->sliceStatistics(i).macroblocks());
+    H264::SliceHeader header;
+    ASSERT_TRUE(readHeader(*host->decoder, r.slices[i], header));
+    r.cells.emplace_back(r.format.sizeInMbs);
+    mark(r.cells.back(), r.format.widthInMbs, header,
+         host->decoder->sliceStatistics(i).macroblocks());
   }
 }
 
@@ -286,8 +270,7 @@ class Damage : public testing::TestWithParam<std::string> {
     const H264::H264Decoder& decoder = *host_->decoder;
     const std::vector<Slice>& cleanSlices = clean_->slices;
     const std::vector<Slice> found = slicesOf(damaged);
-    std::vector<bool> intact(cleanSlices.size(), false);
-    CellMap reached(clean_->format);
+    std::vector<bool> intact(cleanSlices.size(), false), reached(clean_->format.sizeInMbs);
     for (std::size_t i = 0; i < found.size(); ++i) {
       auto match = std::find(cleanSlices.begin(), cleanSlices.end(), found[i]);
       if (match != cleanSlices.end()) {
@@ -297,28 +280,24 @@ class Damage : public testing::TestWithParam<std::string> {
       const std::uint32_t count = decoder.sliceStatistics(i).macroblocks();
       H264::SliceHeader header;
       if (!readHeader(decoder, found[i], header)) {
-        if (count) reached.markAll();  // decoded where its header said nothing could be
+        // Decoded where its header said nothing could be: anything may be reached.
+        if (count) reached.assign(reached.size(), true);
         continue;
       }
       // The macroblock in flight when a slice failed may be partly written.
-      reached.mark(header, firstAddress(header), firstAddress(header) + count + 2);
+      mark(reached, clean_->format.widthInMbs, header, count + 2);
     }
     // A slice another one wrote into predicts from what was written there:
     // only slices no damaged slice reached must decode as before.
     int wrong = 0;
     for (std::size_t j = 0; j < cleanSlices.size(); ++j) {
       if (!intact[j]) continue;
-      CellMap own(clean_->format);
-      const H264::SliceHeader& header = clean_->headers[j];
-      own.mark(header, firstAddress(header), firstAddress(header) + clean_->counts[j]);
       bool overlapped = false;
       int differing = 0;
-      for (std::uint32_t y = 0; y < own.height(); ++y) {
-        for (std::uint32_t x = 0; x < own.width(); ++x) {
-          if (!own.marked(x, y)) continue;
-          overlapped = overlapped || reached.marked(x, y);
-          differing += !sameCell(got, clean_->planes, clean_->format, x, y);
-        }
+      for (std::size_t cell = 0; cell < reached.size(); ++cell) {
+        if (!clean_->cells[j][cell]) continue;
+        overlapped = overlapped || reached[cell];
+        differing += !sameCell(got, clean_->planes, clean_->format, cell);
       }
       if (!overlapped) wrong += differing;
     }
@@ -407,16 +386,13 @@ TEST_P(Damage, HostFields) {
     int width, height;
     bool is422;
   };
-  std::vector<Fields> refused = {{width + 16, height, is422},
-                                 {width - 16, height, is422},
-                                 {width + 2, height, is422},
-                                 {width - 1, height, is422},
-                                 {0, height, is422},
-                                 {-width, height, is422},
-                                 {width, codedHeight + 1, is422},
-                                 {width, codedHeight + 16, is422},
-                                 {width, -1, is422},
-                                 {width, -height, is422}};
+  std::vector<Fields> refused;
+  for (int w : {width + 16, width - 16, width + 2, width - 1, 0, -width}) {
+    refused.push_back({w, height, is422});
+  }
+  for (int h : {codedHeight + 1, codedHeight + 16, -1, -height}) {
+    refused.push_back({width, h, is422});
+  }
   if (!is422) refused.push_back({width, height, true});
   for (const Fields& f : refused) {
     set(f.width, f.height, f.is422);

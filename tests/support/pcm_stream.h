@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "support/annexb_writer.h"
+#include "support/bit_writer.h"
 #include "support/cabac_writer.h"
 #include "support/parameter_set_writer.h"
 

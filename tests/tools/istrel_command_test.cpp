@@ -193,88 +193,6 @@ INSTANTIATE_TEST_SUITE_P(Files, FormatChangeOutput,
                                          OutputCase{"v210", false}),
                          [](const auto& info) { return std::string(info.param.extension); });
 
-// `istrel info`: each format of a stream with its frames, frames counted
-// whole, the loop-filter fields of the slices.
-struct InfoCase {
-  const char* name;
-  Bytes (*stream)();
-  std::vector<std::string> lines;  // parts of the output, in this order
-};
-
-class Info : public testing::TestWithParam<InfoCase> {};
-
-TEST_P(Info, DescribesTheStream) {
-  const InfoCase& c = GetParam();
-  ToolRun run = runTool({"info", writeStream(std::string(c.name) + ".264", c.stream())});
-  EXPECT_EQ(run.status, 0) << run.err;
-  std::size_t at = 0;
-  for (const std::string& line : c.lines) {
-    at = run.out.find(line, at);
-    ASSERT_NE(at, std::string::npos) << line << " in\n" << run.out;
-  }
-}
-
-const InfoCase kInfoCases[] = {
-    {"FormatChange",
-     formatChange,
-     {"frames:           4", "frames 0-1:       64x64 4:2:2 10-bit", "cropped size:     64x64",
-      "frames 2-3:       128x32 4:2:0 8-bit", "cropped size:     128x32"}},
-    {"FieldPairs",
-     [] { return pcmFrames(kTopFirst, 2); },
-     {"frames:           2", "2 field pairs", "slices per frame: 4"}},
-    {"Filtered",
-     [] { return pcmFrames(kFiltered, 1); },
-     {"disable_deblocking_filter_idc 0", "slice_alpha_c0_offset_div2 -2",
-      "slice_beta_offset_div2 3"}},
-    {"Unfiltered",
-     [] { return pcmFrames(kSmall, 1); },
-     {"loop filter:      disable_deblocking_filter_idc 1"}},
-};
-
-INSTANTIATE_TEST_SUITE_P(Pcm, Info, testing::ValuesIn(kInfoCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-// `istrel decode` on the host's path: what the host's decoding leaves out
-// is said once, with --conformant as the way to decode the stream whole.
-std::size_t count(const std::string& text, const std::string& part) {
-  std::size_t n = 0;
-  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
-
-struct NoteCase {
-  const char* name;
-  Bytes (*stream)();
-  bool conformant;
-  int status;
-  std::vector<std::string> note;  // parts of the one note expected; none when empty
-};
-
-class HostNotes : public testing::TestWithParam<NoteCase> {};
-
-TEST_P(HostNotes, SayOnceWhatTheHostLeavesOut) {
-  const NoteCase& c = GetParam();
-  std::vector<std::string> args{"decode", writeStream(std::string(c.name) + ".264", c.stream())};
-  if (c.conformant) args.push_back("--conformant");
-  ToolRun run = runTool(args);
-  EXPECT_EQ(run.status, c.status) << run.err;
-  EXPECT_EQ(count(run.err, "--conformant"), c.note.empty() ? 0u : 1u) << run.err;
-  for (const std::string& part : c.note)
-    EXPECT_NE(run.err.find(part), std::string::npos) << run.err;
-}
-
-const NoteCase kNoteCases[] = {
-    {"Filtered", [] { return pcmFrames(kFiltered, 2); }, false, 0, {"loop filter"}},
-    {"FilteredConformant", [] { return pcmFrames(kFiltered, 2); }, true, 0, {}},
-    {"TwelveSlices", [] { return pcmFrames(kTwelveSlices, 2); }, false, 0, {"12 slices"}},
-    {"TwelveSlicesConformant", [] { return pcmFrames(kTwelveSlices, 2); }, true, 0, {}},
-    {"SetOne", [] { return pcmFrames(kSetOne, 2); }, false, 1, {"sequence parameter set 0"}},
-    {"Unfiltered", [] { return pcmFrames(kSmall, 2); }, false, 0, {}},
-};
-
-INSTANTIATE_TEST_SUITE_P(Pcm, HostNotes, testing::ValuesIn(kNoteCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 // The y4m header of `istrel decode -o OUT.y4m`: frame rate, field order and
 // sample aspect ratio as the stream states them.
 struct Y4mCase {
@@ -313,12 +231,17 @@ const Y4mCase kY4mCases[] = {
 INSTANTIATE_TEST_SUITE_P(Streams, Y4mHeader, testing::ValuesIn(kY4mCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// What `istrel` says when it is used wrongly: the word at fault and what
-// would be right; --help for every command.
+// What `istrel` says: `info` each format of a stream with its frames (frames
+// counted whole) and the loop-filter fields of the slices; `decode` on the
+// host's path what the host's decoding leaves out, once, with --conformant
+// as the way to decode the stream whole; and when it is used wrongly, the
+// word at fault and what would be right.
 struct MessageCase {
-  std::vector<std::string> args;  // {in}: a stream, {dir}: a directory, {out}: a new file
+  std::vector<std::string> args;  // {in}: the stream, {dir}: a directory, {out}: a new file
   int status;
-  std::vector<std::string> parts;  // of standard error, or of standard output when status is 0
+  std::vector<std::string> parts;  // of standard output, then standard error, in this order
+  Bytes (*stream)() = [] { return pcmFrames(kSmall, 1); };
+  int notes = -1;  // how often standard error names --conformant; -1: not counted
 };
 
 void PrintTo(const MessageCase& c, std::ostream* os) {
@@ -327,25 +250,60 @@ void PrintTo(const MessageCase& c, std::ostream* os) {
 
 class Messages : public testing::TestWithParam<MessageCase> {};
 
-TEST_P(Messages, NameTheFaultAndTheRemedy) {
+std::size_t count(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+TEST_P(Messages, SayWhatTheyShould) {
   const MessageCase& c = GetParam();
   std::vector<std::string> args;
   for (const std::string& arg : c.args) {
-    if (arg == "{in}") args.push_back(writeStream("messages.264", pcmFrames(kSmall, 1)));
+    if (arg == "{in}") args.push_back(writeStream("messages.264", c.stream()));
     if (arg == "{dir}") args.push_back(testing::TempDir());
     if (arg == "{out}") args.push_back(tempPath("OUT.Y4M"));
     if (arg.front() != '{') args.push_back(arg);
   }
   ToolRun run = runTool(args);
   EXPECT_EQ(run.status, c.status) << run.err;
+  const std::string said = run.out + run.err;
+  std::size_t at = 0;
   for (std::string part : c.parts) {
     if (part == "{dir}") part = testing::TempDir();
-    EXPECT_NE((c.status ? run.err : run.out).find(part), std::string::npos) << part << " in\n"
-                                                                            << run.err << run.out;
+    at = said.find(part, at);
+    ASSERT_NE(at, std::string::npos) << part << " in\n" << said;
+  }
+  if (c.notes >= 0) {
+    EXPECT_EQ(count(run.err, "--conformant"), static_cast<std::size_t>(c.notes)) << run.err;
   }
 }
 
+Bytes filtered() { return pcmFrames(kFiltered, 2); }
+Bytes twelveSlices() { return pcmFrames(kTwelveSlices, 2); }
+
 const MessageCase kMessageCases[] = {
+    {{"info", "{in}"},
+     0,
+     {"frames:           4", "frames 0-1:       64x64 4:2:2 10-bit", "cropped size:     64x64",
+      "frames 2-3:       128x32 4:2:0 8-bit", "cropped size:     128x32"},
+     formatChange},
+    {{"info", "{in}"},
+     0,
+     {"frames:           2", "2 field pairs", "slices per frame: 4"},
+     [] { return pcmFrames(kTopFirst, 2); }},
+    {{"info", "{in}"},
+     0,
+     {"disable_deblocking_filter_idc 0", "slice_alpha_c0_offset_div2 -2",
+      "slice_beta_offset_div2 3"},
+     filtered},
+    {{"info", "{in}"}, 0, {"loop filter:      disable_deblocking_filter_idc 1"}},
+    {{"decode", "{in}"}, 0, {"loop filter"}, filtered, 1},
+    {{"decode", "{in}", "--conformant"}, 0, {}, filtered, 0},
+    {{"decode", "{in}"}, 0, {"12 slices"}, twelveSlices, 1},
+    {{"decode", "{in}", "--conformant"}, 0, {}, twelveSlices, 0},
+    {{"decode", "{in}"}, 1, {"sequence parameter set 0"}, [] { return pcmFrames(kSetOne, 2); }, 1},
+    {{"decode", "{in}"}, 0, {}, [] { return pcmFrames(kSmall, 2); }, 0},
     {{"info", "--help"}, 0, {"usage: istrel info"}},
     {{"decode", "{in}", "--help"}, 0, {"usage: istrel decode"}},
     {{"bench", "--help"}, 0, {"usage: istrel bench"}},

@@ -1,12 +1,11 @@
-// Intra prediction where coded streams do not go: no neighbours at any bit depth, the plane
-// clipping at 14 bits, and the refusals of modes whose samples are missing.
+// Intra prediction where coded streams do not go: the plane clipping at 14 bits, and the
+// refusals of modes whose samples are missing.
 #include "recon/intra_prediction.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <functional>
-#include <utility>
 #include <vector>
 
 namespace H264 {
@@ -48,29 +47,10 @@ Block luma(Predictor predict, int n, int mode, const IntraEdges& e, int bitDepth
   return run([&](std::int32_t* p, int s) { return predict(mode, e, bitDepth, p, s); }, n, n);
 }
 
-Block chroma(int height, int mode, const IntraEdges& e, int bitDepth = 8) {
-  return run(
-      [&](std::int32_t* p, int s) {
-        return predictIntraChroma(mode, e, 8, height, bitDepth, p, s, kPlaneRow);
-      },
-      8, height);
-}
-
 IntraEdges edges(bool top, bool topRight, bool left, bool topLeft) {
   IntraEdges e{};
   e.hasTop = top, e.hasTopRight = topRight, e.hasLeft = left, e.hasTopLeft = topLeft;
   return e;
-}
-
-TEST(IntraPrediction, DcWithoutNeighboursIsHalfRange) {
-  const IntraEdges none = edges(false, false, false, false);
-  for (auto [depth, half] : {std::pair{8, 128}, std::pair{10, 512}, std::pair{14, 8192}}) {
-    EXPECT_EQ(luma(predictIntra4x4, 4, 2, none, depth), Block(16, half));
-    EXPECT_EQ(luma(predictIntra8x8, 8, 2, none, depth), Block(64, half));
-    EXPECT_EQ(luma(intra16x16, 16, 2, none, depth), Block(256, half));
-    EXPECT_EQ(chroma(8, 0, none, depth), Block(64, half));
-    EXPECT_EQ(chroma(16, 0, none, depth), Block(128, half));
-  }
 }
 
 TEST(IntraPrediction, PlaneClipsAtFourteenBits) {

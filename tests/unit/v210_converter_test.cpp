@@ -113,17 +113,21 @@ void expectConverted(const Picture& p, const Output& out, bool full, int begin, 
   }
 }
 
-// Output widths with remainders 1..5 after the whole groups, full size and preview.
+// Output widths with remainders 1..5 after the whole groups, full size and
+// preview, each component scaled from its own depth (the padding never).
 TEST(V210Converter, PartialGroupsArePaddedAndBytesAfterThemUntouched) {
   const struct {
     int width;
     bool is422, full;
-  } layouts[] = {{7, true, true},    {8, true, true},   {9, false, true},   {10, false, true},
-                 {11, true, true},   {14, true, false}, {16, false, false}, {22, true, false},
-                 {96, false, false}, {96, true, false}};
+    int lumaDepth, chromaDepth;
+  } layouts[] = {{7, true, true, 10, 10},    {8, true, true, 8, 8},    {9, false, true, 12, 12},
+                 {10, false, true, 8, 10},   {11, true, true, 10, 8},  {14, true, false, 14, 9},
+                 {16, false, false, 10, 10}, {22, true, false, 9, 14}, {96, false, false, 10, 10},
+                 {96, true, false, 8, 12}};
   for (const auto& l : layouts) {
-    SCOPED_TRACE(testing::Message() << l.width << (l.is422 ? " 4:2:2" : " 4:2:0") << l.full);
-    const Picture p(l.width, 24, l.is422);
+    SCOPED_TRACE(testing::Message() << l.width << (l.is422 ? " 4:2:2 " : " 4:2:0 ") << l.full << " "
+                                    << l.lumaDepth << " " << l.chromaDepth);
+    const Picture p(l.width, 24, l.is422, l.lumaDepth, l.chromaDepth);
     const Output out(p, l.full, l.full ? 6 : 3);
     expectConverted(p, out, l.full, 0, out.rows);
   }
@@ -134,28 +138,6 @@ TEST(V210Converter, RowsBeyondTheLastWholeStripeStayUntouched) {
   const Output out(p, true, 6);  // 181 rows per stripe
   expectConverted(p, out, true, 0, 1086);
   for (const char* b = out.row(1086); b < out.row(1088); ++b) ASSERT_EQ(*b, kCanary);
-}
-
-// Width 8: the padding of the second group is not scaled.
-TEST(V210Converter, ScalesEachComponentFromItsOwnDepth) {
-  const struct {
-    int lumaDepth, luma, chromaDepth, chroma;
-    std::uint32_t y, c;
-  } cases[] = {{8, 200, 8, 100, 800, 400},
-               {12, 4000, 12, 2052, 1000, 513},
-               {8, 255, 10, 1000, 1020, 1000},
-               {10, 1000, 8, 255, 1000, 1020}};
-  for (const auto& k : cases) {
-    Picture p(8, 2, true, k.lumaDepth, k.chromaDepth);
-    for (int c = 0; c < 3; ++c)
-      p.planes[c].assign(p.planes[c].size(), static_cast<unsigned short>(c ? k.chroma : k.luma));
-    const Output out(p, true, 1);
-    Words got[3];
-    unpack(out, 0, got);
-    EXPECT_EQ(got[0], (Words{k.y, k.y, k.y, k.y, k.y, k.y, k.y, k.y, 16, 16, 16, 16}));
-    EXPECT_EQ(got[1], (Words{k.c, k.c, k.c, k.c, 128, 128}));
-    EXPECT_EQ(got[2], got[1]);
-  }
 }
 
 // Two committed vectors through the exported functions, as a host decodes
