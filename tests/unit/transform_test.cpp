@@ -12,8 +12,6 @@
 namespace H264 {
 namespace {
 
-constexpr int kPredStride = 16;
-
 // QPC by qPI (Table 8-15) where it departs from qPI, most of it above what
 // the vectors reach; qPI is QPY + chroma_qp_index_offset clipped to
 // -QpBdOffsetC .. 51.
