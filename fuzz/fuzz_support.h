@@ -8,7 +8,6 @@
 #include <memory>
 #include <vector>
 
-#include "tests/support/annexb_writer.h"
 #include "tests/support/bit_writer.h"
 
 namespace istrel::fuzz {

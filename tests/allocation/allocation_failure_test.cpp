@@ -5,7 +5,6 @@
 // hide the sanitizers' checks of new and delete from every other test.
 #include <gtest/gtest.h>
 #include <zoncore/threads.h>
-#include <zonmediatypes/pixel_format.h>
 
 #include <atomic>
 #include <cstdint>
@@ -16,11 +15,8 @@
 #include <vector>
 
 #include "common/annexb_file.h"
-#include "common/picture_view.h"
-#include "core/h264_decoder.h"
-#include "istrel/istrel.h"
+#include "support/host.h"
 #include "support/vectors.h"
-#include "syntax/parameters_decoder.h"
 
 namespace {
 
@@ -114,15 +110,6 @@ struct Outcome {
   unsigned errorFlags = 0;
 };
 
-std::string md5Of(const AVCIntraInfo& h, std::size_t index) {
-  const std::uint16_t* planes[3];
-  for (int p = 0; p < 3; ++p) planes[p] = reinterpret_cast<const std::uint16_t*>(h.planes[p]);
-  const H264::PictureFormat& f = h.decoder->pictureFormat();
-  const std::ptrdiff_t strides[3] = {f.lumaWidth, f.chromaWidth, f.chromaWidth};
-  return istrel::tools::md5Line(
-      index, istrel::tools::displayWindow(*h.decoder->parameters().sps(0), planes, strides));
-}
-
 class AllocationFailure : public testing::Test {
  protected:
   void SetUp() override {
@@ -130,15 +117,10 @@ class AllocationFailure : public testing::Test {
     istrel::tools::AnnexBStream s =
         istrel::tools::splitAnnexB(istrel::tools::readFile(istrel::test::samplePath()));
     ASSERT_GE(s.units.size(), 2u);
-    for (int i = 0; i < 2; ++i) {
-      frames_[i].assign(s.bytes.begin() + static_cast<std::ptrdiff_t>(s.units[i].begin),
-                        s.bytes.begin() + static_cast<std::ptrdiff_t>(s.units[i].end));
-    }
+    for (std::size_t i = 0; i < 2; ++i) frames_[i] = istrel::test::unitBytes(s, i);
     std::ifstream md5(std::string(ISTREL_SAMPLE_DIR) + "/class100_720p_422_10bit.md5");
     for (std::string& line : expected_) std::getline(md5, line);
-    output_.resize(zonmediatypes::UncompressedPixelFormatRowBytes(
-                       zonmediatypes::kPixelFormat_V210_422_10u_709, kWidth) *
-                   kHeight);
+    output_.resize(istrel::test::v210Size(kWidth, kHeight, true));
   }
   void TearDown() override { zoncore::threads::SetWorkerCount(0); }
 
@@ -193,7 +175,7 @@ class AllocationFailure : public testing::Test {
     ASSERT_EQ(AVCIDecodeFrame(nullptr, h, data.data(), static_cast<int>(data.size()),
                               output_.data(), true),
               0);
-    EXPECT_EQ(md5Of(*h, 1), expected_[1]);
+    EXPECT_EQ(istrel::test::hostMd5(*h, 1), expected_[1]);
   }
 
   static constexpr int kWidth = 1280;
@@ -209,7 +191,7 @@ TEST_F(AllocationFailure, EveryAllocationInTurn) {
   AVCIntraInfo* h = nullptr;
   Outcome clean = runFailingAt(0, h);
   ASSERT_EQ(clean.decode, 0);
-  EXPECT_EQ(md5Of(*h, 0), expected_[0]);
+  EXPECT_EQ(istrel::test::hostMd5(*h, 0), expected_[0]);
   AVCIFileClose(h);
   AVCIntraDispose(h);
 
@@ -221,7 +203,7 @@ TEST_F(AllocationFailure, EveryAllocationInTurn) {
     switch (run.failedIn) {
       case Stage::kNone:
         EXPECT_EQ(run.decode, 0);
-        EXPECT_EQ(md5Of(*h, 0), expected_[0]);
+        EXPECT_EQ(istrel::test::hostMd5(*h, 0), expected_[0]);
         break;
       case Stage::kNew:
         EXPECT_FALSE(run.handle);

@@ -50,11 +50,9 @@ static long firstFrameSize(const unsigned char* s, long size) {
   return size;
 }
 
-/* A fresh copy of exactly `size` bytes: the library rewrites its input. */
-static unsigned char* copyOf(const unsigned char* s, long size) {
-  unsigned char* c = malloc((size_t)size);
-  memcpy(c, s, (size_t)size);
-  return c;
+/* The frame copied afresh into a block of exactly its size: the library rewrites its input. */
+static unsigned char* fresh(unsigned char* frame, const unsigned char* stream, long size) {
+  return memcpy(frame, stream, (size_t)size);
 }
 
 int main(int argc, char** argv) {
@@ -92,7 +90,7 @@ int main(int argc, char** argv) {
 
   AVCIntraInfo* h = create();
   CHECK(h != NULL && h->isOpen == 0 && h->parametersRead == 0);
-  unsigned char* frame = copyOf(stream, frameSize);
+  unsigned char* frame = fresh(malloc((size_t)frameSize), stream, frameSize);
   CHECK(decode(NULL, NULL, frame, (int)frameSize, output, true) == ISTREL_STATUS_REFUSED);
   CHECK(decode(NULL, h, frame, (int)frameSize, output, true) == ISTREL_STATUS_REFUSED);
   CHECK(open(h) == 1 && h->isOpen == 1);
@@ -106,26 +104,22 @@ int main(int argc, char** argv) {
 
   CHECK(aspect(h, frame, (int)frameSize) == ISTREL_STATUS_OK);
   CHECK(h->parametersRead == 1 && h->sarWidth == 1 && h->sarHeight == 1);
-  free(frame);
 
-  frame = copyOf(stream, frameSize);
+  fresh(frame, stream, frameSize);
   CHECK(decode(NULL, h, frame, (int)frameSize, output, true) == ISTREL_STATUS_OK);
   CHECK(h->planes[0] != NULL && h->planes[1] != NULL && h->planes[2] != NULL);
-  free(frame);
-  frame = copyOf(stream, frameSize);
+  fresh(frame, stream, frameSize);
   CHECK(decode(NULL, h, frame, (int)frameSize, output, false) == ISTREL_STATUS_OK);
-  free(frame);
 
-  frame = copyOf(stream, frameSize);
+  fresh(frame, stream, frameSize);
   h->width = width - 16;
   memset(output, 0x5A, outputSize);
   CHECK(decode(NULL, h, frame, (int)frameSize, output, true) == ISTREL_STATUS_REFUSED);
   CHECK(output[0] == 0x5A);
   h->width = width;
-  free(frame);
 
   CHECK(close(h) == 1 && h->isOpen == 0);
-  frame = copyOf(stream, frameSize);
+  fresh(frame, stream, frameSize);
   CHECK(decode(NULL, h, frame, (int)frameSize, output, true) == ISTREL_STATUS_REFUSED);
   CHECK(aspect(h, frame, (int)frameSize) == ISTREL_STATUS_REFUSED);
   CHECK(close(h) == 1);

@@ -1,4 +1,5 @@
-// Builds RBSPs bit by bit for parser tests and the fuzz targets.
+// Builds RBSPs bit by bit for parser tests and the fuzz targets, and wraps
+// them into an Annex B byte stream.
 #pragma once
 
 #include <cstddef>
@@ -55,5 +56,24 @@ class BitWriter {
   std::vector<std::uint8_t> bytes_;
   std::size_t used_ = 0;
 };
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Appends a start code, the header byte and `payload`; with `escape` set,
+// emulation-prevention bytes are inserted as an encoder would.
+inline void appendNal(Bytes& stream, std::uint8_t header, const Bytes& payload, bool escape = true,
+                      bool fourByteStartCode = false) {
+  if (fourByteStartCode) stream.push_back(0);
+  stream.insert(stream.end(), {0, 0, 1, header});
+  int zeros = 0;
+  for (std::uint8_t byte : payload) {
+    if (escape && zeros >= 2 && byte <= 3) {
+      stream.push_back(3);
+      zeros = 0;
+    }
+    stream.push_back(byte);
+    zeros = byte == 0 ? zeros + 1 : 0;
+  }
+}
 
 }  // namespace istrel::test

@@ -8,7 +8,7 @@
 
 namespace istrel::test {
 
-// kind 0 decision, 1 bypass, 2 terminate; a segment ends with a terminate bin of 1.
+// kind 0 decision, 2 terminate; a segment ends with a terminate bin of 1.
 struct Bin {
   int kind;
   int ctxIdx;
@@ -37,25 +37,11 @@ class CabacWriter {
     renormE();
   }
 
-  void bypass(int binVal) {
-    low_ = (low_ << 1) + (binVal ? range_ : 0);
-    if (low_ >= 1024) {
-      putBit(1);
-      low_ -= 1024;
-    } else if (low_ < 512) {
-      putBit(0);
-    } else {
-      low_ -= 512;
-      ++bitsOutstanding_;
-    }
-  }
-
   // InitEncoder (also after the samples of an I_PCM macroblock), then the bins.
   void encode(std::vector<H264::ContextVariable>& contexts, const std::vector<Bin>& bins) {
     low_ = 0, range_ = 510, firstBitFlag_ = true, bitsOutstanding_ = 0;
     for (const Bin& bin : bins) {
       if (bin.kind == 0) decision(contexts[bin.ctxIdx], bin.value);
-      if (bin.kind == 1) bypass(bin.value);
       if (bin.kind == 2) terminate(bin.value);
     }
   }

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "support/annexb_writer.h"
+#include "support/bit_writer.h"
 #include "support/cabac_writer.h"
 #include "support/parameter_set_writer.h"
 
@@ -101,7 +101,8 @@ inline Bytes slice(const PcmStream& s, int first, int end, int structure, bool i
 
 }  // namespace pcm_detail
 
-inline Bytes pcmAccessUnit(const PcmStream& s) {
+// The sequence and picture parameter sets of the stream.
+inline Bytes pcmParameterSets(const PcmStream& s) {
   SpsFields sps;
   sps.id = s.spsId;
   sps.chroma_format_idc = static_cast<std::uint32_t>(s.chromaFormat);
@@ -116,6 +117,11 @@ inline Bytes pcmAccessUnit(const PcmStream& s) {
   Bytes stream;
   appendNal(stream, 0x67, writeSps(sps));
   appendNal(stream, 0x68, writePps(pps));
+  return stream;
+}
+
+inline Bytes pcmAccessUnit(const PcmStream& s) {
+  Bytes stream = pcmParameterSets(s);
   const int mbs = s.widthInMbs * s.frameHeightInMbs / (s.fields ? 2 : 1);
   std::vector<int> structures{0};
   if (s.fields) structures = s.bottomFieldFirst ? std::vector<int>{2, 1} : std::vector<int>{1, 2};
@@ -127,6 +133,23 @@ inline Bytes pcmAccessUnit(const PcmStream& s) {
     }
   }
   return stream;
+}
+
+// How many samples of `picture`, a frame of the size `s` codes, differ from
+// what `s` codes.
+template <typename Picture>
+int pcmMismatches(const Picture& picture, const PcmStream& s) {
+  int mismatches = 0;
+  for (int plane = 0; plane < 3; ++plane) {
+    const int width = 16 * s.widthInMbs / (plane ? 2 : 1);
+    const int height = 16 * s.frameHeightInMbs / (plane && s.chromaFormat == 1 ? 2 : 1);
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        mismatches += picture.plane(plane)[y * width + x] != pcmSample(s, plane, x, y);
+      }
+    }
+  }
+  return mismatches;
 }
 
 }  // namespace istrel::test

@@ -5,6 +5,7 @@
 #include <ostream>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,16 @@ inline std::vector<VectorCase> loadVectorManifest(const std::string& manifest = 
     if (fields) cases.push_back(c);
   }
   return cases;
+}
+
+// The entry of a committed vector in either manifest.
+inline VectorCase vectorNamed(const std::string& name) {
+  for (const char* manifest : {"vectors.txt", "loop_filter.txt"}) {
+    for (const VectorCase& c : loadVectorManifest(manifest)) {
+      if (c.name == name) return c;
+    }
+  }
+  throw std::invalid_argument("no vector " + name);
 }
 
 // The lines of a vector's .md5 file: "index md5(Y) md5(Cb) md5(Cr)" per frame.

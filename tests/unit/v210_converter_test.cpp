@@ -1,3 +1,5 @@
+// v210 conversion: every layout of a last partial group, stripes, chroma rows and depths,
+// and the bytes the exported functions deliver for two vectors.
 #include "api/v210_converter.h"
 
 #include <gtest/gtest.h>
@@ -8,9 +10,13 @@
 #include <random>
 #include <vector>
 
+#include "support/host.h"
+#include "support/vectors.h"
+
 namespace {
 
 using H264::V210Job;
+using istrel::test::VectorCase;
 using Words = std::vector<std::uint32_t>;
 
 constexpr char kCanary = static_cast<char>(0xA5);
@@ -30,19 +36,28 @@ struct Picture {
         s = static_cast<unsigned short>(random() % (1u << (c ? chromaDepth : lumaDepth)));
     }
   }
+  // The rows a handle decoded, as far as its host fields reach.
+  Picture(const AVCIntraInfo& h, int depth) : Picture(h.width, h.height, h.is422, depth, depth) {
+    for (int c = 0; c < 3; ++c) {
+      std::copy_n(reinterpret_cast<const unsigned short*>(h.planes[c]), planes[c].size(),
+                  planes[c].begin());
+    }
+  }
 };
 
-// Converts the picture into a host buffer prefilled with a canary, so untouched bytes show.
+// A host buffer prefilled with a canary, so untouched bytes show; with a
+// picture, what V210Converter writes into it.
 struct Output {
   int width, rows, rowBytes;
   std::vector<char> bytes;
 
-  Output(const Picture& p, bool full, int stripes)
-      : width(full ? p.width : p.width / 2),
-        rows(full ? p.height : p.height / 2),
+  Output(int pictureWidth, int pictureHeight, bool full)
+      : width(full ? pictureWidth : pictureWidth / 2),
+        rows(full ? pictureHeight : pictureHeight / 2),
         rowBytes(static_cast<int>(zonmediatypes::UncompressedPixelFormatRowBytes(
             zonmediatypes::kPixelFormat_V210_422_10u_709, width))),
-        bytes(std::size_t(rowBytes) * rows, kCanary) {
+        bytes(std::size_t(rowBytes) * rows, kCanary) {}
+  Output(const Picture& p, bool full, int stripes) : Output(p.width, p.height, full) {
     V210Job job{bytes.data(),  {},
                 p.height,      p.width,
                 stripes,       p.is422,
@@ -98,33 +113,24 @@ void expectConverted(const Picture& p, const Output& out, bool full, int begin, 
   }
 }
 
-// Output widths with remainders 1..5 after the whole groups, full size and preview.
+// Output widths with remainders 1..5 after the whole groups, full size and
+// preview, each component scaled from its own depth (the padding never).
 TEST(V210Converter, PartialGroupsArePaddedAndBytesAfterThemUntouched) {
   const struct {
     int width;
     bool is422, full;
-  } layouts[] = {{7, true, true},    {8, true, true},   {9, false, true},   {10, false, true},
-                 {11, true, true},   {14, true, false}, {16, false, false}, {22, true, false},
-                 {96, false, false}, {96, true, false}};
+    int lumaDepth, chromaDepth;
+  } layouts[] = {{7, true, true, 10, 10},    {8, true, true, 8, 8},    {9, false, true, 12, 12},
+                 {10, false, true, 8, 10},   {11, true, true, 10, 8},  {14, true, false, 14, 9},
+                 {16, false, false, 10, 10}, {22, true, false, 9, 14}, {96, false, false, 10, 10},
+                 {96, true, false, 8, 12}};
   for (const auto& l : layouts) {
-    SCOPED_TRACE(testing::Message() << l.width << (l.is422 ? " 4:2:2" : " 4:2:0") << l.full);
-    const Picture p(l.width, 24, l.is422);
+    SCOPED_TRACE(testing::Message() << l.width << (l.is422 ? " 4:2:2 " : " 4:2:0 ") << l.full << " "
+                                    << l.lumaDepth << " " << l.chromaDepth);
+    const Picture p(l.width, 24, l.is422, l.lumaDepth, l.chromaDepth);
     const Output out(p, l.full, l.full ? 6 : 3);
     expectConverted(p, out, l.full, 0, out.rows);
   }
-}
-
-TEST(V210Converter, Width1280PadsTheLastGroupAfterOnePair) {
-  const Picture p(1280, 2, true);
-  const Output out(p, true, 1);
-  const char* tail = out.row(1) + 213 * 16;
-  const std::uint32_t y0 = p.planes[0][1280 + 1278], y1 = p.planes[0][1280 + 1279];
-  const std::uint32_t cb = p.planes[1][640 + 639], cr = p.planes[2][640 + 639];
-  EXPECT_EQ(wordAt(tail), cb + y0 * 1024 + cr * (1u << 20));
-  EXPECT_EQ(wordAt(tail + 4), y1 + 128 * 1024 + 16 * (1u << 20));
-  EXPECT_EQ(wordAt(tail + 8), 128 + 16 * 1024 + 128 * (1u << 20));
-  EXPECT_EQ(wordAt(tail + 12), 16 + 128 * 1024 + 16 * (1u << 20));
-  for (const char* b = tail + 16; b < out.row(1) + out.rowBytes; ++b) EXPECT_EQ(*b, kCanary);
 }
 
 TEST(V210Converter, RowsBeyondTheLastWholeStripeStayUntouched) {
@@ -134,38 +140,43 @@ TEST(V210Converter, RowsBeyondTheLastWholeStripeStayUntouched) {
   for (const char* b = out.row(1086); b < out.row(1088); ++b) ASSERT_EQ(*b, kCanary);
 }
 
-TEST(V210Converter, Preview420TakesChromaFromEvenRowsInPairs) {
-  Picture p(24, 16, false);
-  for (std::size_t i = 0; i < p.planes[1].size(); ++i) p.planes[1][i] = 64 * (i / 12) + i % 12;
-  const Output out(p, false, 1);
-  const int chromaRows[] = {0, 0, 2, 2, 4, 4, 6, 6};
-  for (int o = 0; o < out.rows; ++o) {
-    Words c[3];
-    unpack(out, o, c);
-    for (int x = 0; x < 6; ++x) EXPECT_EQ(c[1][x], 64u * chromaRows[o] + 2u * x) << o << "," << x;
+// Two committed vectors through the exported functions, as a host decodes
+// them (4:2:0 CABAC in ten slices; 4:2:2 8-bit, a partial last group): the
+// planes are the encoder's reconstruction, and the v210 rows of the stripes,
+// full size and preview, hold those planes.
+class ExportedVectors : public testing::TestWithParam<std::string> {};
+
+TEST_P(ExportedVectors, DecodeAsAHostDoes) {
+  const VectorCase c = istrel::test::vectorNamed(GetParam());
+  const istrel::tools::AnnexBStream stream =
+      istrel::tools::splitAnnexB(istrel::tools::readFile(c.path()));
+  const std::vector<std::string> expected = istrel::test::expectedMd5Lines(c);
+  AVCIntraInfo* h = AVCINewTepDecoder();
+  ASSERT_EQ(AVCIFileOpen(h), 1);
+  h->is422 = c.csp == "i422";
+  h->height = c.height;
+  std::vector<std::uint8_t> frame = istrel::test::unitBytes(stream, 0);
+  ASSERT_EQ(AVCIReadAspectRatio(h, frame.data(), static_cast<int>(frame.size())), 0);
+  h->width = static_cast<int>(h->decoder->pictureFormat().lumaWidth);
+  for (std::size_t i = 0; i < stream.units.size(); ++i) {
+    for (bool full : {true, false}) {
+      frame = istrel::test::unitBytes(stream, i);
+      Output out(h->width, h->height, full);
+      ASSERT_EQ(AVCIDecodeFrame(nullptr, h, frame.data(), static_cast<int>(frame.size()),
+                                out.bytes.data(), full),
+                0);
+      EXPECT_EQ(istrel::test::hostMd5(*h, i), expected.at(i));
+      const int stripes = full ? 6 : 3;
+      expectConverted(Picture(*h, c.depth), out, full, 0, out.rows / stripes * stripes);
+    }
   }
+  EXPECT_EQ(h->decoder->errorFlags(), 0u);
+  AVCIFileClose(h);
+  AVCIntraDispose(h);
 }
 
-// Width 8: the padding of the second group is not scaled.
-TEST(V210Converter, ScalesEachComponentFromItsOwnDepth) {
-  const struct {
-    int lumaDepth, luma, chromaDepth, chroma;
-    std::uint32_t y, c;
-  } cases[] = {{8, 200, 8, 100, 800, 400},
-               {12, 4000, 12, 2052, 1000, 513},
-               {8, 255, 10, 1000, 1020, 1000},
-               {10, 1000, 8, 255, 1000, 1020}};
-  for (const auto& k : cases) {
-    Picture p(8, 2, true, k.lumaDepth, k.chromaDepth);
-    for (int c = 0; c < 3; ++c)
-      p.planes[c].assign(p.planes[c].size(), static_cast<unsigned short>(c ? k.chroma : k.luma));
-    const Output out(p, true, 1);
-    Words got[3];
-    unpack(out, 0, got);
-    EXPECT_EQ(got[0], (Words{k.y, k.y, k.y, k.y, k.y, k.y, k.y, k.y, 16, 16, 16, 16}));
-    EXPECT_EQ(got[1], (Words{k.c, k.c, k.c, k.c, 128, 128}));
-    EXPECT_EQ(got[2], got[1]);
-  }
-}
+INSTANTIATE_TEST_SUITE_P(Committed, ExportedVectors,
+                         testing::Values("avci50_720p_420_10bit", "cavlc_422_8bit"),
+                         [](const auto& info) { return info.param; });
 
 }  // namespace

@@ -25,10 +25,8 @@ bool eachIndexOnce(int count) {
         squares[static_cast<std::size_t>(i)] = i * i;
       },
       count);
-  for (int i = 0; i < count; ++i) {
-    if (calls[static_cast<std::size_t>(i)] != 1 || squares[static_cast<std::size_t>(i)] != i * i) {
-      return false;
-    }
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    if (calls[i] != 1 || squares[i] != static_cast<int>(i * i)) return false;
   }
   return true;
 }

@@ -41,7 +41,7 @@ foreach(mode find_package pkg_config)
   if(TOOLCHAIN_FILE)
     set(toolchain -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN_FILE})
   endif()
-  run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/install/consumer -B ${build} -G ${GENERATOR}
+  run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/host/install/consumer -B ${build} -G ${GENERATOR}
       ${toolchain} -DCMAKE_C_COMPILER=${C_COMPILER} -DCMAKE_PREFIX_PATH=${prefix}
       -DUSE_PKG_CONFIG=${use_pkg_config} -DEXPECTED_VERSION=${VERSION})
   run(${CMAKE_COMMAND} --build ${build})

@@ -1,11 +1,11 @@
+// The frame scan of the host path: the slices among the other NAL units,
+// each unescaped in place at an aligned offset, ten at most.
 #include <gtest/gtest.h>
 
-#include <random>
 #include <vector>
 
 #include "api/frame_driver.h"
-#include "support/annexb_writer.h"
-#include "syntax/annexb.h"
+#include "support/bit_writer.h"
 
 namespace H264 {
 namespace {
@@ -16,57 +16,6 @@ using istrel::test::Bytes;
 Bytes payloadAt(const Bytes& buffer, const WorkItem& item) {
   auto first = buffer.begin() + item.offset;
   return Bytes(first, first + item.length);
-}
-
-TEST(Unescape, DropsEmulationPreventionAndStopsAtTheNextStartCode) {
-  Bytes data = {0xAA, 0, 0, 3, 1, 0xBB, 0, 0, 3, 0, 0x80, 0, 0, 1, 0x65};
-  UnescapedNal nal = unescapeInPlace(data.data(), data.size(), 0, 0);
-  EXPECT_EQ(nal.end, 11u);
-  ASSERT_EQ(nal.length, 9u);
-  EXPECT_EQ(Bytes(data.begin(), data.begin() + 9), (Bytes{0xAA, 0, 0, 1, 0xBB, 0, 0, 0, 0x80}));
-}
-
-TEST(Unescape, KeepsTheLastBytesOfTheBufferButNotTrailingZeros) {
-  Bytes tail = {0x11, 0x22, 0x33, 0x80};
-  UnescapedNal nal = unescapeInPlace(tail.data(), tail.size(), 0, 0);
-  EXPECT_EQ(nal.length, 4u);
-  Bytes padded = {0x11, 0x80, 0, 0};
-  EXPECT_EQ(unescapeInPlace(padded.data(), padded.size(), 0, 0).length, 2u);
-}
-
-// The rule stated byte by byte, as clause 7.4.1 reads.
-UnescapedNal unescapeByteByByte(Bytes& data, std::size_t from, std::size_t to) {
-  std::size_t r = from, w = to, size = data.size();
-  while (r + 2 < size && !(data[r] == 0 && data[r + 1] == 0 && data[r + 2] < 3)) {
-    if (data[r] == 0 && data[r + 1] == 0 && data[r + 2] == 3) {
-      data[w++] = 0;
-      data[w++] = 0;
-      r += 3;
-    } else {
-      data[w++] = data[r++];
-    }
-  }
-  if (r + 2 >= size) {
-    while (r < size) data[w++] = data[r++];
-  }
-  while (w > to && data[w - 1] == 0) --w;
-  return {r, w - to};
-}
-
-TEST(Unescape, AgreesWithTheByteByByteRuleOnRandomZeroRichData) {
-  std::mt19937 rng(7);
-  for (int round = 0; round < 3000; ++round) {
-    Bytes data(rng() % 80);
-    for (auto& b : data) b = rng() % 3 ? static_cast<std::uint8_t>(rng() % 5) : 0x80;
-    std::size_t from = data.empty() ? 0 : rng() % data.size();
-    std::size_t to = from - (from ? rng() % from : 0);
-    Bytes expected = data;
-    UnescapedNal want = unescapeByteByByte(expected, from, to);
-    UnescapedNal got = unescapeInPlace(data.data(), data.size(), from, to);
-    ASSERT_EQ(got.end, want.end) << round;
-    ASSERT_EQ(got.length, want.length) << round;
-    ASSERT_EQ(data, expected) << round;
-  }
 }
 
 TEST(FrameScan, FindsSlicesPastOtherUnitsAndAlignsTheirPayloads) {

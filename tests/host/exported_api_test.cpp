@@ -1,0 +1,130 @@
+// The six exported functions: their statuses and what each refuses. (The C
+// host, tests/host/c_host.c, goes through the calling order.)
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "common/annexb_file.h"
+#include "core/h264_decoder.h"
+#include "istrel/istrel.h"
+#include "support/bit_writer.h"
+#include "support/host.h"
+#include "support/parameter_set_writer.h"
+#include "support/vectors.h"
+
+namespace {
+
+using istrel::test::appendNal;
+using istrel::test::Bytes;
+
+// The first access unit of the sample stream (1280x720 4:2:2 10-bit, ten slices).
+Bytes sampleFrame() {
+  return istrel::test::unitBytes(
+      istrel::tools::splitAnnexB(istrel::tools::readFile(istrel::test::samplePath())), 0);
+}
+
+class Handle : public testing::Test {
+ protected:
+  void SetUp() override {
+    h = AVCINewTepDecoder();
+    ASSERT_NE(h, nullptr);
+  }
+  void TearDown() override {
+    AVCIFileClose(h);
+    AVCIntraDispose(h);
+  }
+  void openAs(bool is422, int width, int height) {
+    ASSERT_EQ(AVCIFileOpen(h), 1);
+    h->is422 = is422;
+    h->width = width;
+    h->height = height;
+  }
+  // A sequence parameter set, and a picture parameter set after it.
+  static Bytes sets(const istrel::test::SpsFields& sps, bool pps = true) {
+    Bytes frame;
+    appendNal(frame, 0x67, istrel::test::writeSps(sps));
+    if (pps) appendNal(frame, 0x68, istrel::test::writePps({}));
+    return frame;
+  }
+  int readAspect(Bytes data) {
+    return AVCIReadAspectRatio(h, data.data(), static_cast<int>(data.size()));
+  }
+  int decode(Bytes data, bool full = true) {
+    return AVCIDecodeFrame(nullptr, h, data.data(), static_cast<int>(data.size()), output.data(),
+                           full);
+  }
+  bool outputUntouched() const {
+    return std::all_of(output.begin(), output.end(), [](char c) { return c == kCanary; });
+  }
+
+  static constexpr char kCanary = 0x5A;
+  AVCIntraInfo* h = nullptr;
+  std::vector<char> output = std::vector<char>(5120 * 1088, kCanary);  // v210 1920x1088
+};
+
+// Null or closed handles, missing data or output are refused; decoding waits
+// for the parameter sets without touching the frame or the output.
+TEST_F(Handle, RefusesAndWaits) {
+  Bytes frame = sampleFrame();
+  const Bytes before = frame;
+  EXPECT_EQ(AVCIDecodeFrame(nullptr, nullptr, frame.data(), 1, output.data(), true),
+            ISTREL_STATUS_REFUSED);
+  EXPECT_EQ(AVCIReadAspectRatio(nullptr, frame.data(), 1), ISTREL_STATUS_REFUSED);
+  EXPECT_EQ(decode(frame), ISTREL_STATUS_REFUSED);  // never opened
+  openAs(true, 1280, 720);
+  EXPECT_EQ(AVCIDecodeFrame(reinterpret_cast<void*>(7), h, frame.data(),
+                            static_cast<int>(frame.size()), output.data(), true),
+            ISTREL_STATUS_NOT_READY);
+  EXPECT_EQ(frame, before) << "the frame was touched";
+  EXPECT_EQ(readAspect({0x00, 0x00, 0x01, 0x65, 0x88}), ISTREL_STATUS_OK);
+  EXPECT_EQ(h->parametersRead, 0);
+  ASSERT_EQ(readAspect(frame), ISTREL_STATUS_OK);
+  EXPECT_EQ(AVCIDecodeFrame(nullptr, h, nullptr, 10, output.data(), true), ISTREL_STATUS_REFUSED);
+  EXPECT_EQ(AVCIDecodeFrame(nullptr, h, frame.data(), -1, output.data(), true),
+            ISTREL_STATUS_REFUSED);
+  EXPECT_EQ(AVCIDecodeFrame(nullptr, h, frame.data(), 10, nullptr, true), ISTREL_STATUS_REFUSED);
+  AVCIFileClose(h);
+  EXPECT_EQ(decode(frame), ISTREL_STATUS_REFUSED);
+  EXPECT_EQ(readAspect(frame), ISTREL_STATUS_REFUSED);
+  EXPECT_TRUE(outputUntouched());
+}
+
+TEST_F(Handle, ParameterSetFailuresKeepTheHandleAsItWas) {
+  openAs(false, 1920, 1088);
+  istrel::test::SpsFields sps;
+  sps.id = 3;
+  EXPECT_EQ(readAspect(sets(sps)), ISTREL_STATUS_PARAMETER_SET_ERROR);  // no set with id 0
+  sps.id = 0;
+  EXPECT_EQ(readAspect(sets(sps, false)), ISTREL_STATUS_PARAMETER_SET_ERROR);  // and no PPS
+  sps.level_idc = 0;
+  EXPECT_EQ(readAspect(sets(sps)), ISTREL_STATUS_PARAMETER_SET_ERROR);
+  EXPECT_EQ(h->parametersRead, 0);
+  EXPECT_EQ(AVCIReadAspectRatio(h, nullptr, 5), ISTREL_STATUS_REFUSED);
+}
+
+// The sample aspect ratio of the VUI: a Table E-1 entry, or Extended_SAR
+// with its own width and height; without one 1:1 for 4:2:2, 4:3 for 4:2:0.
+TEST_F(Handle, SampleAspectRatioOfTheVui) {
+  const struct {
+    int idc, width, height;
+    std::uint32_t chromaFormat = 2;
+  } cases[] = {{3, 10, 11}, {255, 3, 2}, {255, 9, 16}, {0, 1, 1}, {0, 4, 3, 1}};
+  openAs(true, 1920, 1088);
+  for (const auto& c : cases) {
+    istrel::test::SpsFields sps;
+    sps.chroma_format_idc = c.chromaFormat;
+    h->is422 = c.chromaFormat == 2;
+    if (c.idc)
+      sps.vui = [&c](istrel::test::BitWriter& w) {
+        w.bit(1).bits(static_cast<std::uint32_t>(c.idc), 8);
+        if (c.idc == 255) w.bits(static_cast<std::uint32_t>(c.width), 16).bits(c.height, 16);
+        w.bits(0, 8);  // no overscan, video signal, chroma location, timing, HRD, restrictions
+      };
+    ASSERT_EQ(readAspect(sets(sps)), ISTREL_STATUS_OK) << c.idc;
+    EXPECT_EQ(h->sarWidth, c.width) << c.idc;
+    EXPECT_EQ(h->sarHeight, c.height) << c.idc;
+  }
+}
+
+}  // namespace

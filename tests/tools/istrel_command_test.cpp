@@ -1,0 +1,365 @@
+// The `istrel` command run as a function on streams the tests write: what it
+// prints, writes and says.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/picture_view.h"
+#include "istrel/command_line.h"
+#include "istrel/progress_line.h"
+#include "support/pcm_stream.h"
+
+namespace istrel::test {
+namespace {
+
+struct ToolRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+ToolRun runTool(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  int status = tools::runIstrel(args, out, err);
+  return {status, out.str(), err.str()};
+}
+
+// A file under the test's temporary directory.
+std::string tempPath(const std::string& name) { return testing::TempDir() + "istrel_tool_" + name; }
+
+std::string writeStream(const std::string& name, const Bytes& bytes) {
+  std::string path = tempPath(name);
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+std::string readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// `count` coded frames of `s`, one after the other.
+Bytes pcmFrames(const PcmStream& s, int count) {
+  Bytes stream;
+  for (int i = 0; i < count; ++i) {
+    Bytes unit = pcmAccessUnit(s);
+    stream.insert(stream.end(), unit.begin(), unit.end());
+  }
+  return stream;
+}
+
+// The `istrel decode --md5` line of frame `index` when it shows the frame `s` codes.
+std::string pcmMd5Line(const PcmStream& s, std::size_t index) {
+  const int width = 16 * s.widthInMbs, height = 16 * s.frameHeightInMbs;
+  const int chromaHeight = s.chromaFormat == 2 ? height : height / 2;
+  std::vector<std::uint16_t> planes[3];
+  tools::PictureView view{};
+  view.chromaFormat = s.chromaFormat;
+  for (int p = 0; p < 3; ++p) {
+    view.width[p] = p ? width / 2 : width;
+    view.height[p] = p ? chromaHeight : height;
+    view.stride[p] = view.width[p];
+    view.bitDepth[p] = s.bitDepth;
+    for (int y = 0; y < view.height[p]; ++y) {
+      for (int x = 0; x < view.width[p]; ++x) planes[p].push_back(pcmSample(s, p, x, y));
+    }
+    view.plane[p] = planes[p].data();
+  }
+  return tools::md5Line(index, view);
+}
+
+// 64x64 4:2:2 10-bit, and 128x32 4:2:0 8-bit: two formats a stream may switch between.
+const PcmStream kSmall{};
+const PcmStream kWide{.widthInMbs = 8, .frameHeightInMbs = 2, .chromaFormat = 1, .bitDepth = 8};
+const PcmStream kTopFirst{.fields = true};
+const PcmStream kBottomFirst{.cabac = true, .fields = true, .bottomFieldFirst = true};
+const PcmStream kSetOne{.spsId = 1};
+const PcmStream kTwelveSlices{.slicesPerPicture = 12};
+const PcmStream kFiltered{
+    .disableDeblockingFilterIdc = 0, .alphaOffsetDiv2 = -2, .betaOffsetDiv2 = 3};
+
+Bytes formatChange() {
+  Bytes stream = pcmFrames(kSmall, 2), wide = pcmFrames(kWide, 2);
+  stream.insert(stream.end(), wide.begin(), wide.end());
+  return stream;
+}
+
+// A frame, then the parameter sets of a larger format with a slice that
+// cannot be read, then the first frame again.
+Bytes unreadableFrameOfNewFormat() {
+  Bytes stream = pcmAccessUnit(kSmall);
+  SpsFields sps;
+  sps.widthInMbsMinus1 = 15;
+  sps.heightInMapUnitsMinus1 = 15;
+  appendNal(stream, 0x67, writeSps(sps));
+  appendNal(stream, 0x68, writePps(PpsFields{}));
+  appendNal(stream, 0x65, {0x80});
+  Bytes again = pcmAccessUnit(kSmall);
+  stream.insert(stream.end(), again.begin(), again.end());
+  return stream;
+}
+
+// `istrel decode --md5`: one line per frame of the stream, each frame decoded
+// whole.
+struct Md5Case {
+  const char* name;
+  Bytes (*stream)();
+  std::vector<PcmStream> frames;  // what each decoded frame shows
+  bool conformant;
+};
+
+class DecodeMd5 : public testing::TestWithParam<Md5Case> {};
+
+TEST_P(DecodeMd5, PrintsTheFramesOfTheStream) {
+  const Md5Case& c = GetParam();
+  std::vector<std::string> args{"decode", writeStream(c.name, c.stream()), "--md5"};
+  if (c.conformant) args.push_back("--conformant");
+  ToolRun run = runTool(args);
+  std::string expected;
+  for (std::size_t i = 0; i < c.frames.size(); ++i) expected += pcmMd5Line(c.frames[i], i) + "\n";
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, expected) << run.err;
+}
+
+// Both fields of a pair make one frame, as the host hands it over; after a
+// change of format the frames show the new one, on the exported path too;
+// --conformant decodes sets of any id and every slice.
+const Md5Case kMd5Cases[] = {
+    {"FormatChange", formatChange, {kSmall, kSmall, kWide, kWide}, false},
+    {"FormatChangeConformant", formatChange, {kSmall, kSmall, kWide, kWide}, true},
+    {"FieldPairs", [] { return pcmFrames(kTopFirst, 2); }, {kTopFirst, kTopFirst}, false},
+    {"FieldPairsConformant", [] { return pcmFrames(kTopFirst, 2); }, {kTopFirst, kTopFirst}, true},
+    {"BottomFieldFirst",
+     [] { return pcmFrames(kBottomFirst, 2); },
+     {kBottomFirst, kBottomFirst},
+     false},
+    {"SetOneConformant", [] { return pcmFrames(kSetOne, 2); }, {kSetOne, kSetOne}, true},
+    {"TwelveSlicesConformant", [] { return pcmFrames(kTwelveSlices, 1); }, {kTwelveSlices}, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Pcm, DecodeMd5, testing::ValuesIn(kMd5Cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A frame whose slices cannot be read leaves the picture as it was, shown as
+// it was, whatever size its parameter sets announce.
+TEST(Decode, UnreadableFrameShowsThePictureBefore) {
+  ToolRun run = runTool({"decode", writeStream("unreadable.264", unreadableFrameOfNewFormat()),
+                         "--md5", "--conformant"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, pcmMd5Line(kSmall, 0) + "\n" + pcmMd5Line(kSmall, 1) + "\n" +
+                         pcmMd5Line(kSmall, 2) + "\n");
+  EXPECT_NE(run.err.find("frame 1: "), std::string::npos) << run.err;
+  // Standard error is no terminal here: no progress, no empty lines, one
+  // summary line.
+  EXPECT_EQ(run.err.find("\n\n"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find_first_of("\r\n"), run.err.find('\n')) << run.err;
+  EXPECT_EQ(run.err.find("Decoded"), run.err.rfind("Decoded")) << run.err;
+}
+
+struct OutputCase {
+  const char* extension;
+  bool conformant;
+};
+
+class FormatChangeOutput : public testing::TestWithParam<OutputCase> {};
+
+// A file holds one format: decoding stops at the change, after writing the
+// frames before it, and says where and between which formats.
+TEST_P(FormatChangeOutput, StopsAtTheChange) {
+  const OutputCase& c = GetParam();
+  const std::string output = tempPath(std::string("change.") + c.extension);
+  std::vector<std::string> args{"decode", writeStream("change.264", formatChange()), "-o", output};
+  if (c.conformant) args.push_back("--conformant");
+  ToolRun run = runTool(args);
+  EXPECT_EQ(run.status, 1);
+  for (const char* part : {"frame 2", "64x64 4:2:2 10-bit", "128x32 4:2:0 8-bit"}) {
+    EXPECT_NE(run.err.find(part), std::string::npos) << part << " in " << run.err;
+  }
+  // 64x64 4:2:2 10-bit: 16384 bytes a frame as planes, and as v210 (64 rows of 256 bytes).
+  const std::string written = readAll(output);
+  const std::size_t y4mHeaders =
+      c.extension == std::string("y4m") ? written.find('\n') + 1 + 2 * 6 : 0;
+  EXPECT_EQ(written.size(), y4mHeaders + 2 * 16384);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, FormatChangeOutput,
+                         testing::Values(OutputCase{"yuv", false}, OutputCase{"y4m", true},
+                                         OutputCase{"v210", false}),
+                         [](const auto& info) { return std::string(info.param.extension); });
+
+// The y4m header of `istrel decode -o OUT.y4m`: frame rate, field order and
+// sample aspect ratio as the stream states them.
+struct Y4mCase {
+  const char* name;
+  Bytes (*stream)();
+  const char* vector;  // a committed test vector instead of `stream`
+  const char* header;
+};
+
+class Y4mHeader : public testing::TestWithParam<Y4mCase> {};
+
+TEST_P(Y4mHeader, SaysWhatTheStreamSays) {
+  const Y4mCase& c = GetParam();
+  const std::string input = c.vector ? std::string(ISTREL_VECTOR_DIR) + "/" + c.vector + ".264"
+                                     : writeStream(std::string(c.name) + ".264", c.stream());
+  const std::string output = tempPath(std::string(c.name) + ".y4m");
+  ToolRun run = runTool({"decode", input, "-o", output, "--frames", "1"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string written = readAll(output);
+  EXPECT_EQ(written.substr(0, written.find('\n')), c.header);
+}
+
+// Without timing information 25 frames per second; without an aspect ratio
+// 0:0, unknown. MBAFF frames are taken as top field first.
+const Y4mCase kY4mCases[] = {
+    {"NoVui", [] { return pcmFrames(kSmall, 1); }, nullptr,
+     "YUV4MPEG2 W64 H64 F25:1 Ip A0:0 C422p10"},
+    {"TopFieldFirst", [] { return pcmFrames(kTopFirst, 1); }, nullptr,
+     "YUV4MPEG2 W64 H64 F25:1 It A0:0 C422p10"},
+    {"BottomFieldFirst", [] { return pcmFrames(kBottomFirst, 1); }, nullptr,
+     "YUV4MPEG2 W64 H64 F25:1 Ib A0:0 C422p10"},
+    {"Mbaff", nullptr, "mbaff_cavlc_420_8bit", "YUV4MPEG2 W176 H144 F25:1 It A0:0 C420jpeg"},
+    {"AspectRatio", nullptr, "avci50_720p_420_10bit", "YUV4MPEG2 W960 H720 F50:1 Ip A4:3 C420p10"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Streams, Y4mHeader, testing::ValuesIn(kY4mCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// What `istrel` says: `info` each format of a stream with its frames (frames
+// counted whole) and the loop-filter fields of the slices; `decode` on the
+// host's path what the host's decoding leaves out, once, with --conformant
+// as the way to decode the stream whole; and when it is used wrongly, the
+// word at fault and what would be right.
+struct MessageCase {
+  std::vector<std::string> args;  // {in}: the stream, {dir}: a directory, {out}: a new file
+  int status;
+  std::vector<std::string> parts;  // of standard output, then standard error, in this order
+  Bytes (*stream)() = [] { return pcmFrames(kSmall, 1); };
+  int notes = -1;  // how often standard error names --conformant; -1: not counted
+};
+
+void PrintTo(const MessageCase& c, std::ostream* os) {
+  for (const std::string& arg : c.args) *os << arg << ' ';
+}
+
+class Messages : public testing::TestWithParam<MessageCase> {};
+
+std::size_t count(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+TEST_P(Messages, SayWhatTheyShould) {
+  const MessageCase& c = GetParam();
+  std::vector<std::string> args;
+  for (const std::string& arg : c.args) {
+    if (arg == "{in}") args.push_back(writeStream("messages.264", c.stream()));
+    if (arg == "{dir}") args.push_back(testing::TempDir());
+    if (arg == "{out}") args.push_back(tempPath("OUT.Y4M"));
+    if (arg.front() != '{') args.push_back(arg);
+  }
+  ToolRun run = runTool(args);
+  EXPECT_EQ(run.status, c.status) << run.err;
+  const std::string said = run.out + run.err;
+  std::size_t at = 0;
+  for (std::string part : c.parts) {
+    if (part == "{dir}") part = testing::TempDir();
+    at = said.find(part, at);
+    ASSERT_NE(at, std::string::npos) << part << " in\n" << said;
+  }
+  if (c.notes >= 0) {
+    EXPECT_EQ(count(run.err, "--conformant"), static_cast<std::size_t>(c.notes)) << run.err;
+  }
+}
+
+Bytes filtered() { return pcmFrames(kFiltered, 2); }
+Bytes twelveSlices() { return pcmFrames(kTwelveSlices, 2); }
+
+const MessageCase kMessageCases[] = {
+    {{"info", "{in}"},
+     0,
+     {"frames:           4", "frames 0-1:       64x64 4:2:2 10-bit", "cropped size:     64x64",
+      "frames 2-3:       128x32 4:2:0 8-bit", "cropped size:     128x32"},
+     formatChange},
+    {{"info", "{in}"},
+     0,
+     {"frames:           2", "2 field pairs", "slices per frame: 4"},
+     [] { return pcmFrames(kTopFirst, 2); }},
+    {{"info", "{in}"},
+     0,
+     {"disable_deblocking_filter_idc 0", "slice_alpha_c0_offset_div2 -2",
+      "slice_beta_offset_div2 3"},
+     filtered},
+    {{"info", "{in}"}, 0, {"loop filter:      disable_deblocking_filter_idc 1"}},
+    {{"decode", "{in}"}, 0, {"loop filter"}, filtered, 1},
+    {{"decode", "{in}", "--conformant"}, 0, {}, filtered, 0},
+    {{"decode", "{in}"}, 0, {"12 slices"}, twelveSlices, 1},
+    {{"decode", "{in}", "--conformant"}, 0, {}, twelveSlices, 0},
+    {{"decode", "{in}"}, 1, {"sequence parameter set 0"}, [] { return pcmFrames(kSetOne, 2); }, 1},
+    {{"decode", "{in}"}, 0, {}, [] { return pcmFrames(kSmall, 2); }, 0},
+    {{"info", "--help"}, 0, {"usage: istrel info"}},
+    {{"decode", "{in}", "--help"}, 0, {"usage: istrel decode"}},
+    {{"bench", "--help"}, 0, {"usage: istrel bench"}},
+    {{"info", "--stats"}, 2, {"no input file"}},
+    {{"info", "{in}", "--fast"}, 2, {"unknown option '--fast'"}},
+    {{"foo"}, 2, {"unknown command 'foo'"}},
+    {{"decode", "{in}", "--threads", "-1"}, 2, {"--threads -1:", "1 to 256"}},
+    {{"decode", "{in}", "--threads", "abc"}, 2, {"--threads abc:", "1 to 256"}},
+    {{"bench", "{in}", "--threads", "0"}, 2, {"--threads 0:", "1 to 256"}},
+    {{"decode", "{in}", "--frames", "-3"}, 2, {"--frames -3:", "0 or more"}},
+    {{"bench", "{in}", "--seconds", "x"}, 2, {"--seconds x:"}},
+    {{"decode", "{in}", "-o"}, 2, {"-o needs", ".y4m, .yuv or .v210"}},
+    {{"decode", "{in}", "-o", "a.y4m", "--output", "b.y4m"}, 2, {"--output", "once"}},
+    {{"decode", "{in}", "--md5", "--md5"}, 2, {"--md5", "once"}},
+    {{"decode", "{in}", "{in}"}, 2, {"more than one input file"}},
+    {{"decode", "{in}", "-o", "out.mp4"}, 2, {"-o out.mp4: ", ".y4m, .yuv or .v210"}},
+    {{"decode", "{in}", "-o", "{out}"}, 0, {}},
+    {{"decode", "{dir}"}, 1, {"{dir}", "directory"}},
+    {{"info", "{dir}"}, 1, {"{dir}", "directory"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(CommandLines, Messages, testing::ValuesIn(kMessageCases));
+
+// The progress line of `istrel decode` on a terminal: whatever else is
+// printed, on either stream, starts on a cleared line.
+TEST(ProgressLine, ClearedBeforeAnythingElseIsPrinted) {
+  std::ostringstream console;  // standard output and error on one terminal
+  {
+    tools::ProgressLine progress(console, console, 3, true);
+    progress.update(1);
+    progress.out() << "0 md5\n";
+    progress.update(2);
+    progress.err() << "istrel: note\n";
+    progress.finish(3);
+  }
+  // The line is drawn at once, then redrawn at most ten times a second.
+  const std::string text = console.str();
+  EXPECT_EQ(text.rfind("\rDecoded 1/3 frames (33%) - ", 0), 0u) << text;
+  for (const char* line : {"0 md5\n", "istrel: note\n", "Decoded 3/3 frames - "}) {
+    const std::size_t at = text.find(line);
+    ASSERT_NE(at, std::string::npos) << line;
+    EXPECT_TRUE(text[at - 1] == '\r' || text[at - 1] == '\n') << text.substr(0, at);
+  }
+  EXPECT_EQ(text.substr(text.find('\r', 1), 4), "\r   ") << "the line cleared";
+}
+
+TEST(ProgressLine, OnlyTheSummaryWhenNotOnATerminal) {
+  std::ostringstream out, err;
+  tools::ProgressLine progress(out, err, 3, false);
+  progress.update(1);
+  progress.out() << "0 md5\n";
+  progress.finish(3);
+  EXPECT_EQ(out.str(), "0 md5\n");
+  EXPECT_EQ(err.str().rfind("Decoded 3/3 frames - ", 0), 0u) << err.str();
+  EXPECT_EQ(err.str().find('\n'), err.str().size() - 1) << err.str();
+}
+
+}  // namespace
+}  // namespace istrel::test

@@ -1,0 +1,61 @@
+// The chroma QP and the 4:2:2 chroma DC scaling, at QPs and with weights the vectors do not
+// reach.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+
+#include "recon/chroma_qp.h"
+#include "recon/inverse_transform.h"
+
+namespace H264 {
+namespace {
+
+// QPC by qPI (Table 8-15) where it departs from qPI, most of it above what
+// the vectors reach; qPI is QPY + chroma_qp_index_offset clipped to
+// -QpBdOffsetC .. 51.
+TEST(ChromaQp, Table8_15) {
+  const int qpc[22] = {29, 30, 31, 32, 32, 33, 34, 34, 35, 35, 36,
+                       36, 37, 37, 37, 38, 38, 38, 39, 39, 39, 39};
+  for (int qPI = 30; qPI <= 51; ++qPI) EXPECT_EQ(chromaQp(qPI, 0, 0), qpc[qPI - 30]) << qPI;
+  EXPECT_EQ(chromaQp(20, 9, 0), 29);
+  EXPECT_EQ(chromaQp(45, 12, 12), 39);
+  EXPECT_EQ(chromaQp(-10, -12, 12), -12);
+}
+
+// QP'C,DC = qP + 3 and q = QP'C,DC / 6; below 36 the DC scales as (x + 2^(5 - q)) >> (6 - q).
+TEST(InverseTransform, ChromaDc422CompatibleRoundingAgreesFrom24) {
+  // q = 3 and x = f * LevelScale = 3: two steps give 1, the clause gives 0.
+  std::int32_t ls[6][16] = {};
+  ls[0][0] = 3;
+  std::int32_t compatible[8] = {1}, conformant[8] = {1};
+  inverseChromaDc422(compatible, ls, 15, false);
+  inverseChromaDc422(conformant, ls, 15, true);
+  EXPECT_EQ(std::count(compatible, compatible + 8, 1), 8);
+  EXPECT_EQ(std::count(conformant, conformant + 8, 0), 8);
+  // Odd LevelScale values (weights of 17) are the ones that can round differently.
+  std::uint8_t weights[16];
+  std::fill(weights, weights + 16, std::uint8_t{17});
+  buildLevelScale4x4(weights, ls);
+  std::mt19937 rng(41);
+  int differing = 0;
+  for (int qP = 0; qP <= 87; ++qP) {
+    const int qPDc = qP + 3;
+    for (int trial = 0; trial < 20; ++trial) {
+      for (int k = 0; k < 8; ++k)
+        compatible[k] = conformant[k] = static_cast<int>(rng() % 201) - 100;
+      inverseChromaDc422(compatible, ls, qP, false);
+      inverseChromaDc422(conformant, ls, qP, true);
+      for (int k = 0; k < 8; ++k) {
+        const int excess = compatible[k] - conformant[k];
+        ASSERT_TRUE(excess == 0 || (excess == 1 && qPDc < 24)) << qP << ' ' << excess;
+        differing += excess;
+      }
+    }
+  }
+  EXPECT_GT(differing, 0);
+}
+
+}  // namespace
+}  // namespace H264
