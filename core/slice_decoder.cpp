@@ -53,6 +53,9 @@ std::uint32_t SliceDecoder<T>::decodeMacroblocks(MacroblockDecoder<T>& macrobloc
   const bool mbaff = slice_.header.MbaffFrameFlag != 0;
   const std::uint64_t limit = std::uint64_t{endMb} * (mbaff ? 2 : 1);
   for (;;) {
+    // Checked before decoding, so a slice that starts where another one
+    // already is writes nothing.
+    if (macroblocks.CurrMbAddr() >= limit) fail(kSliceError);
     bool moreData;
     if constexpr (kCabac) {
       macroblocks.DecodeMacroblockCabac();
@@ -65,7 +68,6 @@ std::uint32_t SliceDecoder<T>::decodeMacroblocks(MacroblockDecoder<T>& macrobloc
     }
     if (macroblocks.NextMacroblock() || !moreData) break;
     if (!kCabac && !parser_.moreRbspData()) break;
-    if (macroblocks.CurrMbAddr() >= limit) fail(kSliceError);
   }
   return macroblocks.CurrMbAddr();
 }

@@ -459,10 +459,13 @@ TEST(SliceLimits, OverlappingSlicesStopAtTheNextStart) {
     const Bytes whole = pcm_detail::slice(s, 0, 16, 0, true);
     Bytes damaged = whole;
     damaged[damaged.size() / 2] ^= 0xFF;  // a sample of macroblock 7 or 8
+    Bytes damagedFirst = whole;
+    damagedFirst[damagedFirst.size() / 32] ^= 0xFF;  // a sample of macroblock 0
     const struct {
       std::vector<Bytes> slices;
       std::uint32_t firstSliceMacroblocks;
-    } cases[] = {{{whole, pcm_detail::slice(s, 8, 16, 0, true)}, 8}, {{whole, damaged}, 16}};
+    } cases[] = {{{whole, pcm_detail::slice(s, 8, 16, 0, true)}, 8}, {{whole, damaged}, 16},
+                 {{whole, damagedFirst}, 16}};
     for (const auto& c : cases) {
       SCOPED_TRACE(testing::Message() << (cabac ? "CABAC " : "CAVLC ") << c.firstSliceMacroblocks);
       H264::FrameDecoder decoder;
