@@ -152,22 +152,18 @@ ISTREL_FORCE_INLINE void filterLines(Sample* q0, std::ptrdiff_t stride, const Li
   }
 }
 
-template <EdgeOrientation kOrientation, bool kStrong, bool kLumaStyle>
-void filterEdge(Sample* q0, std::ptrdiff_t stride, int lines, const EdgeThresholds& t) {
-  const Limits<V> l = deblock_lanes::limitsOf(V{}, t);
-  const std::ptrdiff_t along = kOrientation == kVerticalEdge ? stride : 1;
-  int i = 0;
-  for (; lines - i >= 8; i += 8) {
-    filterLines<8, kOrientation, kStrong, kLumaStyle>(q0 + i * along, stride, l);
-  }
-  if (i < lines) filterLines<4, kOrientation, kStrong, kLumaStyle>(q0 + i * along, stride, l);
-}
-
-// The edge filters as fillEdgeFilters takes them.
+// The edge filters, as fillEdgeFilters takes them.
 struct Edges {
   template <EdgeOrientation kOrientation, bool kStrong, bool kLumaStyle>
-  static constexpr Kernels<unsigned short>::EdgeFilter filter =
-      filterEdge<kOrientation, kStrong, kLumaStyle>;
+  static void filter(Sample* q0, std::ptrdiff_t stride, int lines, const EdgeThresholds& t) {
+    const Limits<V> l = deblock_lanes::limitsOf(V{}, t);
+    const std::ptrdiff_t along = kOrientation == kVerticalEdge ? stride : 1;
+    int i = 0;
+    for (; lines - i >= 8; i += 8) {
+      filterLines<8, kOrientation, kStrong, kLumaStyle>(q0 + i * along, stride, l);
+    }
+    if (i < lines) filterLines<4, kOrientation, kStrong, kLumaStyle>(q0 + i * along, stride, l);
+  }
 };
 
 }  // namespace

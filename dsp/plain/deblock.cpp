@@ -83,25 +83,21 @@ void filterStrong(const Line& l, const EdgeThresholds& t) {
   }
 }
 
-template <EdgeOrientation kOrientation, bool kStrong, bool kLumaStyle>
-void filterEdge(Sample* q0, std::ptrdiff_t stride, int lines, const EdgeThresholds& t) {
-  const std::ptrdiff_t across = kOrientation == kVerticalEdge ? 1 : stride;
-  const std::ptrdiff_t along = kOrientation == kVerticalEdge ? stride : 1;
-  for (int i = 0; i < lines; ++i) {
-    const Line l{q0 + i * along, across};
-    if constexpr (kStrong) {
-      filterStrong<kLumaStyle>(l, t);
-    } else {
-      filterNormal<kLumaStyle>(l, t);
-    }
-  }
-}
-
-// The edge filters as fillEdgeFilters takes them.
+// The edge filters, as fillEdgeFilters takes them.
 struct Edges {
   template <EdgeOrientation kOrientation, bool kStrong, bool kLumaStyle>
-  static constexpr Kernels<unsigned short>::EdgeFilter filter =
-      filterEdge<kOrientation, kStrong, kLumaStyle>;
+  static void filter(Sample* q0, std::ptrdiff_t stride, int lines, const EdgeThresholds& t) {
+    const std::ptrdiff_t across = kOrientation == kVerticalEdge ? 1 : stride;
+    const std::ptrdiff_t along = kOrientation == kVerticalEdge ? stride : 1;
+    for (int i = 0; i < lines; ++i) {
+      const Line l{q0 + i * along, across};
+      if constexpr (kStrong) {
+        filterStrong<kLumaStyle>(l, t);
+      } else {
+        filterNormal<kLumaStyle>(l, t);
+      }
+    }
+  }
 };
 
 }  // namespace

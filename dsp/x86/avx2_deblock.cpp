@@ -102,34 +102,27 @@ ISTREL_FORCE_INLINE void vertical(Sample* q0, std::ptrdiff_t stride,
   }
 }
 
-template <EdgeOrientation kOrientation, bool kStrong, bool kLumaStyle>
-void filterEdge(Sample* q0, std::ptrdiff_t stride, int lines, const EdgeThresholds& t) {
-  const std::ptrdiff_t along = kOrientation == kVerticalEdge ? stride : 1;
-  constexpr bool kWide = kLumaStyle || kOrientation == kHorizontalEdge;
-  int i = 0;
-  if (kWide && lines >= 16) {
-    const deblock_lanes::Limits<V> l = deblock_lanes::limitsOf(V{}, t);
-    for (; lines - i >= 16; i += 16) {
-      if constexpr (kOrientation == kVerticalEdge) {
-        vertical<kStrong>(q0 + i * along, stride, l);
-      } else {
-        horizontal<kStrong, kLumaStyle>(q0 + i * along, stride, l);
-      }
-    }
-  }
-  if (i == lines) return;
-  const deblock_lanes::Limits<lines128::V128> l = deblock_lanes::limitsOf(lines128::V128{}, t);
-  for (; i < lines; i += 8) {
-    lines128::filterLines<kOrientation, kStrong, kLumaStyle>(q0 + i * along, stride,
-                                                             lines - i >= 8 ? 8 : 4, l);
-  }
-}
-
-// The edge filters as fillEdgeFilters takes them.
+// The edge filters, as fillEdgeFilters takes them.
 struct Edges {
   template <EdgeOrientation kOrientation, bool kStrong, bool kLumaStyle>
-  static constexpr Kernels<unsigned short>::EdgeFilter filter =
-      filterEdge<kOrientation, kStrong, kLumaStyle>;
+  static void filter(Sample* q0, std::ptrdiff_t stride, int lines, const EdgeThresholds& t) {
+    const std::ptrdiff_t along = kOrientation == kVerticalEdge ? stride : 1;
+    constexpr bool kWide = kLumaStyle || kOrientation == kHorizontalEdge;
+    int i = 0;
+    if (kWide && lines >= 16) {
+      const deblock_lanes::Limits<V> l = deblock_lanes::limitsOf(V{}, t);
+      for (; lines - i >= 16; i += 16) {
+        if constexpr (kOrientation == kVerticalEdge) {
+          vertical<kStrong>(q0 + i * along, stride, l);
+        } else {
+          horizontal<kStrong, kLumaStyle>(q0 + i * along, stride, l);
+        }
+      }
+    }
+    if (i < lines) {
+      lines128::filterEdgeFrom<kOrientation, kStrong, kLumaStyle>(i, q0, stride, lines, t);
+    }
+  }
 };
 
 }  // namespace

@@ -159,6 +159,18 @@ ISTREL_FORCE_INLINE void filterLines(Sample* q0, std::ptrdiff_t stride, int n,
   }
 }
 
+// Lines `from` to `lines` of an edge, eight at a time and the last four alone.
+template <EdgeOrientation kOrientation, bool kStrong, bool kLumaStyle>
+ISTREL_FORCE_INLINE void filterEdgeFrom(int from, Sample* q0, std::ptrdiff_t stride, int lines,
+                                        const EdgeThresholds& t) {
+  const deblock_lanes::Limits<V128> l = deblock_lanes::limitsOf(V128{}, t);
+  const std::ptrdiff_t along = kOrientation == kVerticalEdge ? stride : 1;
+  for (int i = from; i < lines; i += 8) {
+    filterLines<kOrientation, kStrong, kLumaStyle>(q0 + i * along, stride, lines - i >= 8 ? 8 : 4,
+                                                   l);
+  }
+}
+
 }  // namespace lines128
 }  // namespace
 }  // namespace H264

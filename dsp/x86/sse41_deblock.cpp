@@ -5,21 +5,13 @@
 namespace H264::sse41 {
 namespace {
 
-template <EdgeOrientation kOrientation, bool kStrong, bool kLumaStyle>
-void filterEdge(lines128::Sample* q0, std::ptrdiff_t stride, int lines, const EdgeThresholds& t) {
-  const deblock_lanes::Limits<lines128::V128> l = deblock_lanes::limitsOf(lines128::V128{}, t);
-  const std::ptrdiff_t along = kOrientation == kVerticalEdge ? stride : 1;
-  for (int i = 0; i < lines; i += 8) {
-    lines128::filterLines<kOrientation, kStrong, kLumaStyle>(q0 + i * along, stride,
-                                                             lines - i >= 8 ? 8 : 4, l);
-  }
-}
-
-// The edge filters as fillEdgeFilters takes them.
+// The edge filters, as fillEdgeFilters takes them.
 struct Edges {
   template <EdgeOrientation kOrientation, bool kStrong, bool kLumaStyle>
-  static constexpr Kernels<unsigned short>::EdgeFilter filter =
-      filterEdge<kOrientation, kStrong, kLumaStyle>;
+  static void filter(lines128::Sample* q0, std::ptrdiff_t stride, int lines,
+                     const EdgeThresholds& t) {
+    lines128::filterEdgeFrom<kOrientation, kStrong, kLumaStyle>(0, q0, stride, lines, t);
+  }
 };
 
 }  // namespace
