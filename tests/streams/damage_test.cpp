@@ -464,7 +464,8 @@ TEST(SliceLimits, OverlappingSlicesStopAtTheNextStart) {
     const struct {
       std::vector<Bytes> slices;
       std::uint32_t firstSliceMacroblocks;
-    } cases[] = {{{whole, pcm_detail::slice(s, 8, 16, 0, true)}, 8}, {{whole, damaged}, 16},
+    } cases[] = {{{whole, pcm_detail::slice(s, 8, 16, 0, true)}, 8},
+                 {{whole, damaged}, 16},
                  {{whole, damagedFirst}, 16}};
     for (const auto& c : cases) {
       SCOPED_TRACE(testing::Message() << (cabac ? "CABAC " : "CAVLC ") << c.firstSliceMacroblocks);

@@ -1,6 +1,6 @@
-#include "base/cpu.h"
 #include "istrel/command_line.h"
 
+#include "base/cpu.h"
 #include "istrel/bench_command.h"
 #include "istrel/bench_options.h"
 #include "istrel/build_target.h"

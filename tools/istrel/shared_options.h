@@ -16,7 +16,7 @@ namespace istrel::tools {
 
 struct SharedOptions {
   std::string input;
-  int threads = 0;  // one per processor
+  int threads = 0;                       // one per processor
   std::optional<H264::KernelLevel> cpu;  // the best level the processor has
   bool preview = false;
   bool conformant = false;
