@@ -2,7 +2,7 @@
 # Installs the Debian packages Istrel builds and tests with, when missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ clang libclang-rt-dev binutils libboost-dev libgtest-dev libpng-dev
+packages=(cmake ninja-build g++ clang clang-format libclang-rt-dev binutils libboost-dev libgtest-dev libpng-dev
   libbenchmark-dev pkgconf g++-mingw-w64-x86-64 libx264-dev qemu-user "$@")
 missing=()
 for p in "${packages[@]}"; do

@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
-# Builds Istrel with g++ and clang (warnings are errors) and runs the whole
-# test suite in each build, every kernel and vector at every instruction-set
-# level the processor has; runs the kernel and decoding tests again on an
-# emulated processor without AVX2; runs the whole suite again
-# under AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer; runs
-# the tests that decode through the worker pool under ThreadSanitizer; fuzzes
-# each fuzz target briefly; cross-compiles the Windows DLL and checks its
-# exports; and cross-compiles for aarch64 and runs the kernel and decoding
-# tests under qemu-user.
+# Checks the sources' format; builds Istrel with g++ and clang (warnings are
+# errors) and runs the whole test suite in each build, every kernel and vector
+# at every instruction-set level the processor has; runs the kernel and
+# decoding tests again on an emulated processor without AVX2; runs the whole
+# suite again under AddressSanitizer, LeakSanitizer and
+# UndefinedBehaviorSanitizer; runs the tests that decode through the worker
+# pool under ThreadSanitizer; fuzzes each fuzz target briefly; cross-compiles
+# the Windows DLL and checks its exports; and cross-compiles for aarch64 and
+# runs the kernel and decoding tests under qemu-user.
 # Any sanitizer report fails the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/ensure-packages.sh
+scripts/check-format.sh
 jobs=$(nproc)
 # Seconds of libFuzzer per fuzz target (ISTREL_FUZZ_SECONDS overrides).
 fuzz_seconds=${ISTREL_FUZZ_SECONDS:-40}
