@@ -29,6 +29,16 @@ MbaffMacroblockDecoder<T>::MbaffMacroblockDecoder(const ActiveParameters& active
                                   static_cast<std::int8_t>(n.yM)};
       }
     }
+    for (int c = 0; c < 4; ++c) {
+      for (int pairs = 0; pairs < 16; ++pairs) {
+        PairCoding coding{(pairs & 1) != 0, (pairs & 2) != 0, (pairs & 4) != 0, (pairs & 8) != 0};
+        const int xNs[3] = {-1, 0, edges_[kind].maxW};
+        for (int i = 0; i < 3; ++i) {
+          aboveRows_[kind][c][pairs][i] = locateMbaffNeighbour(
+              (c & 2) != 0, (c & 1) != 0, coding, xNs[i], -1, edges_[kind].maxW, edges_[kind].maxH);
+        }
+      }
+    }
   }
 }
 
@@ -117,12 +127,20 @@ void MbaffMacroblockDecoder<T>::placeMacroblock() {
 template <typename T>
 void MbaffMacroblockDecoder<T>::placeEdges() {
   const int coding = (field_ ? 4 : 0) + (top_ ? 2 : 0) + (coding_.aField ? 1 : 0);
+  const int pairs = (coding_.aField ? 1 : 0) + (coding_.bField ? 2 : 0) + (coding_.cField ? 4 : 0) +
+                    (coding_.dField ? 8 : 0);
   for (int kind = 0; kind < 2; ++kind) {
     Edges& e = edges_[kind];
     e.left = leftRows_[kind][coding];
-    e.aboveLeft = resolve(-1, -1, e.maxW, e.maxH);
-    e.above = resolve(0, -1, e.maxW, e.maxH);
-    e.aboveRight = resolve(e.maxW, -1, e.maxW, e.maxH);
+    const MbaffNeighbour* n = aboveRows_[kind][coding >> 1][pairs];
+    e.aboveLeft = resolved(n[0]);
+    e.above = resolved(n[1]);
+    e.aboveRight = resolved(n[2]);
+  }
+  for (int plane = 0; plane < 3; ++plane) {
+    const Edges& e = edges_[plane == 0 ? 0 : 1];
+    above_[plane] = {sampleOf(plane, e.aboveLeft, -1), sampleOf(plane, e.above, 0),
+                     sampleOf(plane, e.aboveRight, e.maxW)};
   }
 }
 
@@ -133,7 +151,12 @@ typename MbaffMacroblockDecoder<T>::Location MbaffMacroblockDecoder<T>::resolve(
                                                                                 int maxW,
                                                                                 int maxH) const {
   if (xN >= 0 && yN >= 0 && xN < maxW && yN < maxH) return {this->at_.current, yN};
-  MbaffNeighbour n = locateMbaffNeighbour(field_, top_, coding_, xN, yN, maxW, maxH);
+  return resolved(locateMbaffNeighbour(field_, top_, coding_, xN, yN, maxW, maxH));
+}
+
+template <typename T>
+typename MbaffMacroblockDecoder<T>::Location MbaffMacroblockDecoder<T>::resolved(
+    const MbaffNeighbour& n) const {
   const MacroblockRecord* pairTop = nullptr;
   int dx = 0, dy = 0;
   switch (n.pair) {
@@ -211,9 +234,14 @@ NeighbourBlock MbaffMacroblockDecoder<T>::chromaNeighbour(int xN, int yN) const 
 // when it is not available.
 template <typename T>
 const T* MbaffMacroblockDecoder<T>::sampleAt(int plane, int xN, int yN) const {
+  return sampleOf(plane, locate(plane == 0 ? 0 : 1, xN, yN), xN);
+}
+
+// The sample of location l at column xN relative to the current macroblock.
+template <typename T>
+const T* MbaffMacroblockDecoder<T>::sampleOf(int plane, const Location& l, int xN) const {
   const int kind = plane == 0 ? 0 : 1;
   int maxW = edges_[kind].maxW, maxH = edges_[kind].maxH;
-  Location l = locate(kind, xN, yN);
   if (!l.mb) return nullptr;
   std::size_t bottom = l.mb->mbAddr & 1;
   std::size_t x = maxW * (pairX_ + l.pairDx) + static_cast<std::size_t>(wrapInto(xN, maxW));
@@ -228,10 +256,23 @@ const T* MbaffMacroblockDecoder<T>::sampleAt(int plane, int xN, int yN) const {
 template <typename T>
 void MbaffMacroblockDecoder<T>::gatherEdges(int plane, int x, int y, int width, int height,
                                             bool topRightUsable, IntraEdges& e) const {
-  // A block's upper and upper-right rows each lie in one macroblock row.
-  const T* top = sampleAt(plane, x, y - 1);
-  const T* topRight = top && topRightUsable ? sampleAt(plane, x + width, y - 1) : nullptr;
-  const T* topLeft = sampleAt(plane, x - 1, y - 1);
+  // A block's upper and upper-right rows each lie in one macroblock row;
+  // inside the macroblock it is the block's own, at its top the row above.
+  const bool inside = x + width < edges_[plane == 0 ? 0 : 1].maxW;
+  const T* top;
+  const T* topRight;
+  const T* topLeft;
+  if (y > 0) {
+    top = this->blockAt(plane, x, y - 1);
+    topRight = inside ? top + width : nullptr;
+    topLeft = x > 0 ? top - 1 : sampleAt(plane, -1, y - 1);
+  } else {
+    const AboveSamples& above = above_[plane];
+    top = above.row ? above.row + x : nullptr;
+    topRight = inside ? (top ? top + width : nullptr) : above.right;
+    topLeft = x > 0 ? (top ? top - 1 : nullptr) : above.left;
+  }
+  if (!top || !topRightUsable) topRight = nullptr;
   e.hasTop = top != nullptr;
   e.hasTopRight = topRight != nullptr;
   e.hasTopLeft = topLeft != nullptr;

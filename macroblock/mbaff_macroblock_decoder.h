@@ -57,6 +57,13 @@ class MbaffMacroblockDecoder final : public MacroblockDecoder<T> {
     const LeftRow* left = nullptr;  // maxH rows
     Location aboveLeft{}, above{}, aboveRight{};
   };
+  // The picture samples at (-1, -1), (0, -1) and (maxW, -1) of one plane,
+  // null where not available: the row above lies in one macroblock.
+  struct AboveSamples {
+    const T* left;
+    const T* row;
+    const T* right;
+  };
 
   template <typename Reader>
   void decodeWith(Reader& reader);
@@ -65,10 +72,12 @@ class MbaffMacroblockDecoder final : public MacroblockDecoder<T> {
   void placeEdges();
   MacroblockRecord* recordOf(std::int64_t mbAddr);
   Location resolve(int xN, int yN, int maxW, int maxH) const;
+  Location resolved(const MbaffNeighbour& n) const;
   Location locate(int kind, int xN, int yN) const;
   // The block of kind 0 (luma) or 1 (chroma) holding location (xN, yN).
   NeighbourBlock neighbourBlock(int kind, int xN, int yN) const;
   const T* sampleAt(int plane, int xN, int yN) const;
+  const T* sampleOf(int plane, const Location& l, int xN) const;
 
   std::uint32_t picSizeInMbs_;
   bool top_ = true;  // decoding the top macroblock of the pair
@@ -78,8 +87,12 @@ class MbaffMacroblockDecoder final : public MacroblockDecoder<T> {
   std::size_t pairX_ = 0;  // the current pair's column and row
   std::size_t pairY_ = 0;
   Edges edges_[2];
+  AboveSamples above_[3];
   // Left rows by kind and by (current field, current top, pair A field).
   LeftRow leftRows_[2][8][16];
+  // The locations (-1, -1), (0, -1) and (maxW, -1) by kind, by (current
+  // field, current top) and by which of pairs A to D are field pairs.
+  MbaffNeighbour aboveRows_[2][4][16][3];
 };
 
 extern template class MbaffMacroblockDecoder<unsigned short>;
