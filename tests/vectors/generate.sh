@@ -246,15 +246,15 @@ vector slices10_422_10bit 352 288 i422 10 2 cavlc 10 144 "10 slices" -- \
 # get coded. 10-bit qp 1 is a negative luma QP (-11).
 vector lowqp_420_8bit 352 288 i420 8 2 cavlc 1 151 "qp 2, large levels" -- \
   "${cavlc[@]}" --qp 2
-vector lowqp_422_10bit 176 144 i422 10 2 cavlc 1 152 "qp -11 (x264 --qp 1), large levels" -- \
+vector lowqp_422_10bit 176 144 i422 10 2 cavlc 1 152 "qp -11 (encoder --qp 1), large levels" -- \
   "${cavlc[@]}" --qp 1
 vector highqp_420_8bit 352 288 i420 8 2 cavlc 1 153 "qp 51" -- \
   "${cavlc[@]}" --qp 51 --no-psy
-vector highqp_422_10bit 352 288 i422 10 2 cavlc 1 154 "qp 48 (x264 --qp 60)" -- \
+vector highqp_422_10bit 352 288 i422 10 2 cavlc 1 154 "qp 48 (encoder --qp 60)" -- \
   "${cavlc[@]}" --qp 60 --no-psy
 
 # I_PCM among coded macroblocks, away from lossless.
-vector pcm_422_10bit 176 144 i422 10 2 cavlc 1 155 "qp 12 (x264 --qp 24), I_PCM on noise" -- \
+vector pcm_422_10bit 176 144 i422 10 2 cavlc 1 155 "qp 12 (encoder --qp 24), I_PCM on noise" -- \
   "${cavlc[@]}" --qp 24 --no-psy
 
 # Sizes that are not whole macroblocks.
@@ -312,7 +312,7 @@ vector cabac_crop_200x120_420_10bit 200 120 i420 10 2 cabac 1 191 \
   "CABAC 200x120: columns and rows cropped" -- \
   "${cabac[@]}" --qp 38 --no-psy
 
-# MBAFF frames: x264 --tff codes adaptive frame/field macroblock pairs.
+# MBAFF frames: x264's --tff codes adaptive frame/field macroblock pairs.
 vector mbaff_cavlc_420_8bit 176 144 i420 8 2 cavlc 1 301 "MBAFF CAVLC 4:2:0 8-bit, qp 26" -- \
   "${cavlc[@]}" --qp 26 --no-psy --tff
 vector mbaff_cavlc_422_10bit 176 144 i422 10 2 cavlc 1 302 "MBAFF CAVLC 4:2:2 10-bit, qp 26" -- \
@@ -432,7 +432,7 @@ lf_vector lf_no8x8dct_444_8bit 176 144 i444 8 1 cabac 1 652 "CABAC 4:4:4 --no-8x
 # Quantisers: strong filtering at high QP, little or none at low QP.
 lf_vector lf_highqp_420_8bit 176 144 i420 8 2 cavlc 1 661 "qp 51" -- \
   "${cavlc[@]}" --qp 51 --no-psy
-lf_vector lf_highqp_422_10bit 176 144 i422 10 2 cabac 1 662 "CABAC qp 51 (x264 --qp 63)" -- \
+lf_vector lf_highqp_422_10bit 176 144 i422 10 2 cabac 1 662 "CABAC qp 51 (encoder --qp 63)" -- \
   "${cabac[@]}" --qp 63 --no-psy
 lf_vector lf_qp40_420_10bit 352 288 i420 10 1 cabac 1 663 "CABAC qp 40" -- \
   "${cabac[@]}" --qp 52 --no-psy

@@ -33,7 +33,7 @@ std::string md5Line(std::size_t index, const PictureView& view);
 // Every second sample of every second row: the half-size preview.
 PictureView previewOf(PictureView view);
 
-// One plane in the layout x264 --dump-yuv writes: a byte per sample at 8
+// One plane in the layout x264's --dump-yuv writes: a byte per sample at 8
 // bits, 16-bit little-endian above.
 std::vector<std::uint8_t> planeBytes(const PictureView& view, int plane);
 

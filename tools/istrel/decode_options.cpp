@@ -6,7 +6,7 @@ namespace istrel::tools {
 
 const char kDecodeUsage[] =
     "usage: istrel decode IN.264 [-o OUT.y4m|OUT.yuv|OUT.v210] [options]\n"
-    "  -o FILE       write the frames: .y4m, .yuv (x264 --dump-yuv layout) or .v210;\n"
+    "  -o FILE       write the frames: .y4m, .yuv (x264's --dump-yuv layout) or .v210;\n"
     "                a file holds one picture format: decoding stops where it changes\n"
     "  --md5         print the md5 of each frame's Y, Cb and Cr planes\n"
     "  --png FILE    write the first frame as a PNG picture\n"

@@ -16,7 +16,7 @@ std::string extensionOf(const std::string& path) {
   return ext;
 }
 
-// Raw planar frames, as x264 --dump-yuv writes them.
+// Raw planar frames, as x264's --dump-yuv writes them.
 class YuvWriter : public FrameWriter {
  public:
   using FrameWriter::FrameWriter;
