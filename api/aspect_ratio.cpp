@@ -1,6 +1,7 @@
 #include "api/aspect_ratio.h"
 
-#include "api/frame_decoder.h"
+#include "api/frame_driver.h"
+#include "core/h264_decoder.h"
 #include "syntax/parameters_decoder.h"
 
 namespace H264 {
@@ -22,9 +23,10 @@ SampleAspectRatio aspectRatioOf(const VuiParameters* vui, bool is422) {
 }
 
 void readAspectRatio(AVCIntraInfo* handle, unsigned char* data, int size) {
-  FrameDecoder& decoder = frameDecoderOf(*handle);
-  if (!decoder.prime(data, size)) return;  // fails unless sequence parameter set 0 is known
-  const SeqParameterSet& sps = *decoder.parameters().sps(0);
+  H264Decoder& core = *handle->decoder;
+  if (!FrameDriver(core).prime(data, size))
+    return;  // fails unless sequence parameter set 0 is known
+  const SeqParameterSet& sps = *core.parameters().sps(0);
   SampleAspectRatio sar = aspectRatioOf(sps.vui.get(), handle->is422);
   handle->sarWidth = sar.width;
   handle->sarHeight = sar.height;

@@ -3,8 +3,10 @@
 #include <new>
 
 #include "api/aspect_ratio.h"
-#include "api/frame_decoder.h"
+#include "api/frame_driver.h"
+#include "api/v210_converter.h"
 #include "base/errors.h"
+#include "core/h264_decoder.h"
 #include "istrel/istrel.h"
 
 namespace H264 {
@@ -37,6 +39,13 @@ bool hostFieldsFit(const AVCIntraInfo& handle, const PictureFormat& format) {
   return !handle.is422 || format.chromaHeight >= format.lumaHeight;
 }
 
+// The addresses of the picture's luma, Cb and Cr planes, for the host.
+void getPlanes(const H264Decoder& core, AVCIntraInfo& handle) {
+  for (int i = 0; i < 3; ++i) {
+    handle.planes[i] = reinterpret_cast<unsigned char*>(core.picture().plane(i));
+  }
+}
+
 }  // namespace
 }  // namespace H264
 
@@ -56,7 +65,7 @@ ISTREL_API int AVCIFileOpen(AVCIntraInfo* handle) {
   if (!handle) return 0;
   if (handle->isOpen == 1) return 1;
   try {
-    handle->decoder = new FrameDecoder();
+    handle->decoder = new H264Decoder();
   } catch (...) {
     return 0;
   }
@@ -87,14 +96,14 @@ ISTREL_API int AVCIDecodeFrame(void* /*reserved*/, AVCIntraInfo* handle, unsigne
                                int size, char* output, bool fullResolution) {
   if (!isOpen(handle)) return ISTREL_STATUS_REFUSED;
   if (!handle->parametersRead) return ISTREL_STATUS_NOT_READY;
-  FrameDecoder& decoder = frameDecoderOf(*handle);
-  if (!data || size < 0 || !output || !hostFieldsFit(*handle, decoder.pictureFormat())) {
+  H264Decoder& core = *handle->decoder;
+  if (!data || size < 0 || !output || !hostFieldsFit(*handle, core.pictureFormat())) {
     return ISTREL_STATUS_REFUSED;
   }
   return guarded([&] {
-    decoder.decodeFrame(data, size);
-    decoder.getPlanes(handle);
-    decoder.convertToV210(output, {handle->width, handle->height, handle->is422, fullResolution});
+    FrameDriver(core).decodeFrame(data, size);
+    getPlanes(core, *handle);
+    convertToV210(core, output, {handle->width, handle->height, handle->is422, fullResolution});
   });
 }
 

@@ -9,23 +9,19 @@
 
 #include "core/h264_decoder.h"
 #include "syntax/annexb.h"
+#include "syntax/nal_unit.h"
 #include "syntax/stream_parser.h"
 
 namespace H264 {
 namespace {
 
-bool isCodedSlice(std::uint8_t header) {
-  unsigned type = header & 0x1F;
-  return type == 1 || type == 5;
-}
-
-std::optional<ParsedSliceHeader> readHeader(const H264Decoder& decoder, const unsigned char* data,
+std::optional<ParsedSliceHeader> readHeader(const H264Decoder& core, const unsigned char* data,
                                             const WorkItem& item) {
   StreamParser parser(data + item.offset, item.length);
   ParsedSliceHeader parsed;
   try {
-    parseSliceHeader(parser, decoder.parameters(), (item.nalHeader >> 5) & 3, item.nalHeader & 31,
-                     parsed.header, parsed.active);
+    parseSliceHeader(parser, core.parameters(), nalRefIdc(item.nalHeader),
+                     nalUnitType(item.nalHeader), parsed.header, parsed.active);
   } catch (int) {
     return std::nullopt;
   }
@@ -36,6 +32,20 @@ std::optional<ParsedSliceHeader> readHeader(const H264Decoder& decoder, const un
 // 0 for a frame, 1 for a top field, 2 for a bottom field.
 int structureOf(const SliceHeader& h) { return h.field_pic_flag ? 1 + h.bottom_field_flag : 0; }
 
+// Decodes slice `index` of `items`; errors stay inside the decoder core.
+void decodeSliceTask(int index, H264Decoder* core, unsigned char* data,
+                     const std::vector<WorkItem>& items) {
+  const WorkItem& item = items[static_cast<std::size_t>(index)];
+  if (item.slice) {
+    core->decodeSlice(data + item.offset, index, item.length, *item.slice, item.endMb);
+  } else {
+    // The header fails again, and the failure is recorded like any other.
+    core->decodeSlice(data + item.offset, index, item.length,
+                      static_cast<unsigned char>(nalRefIdc(item.nalHeader)),
+                      nalUnitType(item.nalHeader));
+  }
+}
+
 }  // namespace
 
 SliceScan scanSlices(unsigned char* data, int size, int maxSlices) {
@@ -44,8 +54,9 @@ SliceScan scanSlices(unsigned char* data, int size, int maxSlices) {
   std::size_t length = static_cast<std::size_t>(size);
   std::size_t read = 0;
   std::size_t write = 0;
+  auto codedSlice = [](std::uint8_t header) { return isCodedSlice(header) != 0; };
   for (;;) {
-    std::size_t header = findNalUnit(data, length, read, isCodedSlice);
+    std::size_t header = findNalUnit(data, length, read, codedSlice);
     if (header == length) break;
     if (static_cast<int>(scan.items.size()) == maxSlices) {
       ++scan.ignored;
@@ -64,13 +75,50 @@ SliceScan scanSlices(unsigned char* data, int size, int maxSlices) {
   return scan;
 }
 
-void readSliceHeaders(const H264Decoder& decoder, const unsigned char* data,
-                      std::vector<WorkItem>& items) {
+bool FrameDriver::prime(unsigned char* data, int size) {
+  if (core_.mode() == DecodeMode::kConformant) {
+    return core_.readEveryParameterSet(data, size).sequence > 0;
+  }
+  if (!core_.readParameterSets(data, size)) return false;
+  core_.allocatePicture();
+  return true;
+}
+
+void FrameDriver::decodeFrame(unsigned char* data, int size) {
+  if (core_.mode() == DecodeMode::kConformant) return decodeConformant(data, size);
+  SliceScan scan = scanSlices(data, size, kSlicesPerFrame);
+  readSliceHeaders(data, scan.items);
+  FrameReport report;
+  report.slicesDecoded = scan.items.size();
+  report.slicesIgnored = static_cast<std::size_t>(scan.ignored);
+  decodeSlices(data, scan.items, report);
+}
+
+// The picture follows the first slice that names usable parameter sets.
+void FrameDriver::decodeConformant(unsigned char* data, int size) {
+  FrameReport report;
+  report.malformedParameterSets = core_.readEveryParameterSet(data, size).malformed;
+  SliceScan scan = scanSlices(data, size, kUnlimitedSlices);
+  readSliceHeaders(data, scan.items);
+  auto readable = std::find_if(scan.items.begin(), scan.items.end(),
+                               [](const WorkItem& item) { return item.slice.has_value(); });
+  if (readable == scan.items.end()) {
+    report.noPicture = !scan.items.empty();
+    decodeSlices(data, scan.items, report);  // records each slice's failure
+    return;
+  }
+  core_.allocatePictureFor(*readable->slice->active.sps);
+  report.slicesDecoded = scan.items.size();
+  decodeSlices(data, scan.items, report);
+  deblockPicture();
+}
+
+void FrameDriver::readSliceHeaders(const unsigned char* data, std::vector<WorkItem>& items) const {
   // Only slices whose headers read correctly count: stray bytes that merely
   // look like a slice must not cut an intact one short.
   std::optional<bool> fields;
   for (WorkItem& item : items) {
-    item.slice = readHeader(decoder, data, item);
+    item.slice = readHeader(core_, data, item);
     if (!item.slice) continue;
     const bool field = item.slice->header.field_pic_flag != 0;
     if (!fields) fields = field;
@@ -91,32 +139,21 @@ void readSliceHeaders(const H264Decoder& decoder, const unsigned char* data,
   }
 }
 
-void decodeSliceTask(int index, H264Decoder* decoder, unsigned char* data,
-                     const std::vector<WorkItem>& items) {
-  const WorkItem& item = items[static_cast<std::size_t>(index)];
-  if (item.slice) {
-    decoder->decodeSlice(data + item.offset, index, item.length, *item.slice, item.endMb);
-  } else {
-    // The header fails again, and the failure is recorded like any other.
-    decoder->decodeSlice(data + item.offset, index, item.length,
-                         static_cast<unsigned char>((item.nalHeader >> 5) & 3),
-                         item.nalHeader & 31);
-  }
-}
-
-void decodeSlices(H264Decoder& decoder, unsigned char* data, const std::vector<WorkItem>& items) {
-  decoder.beginFrame(items.size());
+void FrameDriver::decodeSlices(unsigned char* data, const std::vector<WorkItem>& items,
+                               const FrameReport& report) {
+  core_.beginFrame(items.size(), report);
   if (items.empty()) return;
   using namespace boost::placeholders;
   boost::function<void(int)> task =
-      boost::bind(decodeSliceTask, _1, &decoder, data, boost::cref(items));
+      boost::bind(decodeSliceTask, _1, &core_, data, boost::cref(items));
   zoncore::threads::ExecuteCPUBoundTaskOnAllProcessors(task, static_cast<int>(items.size()));
 }
 
-void deblockPicture(H264Decoder& decoder) {
-  const int tasks = decoder.beginDeblocking();
+void FrameDriver::deblockPicture() {
+  const int tasks = core_.beginDeblocking();
   if (tasks == 0) return;
-  boost::function<void(int)> task = [&decoder](int) { decoder.deblockTask(); };
+  H264Decoder& core = core_;
+  boost::function<void(int)> task = [&core](int) { core.deblockTask(); };
   zoncore::threads::ExecuteCPUBoundTaskOnAllProcessors(task, tasks);
 }
 

@@ -5,30 +5,12 @@
 
 #include <boost/bind/bind.hpp>
 #include <boost/function.hpp>
-#include <cstddef>
-#include <cstdint>
 
+#include "core/h264_decoder.h"
 #include "dsp/v210_group.h"
 
 namespace H264 {
 namespace {
-
-struct Geometry {
-  int step;  // source samples and rows per output sample and row
-  int width;
-  int rows;  // per stripe
-  std::ptrdiff_t rowBytes;
-};
-
-Geometry geometryOf(const V210Job& job) {
-  const int step = job.fullResolution ? 1 : 2;
-  const int width = job.width / step;
-  const int height = job.height / step;
-  const int rows = job.stripes > 0 ? height / job.stripes : 0;
-  const auto rowBytes = zonmediatypes::UncompressedPixelFormatRowBytes(
-      zonmediatypes::kPixelFormat_V210_422_10u_709, width);
-  return {step, width, rows, static_cast<std::int32_t>(rowBytes)};
-}
 
 unsigned leftShift(int bitDepth) {
   return bitDepth < 10 ? static_cast<unsigned>(10 - bitDepth) : 0;
@@ -39,13 +21,14 @@ unsigned rightShift(int bitDepth) {
 
 // Output row o: whole groups by the kernel, then a partial last group that
 // carries only whole 4:2:2 pairs (an odd remainder leaves it all padding).
-void convertRow(const V210Job& job, const Geometry& g, const V210Shift& shift, int o) {
+void convertRow(const V210Job& job, const V210Shift& shift, int o) {
+  const V210Geometry& g = job.geometry;
   const int t = g.step;
   const int chromaRow = job.is422 ? o * t : t * (o / 2);
   const unsigned short* luma = job.planes[0] + std::ptrdiff_t{o} * t * job.width;
   const unsigned short* cb = job.planes[1] + std::ptrdiff_t{chromaRow} * (job.width / 2);
   const unsigned short* cr = job.planes[2] + std::ptrdiff_t{chromaRow} * (job.width / 2);
-  char* out = job.output + o * g.rowBytes;
+  char* out = job.output + std::ptrdiff_t{o} * g.rowBytes;
   const int groups = g.width / 6;
   (t == 1 ? job.kernels->packV210 : job.kernels->packV210Preview)(out, luma, cb, cr, groups, shift);
   const int remainder = g.width % 6;
@@ -58,20 +41,46 @@ void convertRow(const V210Job& job, const Geometry& g, const V210Shift& shift, i
 
 }  // namespace
 
-void* convertStripeToV210(const V210Job& job, int stripe) {
-  const Geometry geometry = geometryOf(job);
-  if (geometry.rows <= 0) return nullptr;
+V210Geometry V210Geometry::of(int width, int height, bool fullResolution) {
+  V210Geometry g;
+  g.step = fullResolution ? 1 : 2;
+  g.width = width / g.step;
+  g.height = height / g.step;
+  g.stripes = fullResolution ? 6 : 3;
+  // The host's row length, its low 32 bits as a signed distance.
+  g.rowBytes = static_cast<std::int32_t>(zonmediatypes::UncompressedPixelFormatRowBytes(
+      zonmediatypes::kPixelFormat_V210_422_10u_709, g.width));
+  if (g.width <= 0 || g.height <= 0) g.height = 0;
+  return g;
+}
+
+void convertStripeToV210(const V210Job& job, int stripe) {
+  const int rows = job.geometry.rowsPerStripe();
+  if (rows <= 0) return;
   const V210Shift shift{leftShift(job.bitDepthLuma), rightShift(job.bitDepthLuma),
                         leftShift(job.bitDepthChroma), rightShift(job.bitDepthChroma)};
-  const int first = stripe * geometry.rows;
-  for (int o = first; o < first + geometry.rows; ++o) convertRow(job, geometry, shift, o);
-  return nullptr;
+  const int first = stripe * rows;
+  for (int o = first; o < first + rows; ++o) convertRow(job, shift, o);
 }
 
 void convertToV210(const V210Job& job) {
   const boost::function<void(int)> stripeTask =
       boost::bind(&convertStripeToV210, job, boost::placeholders::_1);
-  zoncore::threads::ExecuteCPUBoundTaskOnAllProcessors(stripeTask, job.stripes);
+  zoncore::threads::ExecuteCPUBoundTaskOnAllProcessors(stripeTask, job.geometry.stripes);
+}
+
+void convertToV210(const H264Decoder& core, char* output, const V210Target& target) {
+  const PictureFormat& f = core.pictureFormat();
+  V210Job job{};
+  job.output = output;
+  for (int p = 0; p < 3; ++p) job.planes[p] = core.picture().plane(p);
+  job.width = target.width;
+  job.is422 = target.is422;
+  job.bitDepthLuma = static_cast<int>(f.bitDepthLuma);
+  job.bitDepthChroma = static_cast<int>(f.bitDepthChroma);
+  job.kernels = &core.kernels();
+  job.geometry = target.geometry();
+  convertToV210(job);
 }
 
 }  // namespace H264

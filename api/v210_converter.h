@@ -1,29 +1,65 @@
 // Conversion of the decoded 16-bit picture into the host's v210 rows.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include "dsp/kernels.h"
 
 namespace H264 {
 
+class H264Decoder;
+
+// The v210 rows of one conversion: their count and length, and the stripes
+// that write them.
+struct V210Geometry {
+  int step;               // source samples and rows per output one: 1, or 2 for the preview
+  int width;              // output pixels per row
+  int height;             // output rows
+  int stripes;            // 6 at full size, 3 for the preview
+  std::int32_t rowBytes;  // as the host's pixel-format service says
+
+  // The rows of a picture `width` x `height`, at full size or as a preview.
+  static V210Geometry of(int width, int height, bool fullResolution);
+
+  int rowsPerStripe() const { return height / stripes; }
+  // The stripes write whole multiples of their count: rows beyond stay untouched.
+  int rowsWritten() const { return rowsPerStripe() * stripes; }
+  // What the host's buffer must hold.
+  std::size_t bytes() const {
+    return static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(height);
+  }
+};
+
+// What is converted: the host's fields, or the stream's own.
+struct V210Target {
+  int width;   // the picture's coded width, the stride of its planes
+  int height;  // picture rows delivered, from the top
+  bool is422;
+  bool fullResolution;
+
+  V210Geometry geometry() const { return V210Geometry::of(width, height, fullResolution); }
+};
+
 // Everything one conversion needs; bound by value into every stripe task.
 struct V210Job {
-  char* output;                     // host buffer, rows rowBytes apart
+  char* output;                     // host buffer, rows geometry.rowBytes apart
   const unsigned short* planes[3];  // luma, Cb, Cr; rows packed, no gaps
-  int height;                       // luma rows of the picture to convert
-  int width;                        // luma samples per row (the plane stride)
-  int stripes;                      // 6 at full size, 3 for the preview
+  int width;                        // luma samples per picture row (the plane stride)
   bool is422;                       // chroma rows per luma row (else 4:2:0)
-  bool fullResolution;              // false: half width, half height
   int bitDepthLuma;                 // samples are scaled to 10 bits
   int bitDepthChroma;
   const Kernels<unsigned short>* kernels;
+  V210Geometry geometry;
 };
 
-// Converts output rows [k*R, k*R + R) of stripe k; rows past stripes*R stay
-// untouched. Always returns null.
-void* convertStripeToV210(const V210Job& job, int stripe);
+// Converts output rows [k*R, k*R + R) of stripe k, R = geometry.rowsPerStripe().
+void convertStripeToV210(const V210Job& job, int stripe);
 
 // Runs every stripe of `job` through the host's thread service.
 void convertToV210(const V210Job& job);
+
+// Converts the decoder's picture as `target` says into `output`.
+void convertToV210(const H264Decoder& core, char* output, const V210Target& target);
 
 }  // namespace H264

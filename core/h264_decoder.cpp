@@ -7,13 +7,12 @@
 #include "base/errors.h"
 #include "core/slice_decoder.h"
 #include "syntax/annexb.h"
+#include "syntax/nal_unit.h"
 #include "syntax/parameters_decoder.h"
 #include "syntax/stream_parser.h"
 
 namespace H264 {
 namespace {
-
-bool isNalType(std::uint8_t header, unsigned type) { return (header & 0x1F) == type; }
 
 // Unescapes the first NAL unit of `type` at or after `from` to the start of
 // the buffer and parses it. Returns where the unit ended, or nothing when
@@ -21,7 +20,7 @@ bool isNalType(std::uint8_t header, unsigned type) { return (header & 0x1F) == t
 std::optional<std::size_t> parseFirstNal(ParametersDecoder& parameters, std::uint8_t* data,
                                          std::size_t size, std::size_t from, unsigned type) {
   std::size_t header =
-      findNalUnit(data, size, from, [type](std::uint8_t b) { return isNalType(b, type); });
+      findNalUnit(data, size, from, [type](std::uint8_t b) { return nalUnitType(b) == type; });
   if (header == size) return std::nullopt;
   UnescapedNal nal = unescapeInPlace(data, size, header + 1, 0);
   StreamParser parser(data, static_cast<std::uint32_t>(nal.length), kParameterSetError);
@@ -43,9 +42,9 @@ H264Decoder::~H264Decoder() = default;
 bool H264Decoder::readParameterSets(unsigned char* data, int size) {
   if (!data || size <= 0) return false;
   std::size_t length = static_cast<std::size_t>(size);
-  std::optional<std::size_t> spsEnd = parseFirstNal(*parameters_, data, length, 0, 7);
+  std::optional<std::size_t> spsEnd = parseFirstNal(*parameters_, data, length, 0, kNalSps);
   if (!spsEnd) return false;
-  if (!parseFirstNal(*parameters_, data, length, *spsEnd, 8)) fail(kParameterSetError);
+  if (!parseFirstNal(*parameters_, data, length, *spsEnd, kNalPps)) fail(kParameterSetError);
   return true;
 }
 
@@ -53,7 +52,7 @@ ParameterSetCount H264Decoder::readEveryParameterSet(const unsigned char* data, 
   ParameterSetCount count;
   if (!data || size <= 0) return count;
   const auto length = static_cast<std::size_t>(size);
-  auto parameterSet = [](std::uint8_t b) { return isNalType(b, 7) || isNalType(b, 8); };
+  auto parameterSet = [](std::uint8_t b) { return isParameterSet(b) != 0; };
   auto any = [](std::uint8_t) { return true; };
   std::vector<std::uint8_t> rbsp;
   for (std::size_t header = findNalUnit(data, length, 0, parameterSet); header < length;
@@ -61,11 +60,11 @@ ParameterSetCount H264Decoder::readEveryParameterSet(const unsigned char* data, 
     const std::size_t next = findNalUnit(data, length, header + 1, any);
     rbsp.assign(data + header + 1, data + (next == length ? length : next - 3));
     const UnescapedNal nal = unescapeInPlace(rbsp.data(), rbsp.size(), 0, 0);
-    const unsigned type = data[header] & 0x1F;
+    const unsigned type = nalUnitType(data[header]);
     try {
       StreamParser parser(rbsp.data(), static_cast<std::uint32_t>(nal.length), kParameterSetError);
       parameters_->parseNal(parser, type);
-      ++(type == 7 ? count.sequence : count.picture);
+      ++(type == kNalSps ? count.sequence : count.picture);
     } catch (int) {
       ++count.malformed;
     }
@@ -80,6 +79,7 @@ void H264Decoder::allocatePicture() {
 }
 
 void H264Decoder::allocatePictureFor(const SeqParameterSet& sps) {
+  pictureSpsId_ = sps.seq_parameter_set_id;
   PictureFormat format = PictureFormat::of(sps);
   if (picture_->hasStorage() && format.sameLayout(pictureFormat_)) return;
   picture_->allocate(format.lumaWidth, format.lumaHeight, format.chromaWidth, format.chromaHeight,
@@ -154,14 +154,12 @@ int H264Decoder::recordOutOfMemory(SliceStatistics* statistics) {
   return static_cast<int>(parameters_->errorFlags());
 }
 
-int H264Decoder::getPlanes(AVCIntraInfo* handle) const {
-  for (int i = 0; i < 3; ++i) {
-    handle->planes[i] = reinterpret_cast<unsigned char*>(picture_->plane(i));
-  }
-  return 0;
+const SeqParameterSet* H264Decoder::pictureSps() const {
+  return picture_->hasStorage() ? parameters_->sps(pictureSpsId_) : nullptr;
 }
 
-void H264Decoder::beginFrame(std::size_t slices) {
+void H264Decoder::beginFrame(std::size_t slices, const FrameReport& report) {
+  lastFrame_ = report;
   statistics_.assign(slices, SliceStatistics{});
   if (mode_ != DecodeMode::kConformant) return;
   filterSlices_.assign(slices, FilterSlice{});

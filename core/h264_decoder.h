@@ -11,7 +11,6 @@
 #include "base/picture.h"
 #include "core/slice_decoder.h"
 #include "dsp/kernels.h"
-#include "istrel/istrel.h"
 #include "macroblock/slice_statistics.h"
 #include "recon/deblocking_filter.h"
 #include "recon/deblocking_records.h"
@@ -28,6 +27,14 @@ struct ParameterSetCount {
   int sequence = 0;
   int picture = 0;
   int malformed = 0;  // refused, leaving the stored set of their id as it was
+};
+
+// What the frame driver found in the last frame.
+struct FrameReport {
+  std::size_t slicesDecoded = 0;   // handed to the slice decoder
+  std::size_t slicesIgnored = 0;   // beyond the host's ten slices (compatible mode)
+  int malformedParameterSets = 0;  // conformant mode reads those of every frame
+  bool noPicture = false;          // no slice named parameter sets the picture could follow
 };
 
 class H264Decoder {
@@ -55,6 +62,9 @@ class H264Decoder {
   // Gives the picture storage for sequence parameter set 0, once; later
   // calls keep the first allocation. Throws kParameterSetError without it.
   void allocatePicture();
+  // Makes `sps` the set the picture follows, giving the picture storage
+  // unless it has storage of that layout already.
+  void allocatePictureFor(const SeqParameterSet& sps);
 
   // Decodes one slice payload (unescaped). Errors stay inside: code 2 and
   // memory exhaustion are recorded in the error word, whose value is
@@ -69,20 +79,22 @@ class H264Decoder {
   int decodeSlice(unsigned char* payload, int sliceIndex, unsigned int length,
                   const ParsedSliceHeader& slice, std::uint32_t endMb);
 
-  // Writes the addresses of the luma, Cb and Cr planes into the handle.
-  int getPlanes(AVCIntraInfo* handle) const;
-
   DecodeMode mode() const { return mode_; }
   const Kernels<unsigned short>& kernels() const { return *kernels_; }
   const ParametersDecoder& parameters() const { return *parameters_; }
   const Picture<unsigned short>& picture() const { return *picture_; }
   // The format the picture was allocated for.
   const PictureFormat& pictureFormat() const { return pictureFormat_; }
+  // The sequence parameter set the picture follows (cropping, VUI), null
+  // before the picture has storage.
+  const SeqParameterSet* pictureSps() const;
   bool outOfMemory() const { return outOfMemory_.load(std::memory_order_relaxed); }
   unsigned errorFlags() const;
 
-  // Forgets the statistics of the previous frame, which has `slices` slices.
-  void beginFrame(std::size_t slices);
+  // Forgets the statistics of the previous frame: the next one has
+  // `slices` slices, numbered from 0, and `report` says what else it held.
+  void beginFrame(std::size_t slices, const FrameReport& report = {});
+  const FrameReport& lastFrame() const { return lastFrame_; }
   // What the slices of the last frame decoded were, by slice index.
   std::size_t sliceCount() const { return statistics_.size(); }
   const SliceStatistics& sliceStatistics(std::size_t sliceIndex) const;
@@ -99,12 +111,6 @@ class H264Decoder {
   // Profiling aid: conformant decoding without the deblocking filter.
   void setDeblocking(bool on) { deblock_ = on; }
 
- protected:
-  ParametersDecoder& mutableParameters() { return *parameters_; }
-  // Gives the picture storage for `sps` unless it has storage of that
-  // layout already.
-  void allocatePictureFor(const SeqParameterSet& sps);
-
  private:
   SliceStatistics* statisticsOf(int sliceIndex);
   int recordFailure(SliceStatistics* statistics, int code);
@@ -118,6 +124,8 @@ class H264Decoder {
   std::atomic<bool> outOfMemory_{false};
   std::unique_ptr<Picture<unsigned short>> picture_;
   PictureFormat pictureFormat_;
+  std::uint32_t pictureSpsId_ = 0;
+  FrameReport lastFrame_;
   std::vector<SliceStatistics> statistics_;
   // Conformant mode: what the deblocking filter needs, by macroblock of the
   // frame (a bottom field's after the top field's) and by slice.

@@ -1,6 +1,7 @@
 #include "syntax/parameters_decoder.h"
 
 #include "base/errors.h"
+#include "syntax/nal_unit.h"
 #include "syntax/stream_parser.h"
 
 namespace H264 {
@@ -17,15 +18,15 @@ const PicParameterSet* ParametersDecoder::pps(std::uint32_t id) const {
   return id < kMaxPpsCount ? pps_[id].get() : nullptr;
 }
 
-void ParametersDecoder::parseNal(StreamParser& parser, unsigned nalUnitType) {
+void ParametersDecoder::parseNal(StreamParser& parser, unsigned type) {
   struct Attach {
     ParametersDecoder& decoder;
     ~Attach() { decoder.setParser(nullptr); }
   } attach{*this};
   setParser(&parser);
-  if (nalUnitType == 7) {
+  if (type == kNalSps) {
     parseSps();
-  } else if (nalUnitType == 8) {
+  } else if (type == kNalPps) {
     parsePps();
   } else {
     fail(kParameterSetError);

@@ -28,9 +28,9 @@ class ParametersDecoder {
 
   void setParser(StreamParser* parser) { parser_ = parser; }
 
-  // Parses one sequence (nal_unit_type 7) or picture (8) parameter set RBSP
+  // Parses one sequence (kNalSps) or picture (kNalPps) parameter set RBSP
   // read by `parser`, which is attached for this call only.
-  void parseNal(StreamParser& parser, unsigned nalUnitType);
+  void parseNal(StreamParser& parser, unsigned type);
 
   // Parse one RBSP from the attached parser and store it under its id,
   // replacing the set stored there. A malformed or unsupported set throws

@@ -120,7 +120,7 @@ class AllocationFailure : public testing::Test {
     for (std::size_t i = 0; i < 2; ++i) frames_[i] = istrel::test::unitBytes(s, i);
     std::ifstream md5(std::string(ISTREL_SAMPLE_DIR) + "/class100_720p_422_10bit.md5");
     for (std::string& line : expected_) std::getline(md5, line);
-    output_.resize(istrel::test::v210Size(kWidth, kHeight, true));
+    output_.resize(H264::V210Geometry::of(kWidth, kHeight, true).bytes());
   }
   void TearDown() override { zoncore::threads::SetWorkerCount(0); }
 

@@ -71,7 +71,9 @@ class Host {
   // Decodes into an output of exactly the size of the host fields; `output` keeps it.
   int decode(Bytes frame, bool full = true) {
     frame.reserve(1);
-    output.assign(std::max<std::size_t>(v210Size(h_->width, h_->height, full), 1), kCanary);
+    output.assign(
+        std::max<std::size_t>(H264::V210Geometry::of(h_->width, h_->height, full).bytes(), 1),
+        kCanary);
     return AVCIDecodeFrame(nullptr, h_, frame.data(), static_cast<int>(frame.size()),
                            reinterpret_cast<char*>(output.data()), full);
   }
@@ -378,7 +380,11 @@ TEST_P(Damage, HostFields) {
   const Bytes full = host_.output;
   ASSERT_EQ(host_.decode(frame(), false), ISTREL_STATUS_OK);
   const Bytes preview = host_.output;
-  const int referenceRows[2] = {height / 2 / 3 * 3, height / 6 * 6};
+  auto geometry = [width](int rows, bool fullSize) {
+    return H264::V210Geometry::of(width, rows, fullSize);
+  };
+  const int referenceRows[2] = {geometry(height, false).rowsWritten(),
+                                geometry(height, true).rowsWritten()};
   auto set = [this](int w, int h, bool four22) {
     host_->width = w, host_->height = h, host_->is422 = four22;
   };
@@ -408,11 +414,9 @@ TEST_P(Damage, HostFields) {
     set(width, rowsAsked, is422);
     for (bool fullSize : {false, true}) {
       ASSERT_EQ(host_.decode(frame(), fullSize), ISTREL_STATUS_OK) << rowsAsked;
-      // The stripes convert whole multiples of their count of rows.
-      const int stripes = fullSize ? 6 : 3;
-      const int rows =
-          std::min(rowsAsked / (fullSize ? 1 : 2) / stripes * stripes, referenceRows[fullSize]);
-      const std::size_t bytes = v210Size(width, rows * (fullSize ? 1 : 2), fullSize);
+      const H264::V210Geometry asked = geometry(rowsAsked, fullSize);
+      const int rows = std::min(asked.rowsWritten(), referenceRows[fullSize]);
+      const std::size_t bytes = std::size_t(asked.rowBytes) * std::size_t(rows);
       const Bytes& reference = fullSize ? full : preview;
       ASSERT_LE(bytes, reference.size());
       EXPECT_TRUE(std::equal(host_.output.begin(),
@@ -471,7 +475,7 @@ TEST(SliceLimits, OverlappingSlicesStopAtTheNextStart) {
       SCOPED_TRACE(testing::Message() << (cabac ? "CABAC " : "CAVLC ") << c.firstSliceMacroblocks);
       H264::FrameDecoder decoder;
       decodePcmFrame(decoder, pcmParameterSets(s), c.slices);
-      EXPECT_EQ(decoder.sliceStatistics(0).macroblocks(), c.firstSliceMacroblocks);
+      EXPECT_EQ(decoder.core().sliceStatistics(0).macroblocks(), c.firstSliceMacroblocks);
       EXPECT_EQ(decoder.errorFlags(), 2u) << "one slice ran into the other";
       EXPECT_EQ(pcmMismatches(decoder.picture(), s), 0);
     }

@@ -2,12 +2,11 @@
 // host hands over, the size of its output, and the md5 line of what it got.
 #pragma once
 
-#include <zonmediatypes/pixel_format.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "api/v210_converter.h"
 #include "common/annexb_file.h"
 #include "common/picture_view.h"
 #include "core/h264_decoder.h"
@@ -21,15 +20,6 @@ inline std::vector<std::uint8_t> unitBytes(const tools::AnnexBStream& s, std::si
   const tools::AccessUnit& unit = s.units.at(i);
   return {s.bytes.begin() + static_cast<std::ptrdiff_t>(unit.begin),
           s.bytes.begin() + static_cast<std::ptrdiff_t>(unit.end)};
-}
-
-// The v210 bytes of a picture of the host's width and height, at full size or as a preview.
-inline std::size_t v210Size(int width, int height, bool full) {
-  const int step = full ? 1 : 2;
-  if (width < step || height < step) return 0;
-  return zonmediatypes::UncompressedPixelFormatRowBytes(
-             zonmediatypes::kPixelFormat_V210_422_10u_709, width / step) *
-         static_cast<std::size_t>(height / step);
 }
 
 // The md5 line of frame `index` (as in the vectors' .md5 files) for the

@@ -48,22 +48,26 @@ struct Picture {
 // A host buffer prefilled with a canary, so untouched bytes show; with a
 // picture, what V210Converter writes into it.
 struct Output {
+  H264::V210Geometry geometry;
   int width, rows, rowBytes;
   std::vector<char> bytes;
 
   Output(int pictureWidth, int pictureHeight, bool full)
-      : width(full ? pictureWidth : pictureWidth / 2),
-        rows(full ? pictureHeight : pictureHeight / 2),
-        rowBytes(static_cast<int>(zonmediatypes::UncompressedPixelFormatRowBytes(
-            zonmediatypes::kPixelFormat_V210_422_10u_709, width))),
-        bytes(std::size_t(rowBytes) * rows, kCanary) {}
-  Output(const Picture& p, bool full, int stripes) : Output(p.width, p.height, full) {
-    V210Job job{bytes.data(),  {},
-                p.height,      p.width,
-                stripes,       p.is422,
-                full,          p.lumaDepth,
-                p.chromaDepth, &H264::kernelsFor<unsigned short>(H264::defaultKernelLevel())};
+      : geometry(H264::V210Geometry::of(pictureWidth, pictureHeight, full)),
+        width(geometry.width),
+        rows(geometry.height),
+        rowBytes(geometry.rowBytes),
+        bytes(geometry.bytes(), kCanary) {}
+  explicit Output(const Picture& p, bool full) : Output(p.width, p.height, full) {
+    V210Job job{};
+    job.output = bytes.data();
     for (int c = 0; c < 3; ++c) job.planes[c] = p.planes[c].data();
+    job.width = p.width;
+    job.is422 = p.is422;
+    job.bitDepthLuma = p.lumaDepth;
+    job.bitDepthChroma = p.chromaDepth;
+    job.kernels = &H264::kernelsFor<unsigned short>(H264::defaultKernelLevel());
+    job.geometry = geometry;
     H264::convertToV210(job);
   }
   const char* row(int o) const { return bytes.data() + std::ptrdiff_t(o) * rowBytes; }
@@ -113,6 +117,34 @@ void expectConverted(const Picture& p, const Output& out, bool full, int begin, 
   }
 }
 
+// The rows a conversion writes: half width and height for the preview, six
+// stripes or three, rows as long as the host says (128 bytes per 48 pixels).
+TEST(V210Geometry, RowsStripesAndBytes) {
+  const struct {
+    int width, height;
+    bool full;
+    int outWidth, outHeight, stripes, rowsPerStripe, rowBytes;
+  } cases[] = {{1920, 1080, true, 1920, 1080, 6, 180, 5120},
+               {1920, 1080, false, 960, 540, 3, 180, 2560},
+               {1280, 720, true, 1280, 720, 6, 120, 3456},
+               {1920, 1088, true, 1920, 1088, 6, 181, 5120},
+               {1440, 1081, false, 720, 540, 3, 180, 1920},
+               {49, 5, true, 49, 5, 6, 0, 256},
+               {1, 8, false, 0, 0, 3, 0, 0}};
+  for (const auto& c : cases) {
+    const H264::V210Geometry g = H264::V210Geometry::of(c.width, c.height, c.full);
+    SCOPED_TRACE(testing::Message()
+                 << c.width << "x" << c.height << (c.full ? " full" : " preview"));
+    EXPECT_EQ(g.width, c.outWidth);
+    EXPECT_EQ(g.height, c.outHeight);
+    EXPECT_EQ(g.stripes, c.stripes);
+    EXPECT_EQ(g.rowsPerStripe(), c.rowsPerStripe);
+    EXPECT_EQ(g.rowsWritten(), c.rowsPerStripe * c.stripes);
+    EXPECT_EQ(g.rowBytes, c.rowBytes);
+    EXPECT_EQ(g.bytes(), std::size_t(c.rowBytes) * c.outHeight);
+  }
+}
+
 // Output widths with remainders 1..5 after the whole groups, full size and
 // preview, each component scaled from its own depth (the padding never).
 TEST(V210Converter, PartialGroupsArePaddedAndBytesAfterThemUntouched) {
@@ -128,14 +160,14 @@ TEST(V210Converter, PartialGroupsArePaddedAndBytesAfterThemUntouched) {
     SCOPED_TRACE(testing::Message() << l.width << (l.is422 ? " 4:2:2 " : " 4:2:0 ") << l.full << " "
                                     << l.lumaDepth << " " << l.chromaDepth);
     const Picture p(l.width, 24, l.is422, l.lumaDepth, l.chromaDepth);
-    const Output out(p, l.full, l.full ? 6 : 3);
+    const Output out(p, l.full);
     expectConverted(p, out, l.full, 0, out.rows);
   }
 }
 
 TEST(V210Converter, RowsBeyondTheLastWholeStripeStayUntouched) {
   const Picture p(96, 1088, true);
-  const Output out(p, true, 6);  // 181 rows per stripe
+  const Output out(p, true);  // 181 rows per stripe
   expectConverted(p, out, true, 0, 1086);
   for (const char* b = out.row(1086); b < out.row(1088); ++b) ASSERT_EQ(*b, kCanary);
 }
@@ -157,7 +189,7 @@ TEST_P(ExportedVectors, DecodeAsAHostDoes) {
   h->height = c.height;
   std::vector<std::uint8_t> frame = istrel::test::unitBytes(stream, 0);
   ASSERT_EQ(AVCIReadAspectRatio(h, frame.data(), static_cast<int>(frame.size())), 0);
-  h->width = static_cast<int>(h->decoder->pictureFormat().lumaWidth);
+  h->width = static_cast<int>(h->decoder->pictureFormat().lumaWidth);  // the coded width
   for (std::size_t i = 0; i < stream.units.size(); ++i) {
     for (bool full : {true, false}) {
       frame = istrel::test::unitBytes(stream, i);
@@ -166,8 +198,7 @@ TEST_P(ExportedVectors, DecodeAsAHostDoes) {
                                 out.bytes.data(), full),
                 0);
       EXPECT_EQ(istrel::test::hostMd5(*h, i), expected.at(i));
-      const int stripes = full ? 6 : 3;
-      expectConverted(Picture(*h, c.depth), out, full, 0, out.rows / stripes * stripes);
+      expectConverted(Picture(*h, c.depth), out, full, 0, out.geometry.rowsWritten());
     }
   }
   EXPECT_EQ(h->decoder->errorFlags(), 0u);

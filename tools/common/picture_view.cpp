@@ -3,8 +3,8 @@
 #include <numeric>
 
 #include "api/aspect_ratio.h"
-#include "api/frame_decoder.h"
 #include "common/md5.h"
+#include "core/h264_decoder.h"
 #include "syntax/parameter_sets.h"
 
 namespace istrel::tools {
@@ -88,8 +88,8 @@ PictureView displayWindow(const H264::SeqParameterSet& sps, const std::uint16_t*
   return viewOf(displayInfoOf(sps), planes, strides);
 }
 
-PictureView pictureView(const H264::FrameDecoder& decoder, const DisplayInfo& display) {
-  const H264::PictureFormat& f = decoder.pictureFormat();
+PictureView pictureView(const H264::H264Decoder& core, const DisplayInfo& display) {
+  const H264::PictureFormat& f = core.pictureFormat();
   DisplayInfo shown = display;
   if (!f.sameLayout(display.layout) || f.chromaFormat != display.layout.chromaFormat) {
     shown = DisplayInfo{};
@@ -98,7 +98,7 @@ PictureView pictureView(const H264::FrameDecoder& decoder, const DisplayInfo& di
     shown.height = static_cast<int>(f.lumaHeight);
     shown.chromaFormat = static_cast<int>(f.chromaFormat);
   }
-  const H264::Picture<unsigned short>& picture = decoder.picture();
+  const H264::Picture<unsigned short>& picture = core.picture();
   const std::uint16_t* planes[3] = {picture.plane(0), picture.plane(1), picture.plane(2)};
   const std::ptrdiff_t strides[3] = {picture.lumaWidth(), picture.chromaWidth(),
                                      picture.chromaWidth()};

@@ -11,7 +11,7 @@
 
 namespace H264 {
 struct SeqParameterSet;
-class FrameDecoder;
+class H264Decoder;
 }  // namespace H264
 
 namespace istrel::tools {
@@ -72,6 +72,6 @@ PictureView displayWindow(const H264::SeqParameterSet& sps, const std::uint16_t*
 
 // The picture `decoder` holds, shown as `display` says when that describes
 // the picture's layout, else whole: a view never reaches outside the picture.
-PictureView pictureView(const H264::FrameDecoder& decoder, const DisplayInfo& display);
+PictureView pictureView(const H264::H264Decoder& core, const DisplayInfo& display);
 
 }  // namespace istrel::tools

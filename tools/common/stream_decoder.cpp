@@ -25,8 +25,8 @@ void StreamDecoder::copy(const AnnexBStream& stream, const AccessUnit& unit) {
 bool StreamDecoder::prime(const AnnexBStream& stream, const AccessUnit& unit) {
   copy(stream, unit);
   if (!decoder_->prime(buffer_.data(), static_cast<int>(buffer_.size()))) return false;
-  const H264::SeqParameterSet* sps = decoder_->parameters().sps(0);
-  if (sps && !H264::PictureFormat::of(*sps).sameLayout(decoder_->pictureFormat())) {
+  const H264::SeqParameterSet* sps = core().parameters().sps(0);
+  if (sps && !H264::PictureFormat::of(*sps).sameLayout(core().pictureFormat())) {
     decoder_ = std::make_unique<H264::FrameDecoder>(mode_, level_);
     copy(stream, unit);
     decoder_->prime(buffer_.data(), static_cast<int>(buffer_.size()));
@@ -45,7 +45,7 @@ bool StreamDecoder::decode(const AnnexBStream& stream, const AccessUnit& unit) {
   if (mode_ == H264::DecodeMode::kCompatible && !primed_) return false;
   copy(stream, unit);
   decoder_->decodeFrame(buffer_.data(), static_cast<int>(buffer_.size()));
-  const H264::SeqParameterSet* sps = decoder_->pictureSps();
+  const H264::SeqParameterSet* sps = core().pictureSps();
   if (!sps) return false;
   // A frame none of whose slices could be read leaves the picture as it was,
   // and its parameter sets may describe another one: the display stays.

@@ -26,12 +26,14 @@ class StreamDecoder {
   // yet).
   bool decode(const AnnexBStream& stream, const AccessUnit& unit);
 
-  const H264::FrameDecoder& core() const { return *decoder_; }
-  H264::FrameDecoder& core() { return *decoder_; }
+  const H264::FrameDecoder& frameDecoder() const { return *decoder_; }
+  // The decoder core: parameter sets, slice statistics, the error word.
+  const H264::H264Decoder& core() const { return decoder_->core(); }
+  H264::H264Decoder& core() { return decoder_->core(); }
 
   // The displayed picture: the cropping window of the sequence parameter
   // set of the last frame that decoded slices.
-  PictureView view() const { return pictureView(*decoder_, display_); }
+  PictureView view() const { return pictureView(core(), display_); }
   const DisplayInfo& display() const { return display_; }
 
  private:

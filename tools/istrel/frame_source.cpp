@@ -65,7 +65,7 @@ class ExportedSource : public FrameSource {
                      static_cast<std::ptrdiff_t>(session_->v210FrameBytes(!preview_)));
     return v210_;
   }
-  const H264::FrameDecoder& core() const override { return session_->core(); }
+  const H264::H264Decoder& core() const override { return session_->core(); }
 
  private:
   // New parameter sets in a frame are read as a host reads them: the host
@@ -134,7 +134,7 @@ class ClassSource : public FrameSource {
   }
   const DisplayInfo& display() const override { return decoder_.display(); }
   const std::vector<char>& v210() override;
-  const H264::FrameDecoder& core() const override { return decoder_.core(); }
+  const H264::H264Decoder& core() const override { return decoder_.core(); }
 
  private:
   StreamDecoder decoder_;
@@ -144,9 +144,9 @@ class ClassSource : public FrameSource {
 
 // The library's own conversion, over the whole coded width as the host sees it.
 const std::vector<char>& ClassSource::v210() {
-  const H264::V210Target target = decoder_.core().streamTarget(!preview_);
-  v210_.assign(H264::v210Bytes(target), 0);
-  decoder_.core().convertToV210(v210_.data(), target);
+  const H264::V210Target target = decoder_.frameDecoder().streamTarget(!preview_);
+  v210_.assign(target.geometry().bytes(), 0);
+  decoder_.frameDecoder().convertToV210(v210_.data(), target);
   return v210_;
 }
 
@@ -160,7 +160,7 @@ std::unique_ptr<FrameSource> classSource(H264::DecodeMode mode, bool preview) {
   return std::make_unique<ClassSource>(mode, preview);
 }
 
-std::size_t failedSlices(const H264::FrameDecoder& core) {
+std::size_t failedSlices(const H264::H264Decoder& core) {
   std::size_t failed = 0;
   for (std::size_t i = 0; i < core.sliceCount(); ++i) failed += core.sliceStatistics(i).failed;
   return failed;

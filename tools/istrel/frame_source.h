@@ -27,7 +27,7 @@ class FrameSource {
   virtual const std::vector<char>& v210() = 0;
   // The decoder core: what the last frame did (slices decoded, ignored,
   // failed) and the sticky error word.
-  virtual const H264::FrameDecoder& core() const = 0;
+  virtual const H264::H264Decoder& core() const = 0;
   unsigned errorFlags() const { return core().errorFlags(); }
 };
 
@@ -38,6 +38,6 @@ std::unique_ptr<FrameSource> exportedSource(bool preview);
 std::unique_ptr<FrameSource> classSource(H264::DecodeMode mode, bool preview);
 
 // Slices of the last frame that failed.
-std::size_t failedSlices(const H264::FrameDecoder& core);
+std::size_t failedSlices(const H264::H264Decoder& core);
 
 }  // namespace istrel::tools

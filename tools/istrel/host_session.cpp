@@ -1,8 +1,8 @@
 #include "istrel/host_session.h"
 
-#include <zonmediatypes/pixel_format.h>
-
 #include <new>
+
+#include "api/v210_converter.h"
 
 namespace istrel::tools {
 
@@ -33,10 +33,7 @@ void HostSession::reopen(bool is422, int width, int height) {
 }
 
 std::size_t HostSession::v210FrameBytes(bool fullResolution) const {
-  int shift = fullResolution ? 0 : 1;
-  std::uint64_t rowBytes = zonmediatypes::UncompressedPixelFormatRowBytes(
-      zonmediatypes::kPixelFormat_V210_422_10u_709, handle_->width >> shift);
-  return static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(handle_->height >> shift);
+  return H264::V210Geometry::of(handle_->width, handle_->height, fullResolution).bytes();
 }
 
 int HostSession::readAspectRatio(const std::uint8_t* frame, std::size_t size) {

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "api/frame_decoder.h"
 #include "common/picture_view.h"
+#include "core/h264_decoder.h"
 #include "istrel/istrel.h"
 
 namespace istrel::tools {
@@ -29,7 +29,7 @@ class HostSession {
   int decode(const std::uint8_t* frame, std::size_t size, bool fullResolution);
 
   const AVCIntraInfo& handle() const { return *handle_; }
-  const H264::FrameDecoder& core() const { return H264::frameDecoderOf(*handle_); }
+  const H264::H264Decoder& core() const { return *handle_->decoder; }
   const std::vector<char>& v210() const { return output_; }
   std::size_t v210FrameBytes(bool fullResolution) const;
   // The decoded picture behind the handle's planes, shown as `display` says.

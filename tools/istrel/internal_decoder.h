@@ -25,12 +25,12 @@ class InternalDecoder {
   // The current picture into the preallocated v210 rows.
   void convert();
 
-  H264::FrameDecoder& core() { return core_; }
+  H264::H264Decoder& core() { return decoder_.core(); }
 
  private:
   void copy(const AnnexBStream& stream, const AccessUnit& unit);
 
-  H264::FrameDecoder core_;
+  H264::FrameDecoder decoder_;
   bool preview_;
   std::vector<unsigned char> input_;
   std::vector<char> output_;
