@@ -15,6 +15,7 @@
 #include <string.h>
 
 #include "istrel/istrel.h"
+#include "syntax/nal_unit.h" /* plain C, no dependencies */
 
 /* ---- Loading the library: the only part that differs between systems. ---- */
 
@@ -125,10 +126,9 @@ static size_t splitFrames(const unsigned char* s, size_t size, Frame* frames, si
   size_t pending = size; /* the first of those units since the last slice */
   for (size_t at = nextStartCode(s, size, 0); at + 3 < size; at = nextStartCode(s, size, at + 3)) {
     size_t begin = at > 0 && s[at - 1] == 0 ? at - 1 : at;
-    unsigned type = s[at + 3] & 31u;
-    int slice = type == 1 || type == 5;
-    if (!slice) {
-      if (type == 6 || type == 7 || type == 8 || type == 9) {
+    unsigned type = nalUnitType(s[at + 3]);
+    if (!isCodedSlice(s[at + 3])) {
+      if (type == kNalSei || isParameterSet(s[at + 3]) || type == kNalAccessUnitDelimiter) {
         if (pending == size) pending = begin;
       }
       continue;

@@ -48,7 +48,7 @@ void parseSet(H264::ParametersDecoder& parameters, const std::vector<std::uint8_
               bool isSps) {
   H264::StreamParser parser(rbsp.data(), static_cast<std::uint32_t>(rbsp.size()),
                             H264::kParameterSetError);
-  parameters.parseNal(parser, isSps ? 7 : 8);
+  parameters.parseNal(parser, isSps ? H264::kNalSps : H264::kNalPps);
 }
 
 // The configuration bytes closest to the stream's first slice, then its
@@ -57,7 +57,7 @@ std::vector<std::uint8_t> sliceDataSeed(const AnnexBStream& s) {
   H264::ParametersDecoder parameters;
   const NalUnit* slice = nullptr;
   for (const NalUnit& nal : s.nals) {
-    if (nal.type() == 7 || nal.type() == 8) parseSet(parameters, rbspOf(s, nal), nal.type() == 7);
+    if (nal.isParameterSet()) parseSet(parameters, rbspOf(s, nal), nal.type() == H264::kNalSps);
     if (nal.isSlice()) {
       slice = &nal;
       break;
@@ -83,7 +83,7 @@ std::vector<std::uint8_t> sliceDataSeed(const AnnexBStream& s) {
   c.spsScaling = sps.seq_scaling_matrix_present_flag;
   c.ppsScaling = pps.pic_scaling_matrix_present_flag;
   c.constrainedIntra = pps.constrained_intra_pred_flag;
-  c.idr = slice->type() == 5;
+  c.idr = slice->type() == H264::kNalIdrSlice;
   c.deblockingControl = pps.deblocking_filter_control_present_flag;
   c.sliceQp = header.SliceQPY;
   c.chromaQpOffset = pps.chroma_qp_index_offset;
@@ -110,7 +110,7 @@ void cut(const fs::path& input, const fs::path& outDir) {
   bool sliceTaken = false;
   for (std::size_t i = unit.firstNal; i < unit.firstNal + unit.nalCount; ++i) {
     const NalUnit& nal = s.nals[i];
-    if (nal.type() == 7) {
+    if (nal.type() == H264::kNalSps) {
       H264::ParametersDecoder parameters;
       parseSet(parameters, rbspOf(s, nal), true);
       is422 = parameters.format().chromaFormat == 2;

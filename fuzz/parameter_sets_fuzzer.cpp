@@ -12,6 +12,7 @@
 #include "base/errors.h"
 #include "fuzz/fuzz_support.h"
 #include "syntax/annexb.h"
+#include "syntax/nal_unit.h"
 #include "syntax/parameters_decoder.h"
 #include "syntax/picture_format.h"
 #include "syntax/slice_header.h"
@@ -26,15 +27,15 @@ volatile std::uint32_t sink;
 void parseUnit(H264::ParametersDecoder& parameters, const std::uint8_t* unit, std::size_t size) {
   if (size == 0) return;
   const unsigned header = unit[0];
-  const unsigned type = header & 0x1F;
+  const unsigned type = H264::nalUnitType(header);
   ExactCopy payload(unit + 1, size - 1);
   H264::UnescapedNal nal = H264::unescapeInPlace(payload.data(), payload.size(), 0, 0);
   const auto length = static_cast<std::uint32_t>(nal.length);
   try {
-    if (type == 7 || type == 8) {
+    if (H264::isParameterSet(header)) {
       H264::StreamParser parser(payload.data(), length, H264::kParameterSetError);
       parameters.parseNal(parser, type);
-      if (type == 7) {
+      if (type == H264::kNalSps) {
         const H264::PictureFormat& format = parameters.format();
         sink = format.sizeInMbs + format.chromaWidth * format.chromaHeight;
       }
@@ -42,7 +43,9 @@ void parseUnit(H264::ParametersDecoder& parameters, const std::uint8_t* unit, st
       H264::StreamParser parser(payload.data(), length, H264::kSliceError);
       H264::SliceHeader sliceHeader;
       H264::ActiveParameters active;
-      H264::parseSliceHeader(parser, parameters, (header >> 5) & 3, type == 5 ? 5 : 1, sliceHeader,
+      const unsigned sliceType =
+          type == H264::kNalIdrSlice ? H264::kNalIdrSlice : H264::kNalNonIdrSlice;
+      H264::parseSliceHeader(parser, parameters, H264::nalRefIdc(header), sliceType, sliceHeader,
                              active);
       sink = static_cast<std::uint32_t>(sliceHeader.SliceQPY) + active.format.sizeInMbs +
              H264::croppedWidth(*active.sps) + H264::croppedHeight(*active.sps);

@@ -19,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const SliceDataConfig config = SliceDataConfig::read(data);
 
   std::vector<std::uint8_t> parameterSets;
-  istrel::fuzz::appendNal(parameterSets, 0x67, istrel::fuzz::sliceDataSps(config));
-  istrel::fuzz::appendNal(parameterSets, 0x68, istrel::fuzz::sliceDataPps(config));
+  istrel::fuzz::appendNal(parameterSets, istrel::test::kSpsNal, istrel::fuzz::sliceDataSps(config));
+  istrel::fuzz::appendNal(parameterSets, istrel::test::kPpsNal, istrel::fuzz::sliceDataPps(config));
 
   H264::H264Decoder decoder(config.conformant ? H264::DecodeMode::kConformant
                                               : H264::DecodeMode::kCompatible);

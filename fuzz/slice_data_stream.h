@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
+#include "syntax/nal_unit.h"
 
 namespace istrel::fuzz {
 
@@ -94,7 +95,7 @@ struct SliceDataConfig {
 
   bool frameMbsOnly() const { return structure == 0; }
   unsigned nalRefIdc() const { return idr ? 3 : 0; }
-  unsigned nalUnitType() const { return idr ? 5 : 1; }
+  unsigned nalUnitType() const { return idr ? H264::kNalIdrSlice : H264::kNalNonIdrSlice; }
 };
 
 namespace detail {

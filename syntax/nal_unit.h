@@ -6,7 +6,10 @@
 #define ISTREL_SYNTAX_NAL_UNIT_H
 
 #ifdef __cplusplus
+#define ISTREL_NAL_FUNCTION constexpr inline
 namespace H264 {
+#else
+#define ISTREL_NAL_FUNCTION static inline
 #endif
 
 enum NalUnitType {
@@ -21,27 +24,26 @@ enum NalUnitType {
   kNalFiller = 12
 };
 
-static inline unsigned nalUnitType(unsigned header) { return header & 0x1Fu; }
+ISTREL_NAL_FUNCTION unsigned nalUnitType(unsigned header) { return header & 0x1Fu; }
 
-static inline unsigned nalRefIdc(unsigned header) { return (header >> 5) & 3u; }
+ISTREL_NAL_FUNCTION unsigned nalRefIdc(unsigned header) { return (header >> 5) & 3u; }
 
-static inline unsigned char nalHeaderByte(unsigned refIdc, unsigned type) {
+ISTREL_NAL_FUNCTION unsigned char nalHeaderByte(unsigned refIdc, unsigned type) {
   return (unsigned char)(((refIdc & 3u) << 5) | (type & 0x1Fu));
 }
 
-/* A coded slice of an I picture's kind: non-IDR (1) or IDR (5). */
-static inline int isCodedSlice(unsigned header) {
-  const unsigned type = nalUnitType(header);
-  return type == kNalNonIdrSlice || type == kNalIdrSlice;
+/* A coded slice: non-IDR (1) or IDR (5). */
+ISTREL_NAL_FUNCTION int isCodedSlice(unsigned header) {
+  return nalUnitType(header) == kNalNonIdrSlice || nalUnitType(header) == kNalIdrSlice;
 }
 
-static inline int isParameterSet(unsigned header) {
-  const unsigned type = nalUnitType(header);
-  return type == kNalSps || type == kNalPps;
+ISTREL_NAL_FUNCTION int isParameterSet(unsigned header) {
+  return nalUnitType(header) == kNalSps || nalUnitType(header) == kNalPps;
 }
 
 #ifdef __cplusplus
 }  // namespace H264
 #endif
+#undef ISTREL_NAL_FUNCTION
 
 #endif

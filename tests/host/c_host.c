@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "istrel/istrel.h"
+#include "syntax/nal_unit.h"
 
 typedef AVCIntraInfo* (*NewFn)(void);
 typedef int (*HandleFn)(AVCIntraInfo*);
@@ -43,7 +44,8 @@ static unsigned char* readAll(const char* path, long* size) {
 static long firstFrameSize(const unsigned char* s, long size) {
   int delimiters = 0;
   for (long i = 0; i + 3 < size; ++i) {
-    if (s[i] == 0 && s[i + 1] == 0 && s[i + 2] == 1 && (s[i + 3] & 31) == 9 && ++delimiters == 2) {
+    if (s[i] == 0 && s[i + 1] == 0 && s[i + 2] == 1 &&
+        nalUnitType(s[i + 3]) == kNalAccessUnitDelimiter && ++delimiters == 2) {
       return i > 0 && s[i - 1] == 0 ? i - 1 : i;
     }
   }

@@ -43,8 +43,8 @@ class Handle : public testing::Test {
   // A sequence parameter set, and a picture parameter set after it.
   static Bytes sets(const istrel::test::SpsFields& sps, bool pps = true) {
     Bytes frame;
-    appendNal(frame, 0x67, istrel::test::writeSps(sps));
-    if (pps) appendNal(frame, 0x68, istrel::test::writePps({}));
+    appendNal(frame, istrel::test::kSpsNal, istrel::test::writeSps(sps));
+    if (pps) appendNal(frame, istrel::test::kPpsNal, istrel::test::writePps({}));
     return frame;
   }
   int readAspect(Bytes data) {
@@ -77,7 +77,7 @@ TEST_F(Handle, RefusesAndWaits) {
                             static_cast<int>(frame.size()), output.data(), true),
             ISTREL_STATUS_NOT_READY);
   EXPECT_EQ(frame, before) << "the frame was touched";
-  EXPECT_EQ(readAspect({0x00, 0x00, 0x01, 0x65, 0x88}), ISTREL_STATUS_OK);
+  EXPECT_EQ(readAspect({0x00, 0x00, 0x01, istrel::test::kIdrSliceNal, 0x88}), ISTREL_STATUS_OK);
   EXPECT_EQ(h->parametersRead, 0);
   ASSERT_EQ(readAspect(frame), ISTREL_STATUS_OK);
   EXPECT_EQ(AVCIDecodeFrame(nullptr, h, nullptr, 10, output.data(), true), ISTREL_STATUS_REFUSED);

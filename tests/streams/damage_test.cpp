@@ -139,8 +139,8 @@ bool readHeader(const H264::H264Decoder& decoder, const Slice& slice, H264::Slic
                             H264::kSliceError);
   H264::ActiveParameters active;
   try {
-    H264::parseSliceHeader(parser, decoder.parameters(), (slice.nalHeader >> 5) & 3,
-                           slice.nalHeader & 31, header, active);
+    H264::parseSliceHeader(parser, decoder.parameters(), H264::nalRefIdc(slice.nalHeader),
+                           H264::nalUnitType(slice.nalHeader), header, active);
   } catch (int) {
     return false;
   }
@@ -200,8 +200,8 @@ void study(const VectorCase& c, Clean& r) {
     const tools::NalUnit& nal = stream.nals[n];
     const Range range{nal.offset - first.begin, nal.size};
     if (nal.isSlice()) r.sliceRanges.push_back(range);
-    if (nal.type() == 7 && !r.sps.size) r.sps = range;
-    if (nal.type() == 8 && r.sps.size && !r.pps.size) r.pps = range;
+    if (nal.type() == H264::kNalSps && !r.sps.size) r.sps = range;
+    if (nal.type() == H264::kNalPps && r.sps.size && !r.pps.size) r.pps = range;
   }
   ASSERT_NE(r.pps.size, 0u) << "frame 0 carries no parameter sets";
   Host host;
@@ -341,7 +341,7 @@ TEST_P(Damage, CutFrames) {
 // inserted in the slices.
 TEST_P(Damage, SliceBytes) {
   Random random(c_.name + "/slices");
-  static const Bytes kCodes[] = {{0x00, 0x00, 0x01}, {0x00, 0x00, 0x01, 0x65}};
+  static const Bytes kCodes[] = {{0x00, 0x00, 0x01}, {0x00, 0x00, 0x01, kIdrSliceNal}};
   for (std::size_t t = 0; t < 4 * trials(); ++t) {
     Bytes damaged = frame();
     const Range& slice = anySlice(random);
@@ -447,7 +447,7 @@ INSTANTIATE_TEST_SUITE_P(Corruption, Damage,
 void decodePcmFrame(H264::FrameDecoder& decoder, const Bytes& parameterSets,
                     const std::vector<Bytes>& slices) {
   Bytes frame = parameterSets;
-  for (const Bytes& slice : slices) appendNal(frame, 0x65, slice);
+  for (const Bytes& slice : slices) appendNal(frame, kIdrSliceNal, slice);
   Bytes priming = frame;
   ASSERT_TRUE(decoder.prime(priming.data(), static_cast<int>(priming.size())));
   decoder.decodeFrame(frame.data(), static_cast<int>(frame.size()));

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "syntax/nal_unit.h"
+
 namespace istrel::test {
 
 class BitWriter {
@@ -58,6 +60,12 @@ class BitWriter {
 };
 
 using Bytes = std::vector<std::uint8_t>;
+
+// The NAL unit header bytes of what the tests write, nal_ref_idc 3.
+inline constexpr std::uint8_t kSpsNal = H264::nalHeaderByte(3, H264::kNalSps);
+inline constexpr std::uint8_t kPpsNal = H264::nalHeaderByte(3, H264::kNalPps);
+inline constexpr std::uint8_t kIdrSliceNal = H264::nalHeaderByte(3, H264::kNalIdrSlice);
+inline constexpr std::uint8_t kSliceNal = H264::nalHeaderByte(3, H264::kNalNonIdrSlice);
 
 // Appends a start code, the header byte and `payload`; with `escape` set,
 // emulation-prevention bytes are inserted as an encoder would.

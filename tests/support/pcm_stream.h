@@ -115,8 +115,8 @@ inline Bytes pcmParameterSets(const PcmStream& s) {
   pps.spsId = s.spsId;
   pps.cabac = s.cabac;
   Bytes stream;
-  appendNal(stream, 0x67, writeSps(sps));
-  appendNal(stream, 0x68, writePps(pps));
+  appendNal(stream, kSpsNal, writeSps(sps));
+  appendNal(stream, kPpsNal, writePps(pps));
   return stream;
 }
 
@@ -129,7 +129,8 @@ inline Bytes pcmAccessUnit(const PcmStream& s) {
     const bool idr = structure == structures.front();
     for (int i = 0; i < s.slicesPerPicture; ++i) {
       const int first = mbs * i / s.slicesPerPicture, end = mbs * (i + 1) / s.slicesPerPicture;
-      appendNal(stream, idr ? 0x65 : 0x61, pcm_detail::slice(s, first, end, structure, idr));
+      appendNal(stream, idr ? kIdrSliceNal : kSliceNal,
+                pcm_detail::slice(s, first, end, structure, idr));
     }
   }
   return stream;

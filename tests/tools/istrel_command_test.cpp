@@ -97,9 +97,9 @@ Bytes unreadableFrameOfNewFormat() {
   SpsFields sps;
   sps.widthInMbsMinus1 = 15;
   sps.heightInMapUnitsMinus1 = 15;
-  appendNal(stream, 0x67, writeSps(sps));
-  appendNal(stream, 0x68, writePps(PpsFields{}));
-  appendNal(stream, 0x65, {0x80});
+  appendNal(stream, kSpsNal, writeSps(sps));
+  appendNal(stream, kPpsNal, writePps(PpsFields{}));
+  appendNal(stream, kIdrSliceNal, {0x80});
   Bytes again = pcmAccessUnit(kSmall);
   stream.insert(stream.end(), again.begin(), again.end());
   return stream;

@@ -46,9 +46,10 @@ std::vector<std::uint8_t> unescaped(const AnnexBStream& stream, const NalUnit& n
 
 bool startsNewUnit(const AnnexBStream& s, const NalUnit& nal, bool sliceSeen) {
   unsigned type = nal.type();
-  if (type == 9) return true;
+  if (type == H264::kNalAccessUnitDelimiter) return true;
   if (!sliceSeen) return false;
-  if ((type >= 6 && type <= 8) || (type >= 14 && type <= 18)) return true;
+  // SEI, parameter sets and types 14 to 18 open an access unit (clause 7.4.1.2.3).
+  if ((type >= H264::kNalSei && type <= H264::kNalPps) || (type >= 14 && type <= 18)) return true;
   if (!nal.isSlice()) return false;
   std::vector<std::uint8_t> rbsp = unescaped(s, nal, 8);
   H264::StreamParser parser(rbsp.data(), static_cast<std::uint32_t>(rbsp.size()));
@@ -80,7 +81,7 @@ PictureOf readUnit(const AnnexBStream& s, const AccessUnit& unit,
   for (std::size_t i = unit.firstNal; i < unit.firstNal + unit.nalCount; ++i) {
     const NalUnit& nal = s.nals[i];
     try {
-      if (nal.type() == 7 || nal.type() == 8) {
+      if (nal.isParameterSet()) {
         std::vector<std::uint8_t> rbsp = rbspOf(s, nal);
         H264::StreamParser parser(rbsp.data(), static_cast<std::uint32_t>(rbsp.size()),
                                   H264::kParameterSetError);

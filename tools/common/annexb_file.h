@@ -7,15 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "syntax/nal_unit.h"
+
 namespace istrel::tools {
 
 struct NalUnit {
   std::size_t offset;  // the NAL header byte
   std::size_t size;    // header and payload, still escaped, up to the next start code
   std::uint8_t header;
-  unsigned type() const { return header & 0x1F; }
-  unsigned refIdc() const { return (header >> 5) & 3; }
-  bool isSlice() const { return type() == 1 || type() == 5; }
+  unsigned type() const { return H264::nalUnitType(header); }
+  unsigned refIdc() const { return H264::nalRefIdc(header); }
+  bool isSlice() const { return H264::isCodedSlice(header); }
+  bool isParameterSet() const { return H264::isParameterSet(header); }
 };
 
 // How a frame is coded, as its first readable slice header says.

@@ -7,7 +7,7 @@ namespace {
 
 bool carriesSps(const AnnexBStream& stream, const AccessUnit& unit) {
   for (std::size_t i = unit.firstNal; i < unit.firstNal + unit.nalCount; ++i) {
-    if (stream.nals[i].type() == 7) return true;
+    if (stream.nals[i].type() == H264::kNalSps) return true;
   }
   return false;
 }

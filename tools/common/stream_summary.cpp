@@ -97,7 +97,7 @@ void summarise(const AnnexBStream& stream, StreamSummary& s) {
     std::optional<StreamFormat> format;
     for (std::size_t i = unit.firstNal; i < unit.firstNal + unit.nalCount; ++i) {
       const NalUnit& nal = stream.nals[i];
-      if (nal.type() != 7 && nal.type() != 8 && !nal.isSlice()) continue;
+      if (!nal.isParameterSet() && !nal.isSlice()) continue;
       try {
         if (nal.isSlice()) {
           ++slices;

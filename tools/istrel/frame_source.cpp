@@ -77,8 +77,8 @@ class ExportedSource : public FrameSource {
     bool sequence = false;
     for (std::size_t i = unit.firstNal; i < unit.firstNal + unit.nalCount; ++i) {
       const NalUnit& nal = stream.nals[i];
-      if (nal.type() != 7 && nal.type() != 8) continue;
-      sequence = sequence || nal.type() == 7;
+      if (!nal.isParameterSet()) continue;
+      sequence = sequence || nal.type() == H264::kNalSps;
       sets.insert(sets.end(), stream.bytes.begin() + static_cast<std::ptrdiff_t>(nal.offset),
                   stream.bytes.begin() + static_cast<std::ptrdiff_t>(nal.offset + nal.size));
     }
@@ -86,7 +86,7 @@ class ExportedSource : public FrameSource {
     sets_ = std::move(sets);
     for (std::size_t i = unit.firstNal; i < unit.firstNal + unit.nalCount; ++i) {
       const NalUnit& nal = stream.nals[i];
-      if (nal.type() != 7 && nal.type() != 8) continue;
+      if (!nal.isParameterSet()) continue;
       std::vector<std::uint8_t> rbsp = rbspOf(stream, nal);
       H264::StreamParser parser(rbsp.data(), static_cast<std::uint32_t>(rbsp.size()),
                                 H264::kParameterSetError);
