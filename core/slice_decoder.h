@@ -65,7 +65,6 @@ class SliceDecoder {
 
   // Profiling aid: parse without predicting or writing samples.
   void setReconstruction(bool on) { reconstruct_ = on; }
-  const SliceHeader& header() const { return slice_.header; }
   // Conformant mode: where the macroblocks leave what the deblocking filter needs.
   void setFilterRecorder(const FilterRecorder& recorder) { filterRecorder_ = recorder; }
 

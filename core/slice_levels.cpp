@@ -3,7 +3,7 @@
 namespace H264 {
 
 #if defined(ISTREL_AVX2_SLICES)
-// The same slice decoding compiled with AVX2, BMI2 and LZCNT (core/CMakeLists
+// The same slice decoding compiled with AVX2, BMI2 and LZCNT (CMakeLists.txt
 // builds it when the compiler can).
 namespace avx2 {
 void decodeSliceWork(const SliceWork& work);

@@ -4,12 +4,11 @@
 // Input: byte 0 bit 0 is422, bits 1-3 the width rule, bits 4-6 the height
 // rule, bit 7 the preview first; byte 1 the operand of those rules; then the
 // Annex B frame (parameter sets and slices).
-#include <zonmediatypes/pixel_format.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
+#include "api/v210_converter.h"
 #include "core/h264_decoder.h"
 #include "fuzz/fuzz_support.h"
 #include "istrel/istrel.h"
@@ -77,18 +76,10 @@ int chooseHeight(unsigned rule, std::uint8_t operand, int coded, int cropped) {
   }
 }
 
-std::size_t outputBytes(int width, int height, bool fullResolution) {
-  int step = fullResolution ? 1 : 2;
-  if (width / step < 1 || height / step < 1) return 0;
-  std::uint64_t rowBytes = zonmediatypes::UncompressedPixelFormatRowBytes(
-      zonmediatypes::kPixelFormat_V210_422_10u_709, width / step);
-  return static_cast<std::size_t>(rowBytes * static_cast<std::uint64_t>(height / step));
-}
-
 void decodeInto(AVCIntraInfo* handle, const std::uint8_t* frame, std::size_t size,
                 bool fullResolution) {
   ExactCopy copy(frame, size);
-  std::size_t bytes = outputBytes(handle->width, handle->height, fullResolution);
+  std::size_t bytes = H264::V210Geometry::of(handle->width, handle->height, fullResolution).bytes();
   std::unique_ptr<char[]> output(new char[bytes]);
   AVCIDecodeFrame(nullptr, handle, copy.data(), copy.intSize(), output.get(), fullResolution);
 }

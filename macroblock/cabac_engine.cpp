@@ -1,8 +1,8 @@
 #include "macroblock/cabac_engine.h"
 
 #include <algorithm>
-#include <cstring>
 
+#include "base/compiler.h"
 #include "base/errors.h"
 #include "base/level.h"
 
@@ -27,10 +27,7 @@ namespace {
 // The big-endian 8 bytes at `offset`, bytes past the end as zero.
 std::uint64_t load64(const std::uint8_t* data, std::size_t size, std::size_t offset) {
   if (size >= 8 && offset <= size - 8) {
-    std::uint64_t raw;
-    std::memcpy(&raw, data + offset, 8);
-    if constexpr (std::endian::native == std::endian::little) raw = __builtin_bswap64(raw);
-    return raw;
+    return loadBigEndian64(data + offset);
   }
   std::uint64_t word = 0;
   for (std::size_t i = 0; i < 8; ++i) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/compiler.h"
 #include "recon/chroma_qp.h"
 #include "recon/deblocking_tables.h"
 
@@ -15,15 +16,6 @@ struct Lines {
   int step;
   int count;
 };
-
-// Asks for the cache line of p ahead of its use.
-inline void prefetch(const unsigned short* p) {
-#if defined(__GNUC__) || defined(__clang__)
-  __builtin_prefetch(p, 1);
-#else
-  (void)p;
-#endif
-}
 
 Lines linesOf(LeftLines lines, int height) {
   switch (lines) {
@@ -123,7 +115,7 @@ void DeblockingFilter::prefetchColumn(int row, int column) const {
     const int lines = macroblocks * plane.mbHeight;
     const unsigned short* first = plane.origin + std::ptrdiff_t{pictureRow} * lines * plane.stride +
                                   std::ptrdiff_t{column} * plane.mbWidth;
-    for (int y = 0; y < lines; ++y) prefetch(first + y * plane.stride);
+    for (int y = 0; y < lines; ++y) prefetchForWrite(first + y * plane.stride);
   }
 }
 

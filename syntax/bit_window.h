@@ -4,10 +4,8 @@
 // registers, and copies it back when done.
 #pragma once
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "base/compiler.h"
 #include "base/level.h"
@@ -61,10 +59,7 @@ class BitWindow {
   static std::uint32_t loadWord(const unsigned char* start, std::uint32_t size,
                                 std::size_t offset) {
     if (offset + 4 <= size) {
-      std::uint32_t raw;
-      std::memcpy(&raw, start + offset, 4);
-      if constexpr (std::endian::native == std::endian::little) raw = __builtin_bswap32(raw);
-      return raw;
+      return loadBigEndian32(start + offset);
     }
     return loadTail(start, size, offset);
   }

@@ -51,8 +51,6 @@ class StreamParser : public BitWindow {
   // follows the current position. Consumes nothing.
   int moreRbspData() const;
 
-  int syntaxError() const { return syntaxError_; }
-
   // The position and window, for a hot loop to work on a local copy.
   BitWindow& window() { return *this; }
 

@@ -1,12 +1,12 @@
 #include "istrel/bench_command.h"
 
 #include <zoncore/threads.h>
-#include <zonmediatypes/pixel_format.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
+#include "api/v210_converter.h"
 #include "common/stream_summary.h"
 #include "istrel/bench_options.h"
 #include "istrel/frame_source.h"
@@ -83,9 +83,9 @@ void printMemory(const H264::SeqParameterSet& sps, const AnnexBStream& stream, s
   const H264::PictureFormat f = H264::PictureFormat::of(sps);
   const std::uint64_t picture =
       2 * (std::uint64_t{f.lumaWidth} * f.lumaHeight + 2ull * f.chromaWidth * f.chromaHeight);
-  std::uint64_t host = zonmediatypes::UncompressedPixelFormatRowBytes(
-                           zonmediatypes::kPixelFormat_V210_422_10u_709, f.lumaWidth) *
-                       H264::croppedHeight(sps);
+  std::uint64_t host = H264::V210Geometry::of(static_cast<int>(f.lumaWidth),
+                                              static_cast<int>(H264::croppedHeight(sps)), true)
+                           .bytes();
   std::size_t largestFrame = 0;
   for (const AccessUnit& unit : stream.units)
     largestFrame = std::max(largestFrame, unit.end - unit.begin);
