@@ -15,6 +15,8 @@ if(TARGET istrel_cli)
   install(TARGETS istrel_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 
+install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
 install(EXPORT IstrelTargets NAMESPACE Istrel:: DESTINATION ${ISTREL_CMAKE_DIR}
   COMPONENT Development)
 configure_package_config_file(cmake/IstrelConfig.cmake.in

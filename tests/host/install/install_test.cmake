@@ -24,8 +24,13 @@ endif()
 file(GLOB_RECURSE pc_files ${prefix}/istrel.pc)
 list(LENGTH pc_files pc_count)
 if(NOT pc_count EQUAL 1 OR NOT EXISTS ${prefix}/include/istrel/version.h
-   OR NOT EXISTS ${prefix}/bin/istrel)
-  message(FATAL_ERROR "the installed tree lacks istrel.pc, istrel/version.h or bin/istrel")
+   OR NOT EXISTS ${prefix}/bin/istrel OR NOT EXISTS ${prefix}/share/doc/istrel/LICENSE)
+  message(FATAL_ERROR
+          "the installed tree lacks istrel.pc, istrel/version.h, bin/istrel or the licence")
+endif()
+file(STRINGS ${pc_files} pc_license REGEX "^License: ")
+if(NOT pc_license STREQUAL "License: BSD-2-Clause")
+  message(FATAL_ERROR "istrel.pc names no BSD-2-Clause licence: '${pc_license}'")
 endif()
 get_filename_component(pc_dir ${pc_files} DIRECTORY)
 
