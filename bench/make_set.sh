@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Makes the benchmark set in bench/streams/: full-size intra streams of a few frames each
+# Makes the benchmark set in bench/streams/ (not kept in git; bench/run.sh calls this script
+# when the folder is empty): full-size intra streams of a few frames each
 # (`istrel bench` repeats them), AVC-Intra style and one 3840x2160, encoded by istrel-encode
 # (libx264) from istrel-synth pictures, with x264's loop filter off. Each stream is checked: its
 # structure and entropy coder through `istrel info --stats`, and its decoding against x264's own

@@ -35,17 +35,23 @@ while (($#)); do
   esac
 done
 
+streams=("$root"/bench/streams/*.264)
 if [[ -z $build ]]; then
   build=$root/build-bench
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build" --target istrel_cli istrel_clock_rate >/dev/null
+  targets=(istrel_cli istrel_clock_rate)
+  [[ -e ${streams[0]} ]] || targets+=(istrel_synth istrel_encode)
+  cmake --build "$build" --target "${targets[@]}" >/dev/null
 fi
 istrel=$build/tools/istrel
 clock=$build/bench/istrel-clock-rate
 [[ -x $istrel ]] || die "no istrel in '$build/tools'"
 [[ -x $clock ]] || die "no istrel-clock-rate in '$build/bench'"
-streams=("$root"/bench/streams/*.264)
-[[ -e ${streams[0]} ]] || die "no streams in bench/streams (bench/make_set.sh makes them)"
+if [[ ! -e ${streams[0]} ]]; then
+  echo "run.sh: making the benchmark set first (bench/make_set.sh)" >&2
+  "$root/bench/make_set.sh" "$build" >&2 || die "bench/make_set.sh failed"
+  streams=("$root"/bench/streams/*.264)
+fi
 if [[ -n $filtered ]]; then
   filtered_streams=("$filtered"/*.264)
   [[ -e ${filtered_streams[0]} ]] || die "no streams in '$filtered'"
