@@ -73,7 +73,7 @@ TEST_P(VectorDecoding, CompatibleModeIsBitExactWhereItCannotDeviate) {
 
 // The host's path takes at most ten slices of a frame and sequence
 // parameter set 0 only, and derives some Intra_8x8 modes of MBAFF frames
-// its own way (README); elsewhere it is the conformant mode without the
+// its own way (docs/decoding.md); elsewhere it is the conformant mode without the
 // filter.
 TEST_P(VectorDecoding, CompatibleModeNeverFilters) {
   const auto& [c, level] = GetParam();
