@@ -15,27 +15,29 @@
 
 namespace H264 {
 
-// The big-endian word at p, which may be unaligned.
-ISTREL_FORCE_INLINE std::uint32_t loadBigEndian32(const unsigned char* p) {
-  std::uint32_t raw;
-  std::memcpy(&raw, p, 4);
-  if constexpr (std::endian::native == std::endian::big) return raw;
+ISTREL_FORCE_INLINE std::uint32_t byteSwap(std::uint32_t v) {
 #if defined(_MSC_VER)
-  return _byteswap_ulong(raw);
+  return _byteswap_ulong(v);
 #else
-  return __builtin_bswap32(raw);
+  return __builtin_bswap32(v);
 #endif
 }
 
-ISTREL_FORCE_INLINE std::uint64_t loadBigEndian64(const unsigned char* p) {
-  std::uint64_t raw;
-  std::memcpy(&raw, p, 8);
-  if constexpr (std::endian::native == std::endian::big) return raw;
+ISTREL_FORCE_INLINE std::uint64_t byteSwap(std::uint64_t v) {
 #if defined(_MSC_VER)
-  return _byteswap_uint64(raw);
+  return _byteswap_uint64(v);
 #else
-  return __builtin_bswap64(raw);
+  return __builtin_bswap64(v);
 #endif
+}
+
+// The big-endian word at p, which may be unaligned.
+template <typename Word>
+ISTREL_FORCE_INLINE Word loadBigEndian(const unsigned char* p) {
+  Word raw;
+  std::memcpy(&raw, p, sizeof raw);
+  if constexpr (std::endian::native == std::endian::big) return raw;
+  return byteSwap(raw);
 }
 
 // Asks for the cache line of p ahead of a write to it.

@@ -27,7 +27,7 @@ namespace {
 // The big-endian 8 bytes at `offset`, bytes past the end as zero.
 std::uint64_t load64(const std::uint8_t* data, std::size_t size, std::size_t offset) {
   if (size >= 8 && offset <= size - 8) {
-    return loadBigEndian64(data + offset);
+    return loadBigEndian<std::uint64_t>(data + offset);
   }
   std::uint64_t word = 0;
   for (std::size_t i = 0; i < 8; ++i) {

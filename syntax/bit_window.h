@@ -59,7 +59,7 @@ class BitWindow {
   static std::uint32_t loadWord(const unsigned char* start, std::uint32_t size,
                                 std::size_t offset) {
     if (offset + 4 <= size) {
-      return loadBigEndian32(start + offset);
+      return loadBigEndian<std::uint32_t>(start + offset);
     }
     return loadTail(start, size, offset);
   }
