@@ -3,7 +3,6 @@
 
 #include <fstream>
 #include <ostream>
-#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -20,23 +19,13 @@ struct VectorCase {
   int frames = 0;
   std::string entropy;  // cavlc or cabac
   int slices = 0;
+  // What the compatible mode gives (tests/vectors/README.md): "same",
+  // "unfiltered", "deviates" or "partial".
+  std::string compatible;
   std::string path() const { return std::string(ISTREL_VECTOR_DIR) + "/" + name + ".264"; }
 };
 
 inline void PrintTo(const VectorCase& c, std::ostream* os) { *os << c.name; }
-
-// Streams where the compatible mode differs from ITU-T H.264 by design:
-// - 4:2:2 chroma DC scaled at q below 4 with weights that are not multiples
-//   of 16, where its two-step rounding gives one more (flat weights make both
-//   roundings agree);
-// - MBAFF frames where an Intra_8x8 block 2 of a frame macroblock derives its
-//   mode from an Intra_4x4 field neighbour: it takes that neighbour's block 1
-//   where clause 8.3.2.1 takes block 3.
-inline bool compatibleModeDeviates(const VectorCase& c) {
-  static const std::set<std::string> kDeviating = {"cqm_lowqp_422_10bit",
-                                                   "mbaff_cabac_slices10_422_10bit"};
-  return kDeviating.count(c.name) != 0;
-}
 
 // The cases of a manifest: vectors.txt, or loop_filter.txt for the vectors
 // coded with the deblocking filter on.
@@ -49,8 +38,24 @@ inline std::vector<VectorCase> loadVectorManifest(const std::string& manifest = 
     std::istringstream fields(line);
     VectorCase c;
     fields >> c.name >> c.width >> c.height >> c.csp >> c.depth >> c.frames >> c.entropy >>
-        c.slices;
+        c.slices >> c.compatible;
     if (fields) cases.push_back(c);
+  }
+  return cases;
+}
+
+// Every committed vector: vectors.txt, then loop_filter.txt.
+inline std::vector<VectorCase> everyVector() {
+  std::vector<VectorCase> cases = loadVectorManifest();
+  for (const VectorCase& c : loadVectorManifest("loop_filter.txt")) cases.push_back(c);
+  return cases;
+}
+
+// The committed vectors whose `compatible` column says `what`.
+inline std::vector<VectorCase> vectorsWhereCompatibleIs(const std::string& what) {
+  std::vector<VectorCase> cases;
+  for (const VectorCase& c : everyVector()) {
+    if (c.compatible == what) cases.push_back(c);
   }
   return cases;
 }

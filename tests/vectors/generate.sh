@@ -156,6 +156,19 @@ encode() { # stream width height csp depth frames entropy slices seed [encoder o
 manifest=$here/vectors.txt
 : >"$manifest"
 
+# How the compatible mode decodes a case, the manifests' `compatible` column (README.md):
+# the documented deviations, then what more than ten slices or a parameter set id other than 0
+# keep it from decoding whole.
+compatible_mode() { # name slices
+  case $1 in
+    cqm_lowqp_422_10bit | mbaff_cabac_slices10_422_10bit | lf_mbaff_highqp_420_8bit | \
+      lf_mbaff_slices10_* | lf_1080i_422_10bit) echo deviates ;;
+    *sps_id*) echo partial ;;
+    *) if (($2 > 10)); then echo partial; elif [[ $1 == lf_* ]]; then echo unfiltered; else
+      echo same; fi ;;
+  esac
+}
+
 # One case of a manifest: encodes it and adds its line.
 add_case() { # manifest name width height csp depth frames entropy slices seed note -- options...
   local list=$1 name=$2 w=$3 h=$4 csp=$5 depth=$6 frames=$7 entropy=$8 slices=$9 seed=${10}
@@ -163,7 +176,8 @@ add_case() { # manifest name width height csp depth frames entropy slices seed n
   shift 11
   [[ ${1-} == -- ]] && shift
   encode "$here/$name.264" "$w" "$h" "$csp" "$depth" "$frames" "$entropy" "$slices" "$seed" "$@"
-  echo "$name $w $h $csp $depth $frames $entropy $slices $note" >>"$list"
+  echo "$name $w $h $csp $depth $frames $entropy $slices $(compatible_mode "$name" "$slices")" \
+    "$note" >>"$list"
 }
 
 # A vector of vectors.txt: x264's loop filter off, as the decoder without one reconstructs.
