@@ -32,8 +32,9 @@ std::optional<std::size_t> parseFirstNal(ParametersDecoder& parameters, std::uin
 
 H264Decoder::H264Decoder(DecodeMode mode, KernelLevel level)
     : mode_(mode),
-      kernels_(&kernelsFor<unsigned short>(level)),
-      decodeSliceWork_(sliceDecodingFor(level)),
+      level_(levelAtMost(level)),
+      kernels_(&kernelsFor<unsigned short>(level_)),
+      decodeSliceWork_(sliceDecodingFor(level_)),
       picture_(std::make_unique<Picture<unsigned short>>()),
       parameters_(std::make_unique<ParametersDecoder>()) {}
 

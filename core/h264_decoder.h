@@ -80,6 +80,8 @@ class H264Decoder {
                   const ParsedSliceHeader& slice, std::uint32_t endMb);
 
   DecodeMode mode() const { return mode_; }
+  // The instruction-set level of the kernels and the slice decoding in use.
+  KernelLevel kernelLevel() const { return level_; }
   const Kernels<unsigned short>& kernels() const { return *kernels_; }
   const ParametersDecoder& parameters() const { return *parameters_; }
   const Picture<unsigned short>& picture() const { return *picture_; }
@@ -117,6 +119,7 @@ class H264Decoder {
   int recordOutOfMemory(SliceStatistics* statistics);
 
   DecodeMode mode_;
+  KernelLevel level_;
   const Kernels<unsigned short>* kernels_;
   SliceWorkDecoder decodeSliceWork_;
   bool reconstruct_ = true;

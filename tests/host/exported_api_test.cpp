@@ -103,27 +103,43 @@ TEST_F(Handle, ParameterSetFailuresKeepTheHandleAsItWas) {
   EXPECT_EQ(AVCIReadAspectRatio(h, nullptr, 5), ISTREL_STATUS_REFUSED);
 }
 
-// The sample aspect ratio of the VUI: a Table E-1 entry, or Extended_SAR
-// with its own width and height; without one 1:1 for 4:2:2, 4:3 for 4:2:0.
+// The sample aspect ratio of the VUI for every aspect_ratio_idc: Table E-1
+// for 1 to 13, Extended_SAR (255) with its own width and height; any other
+// value, or no VUI, the host's default: 1:1 for 4:2:2, 4:3 for 4:2:0 (the
+// values 14 to 16 of later editions included).
 TEST_F(Handle, SampleAspectRatioOfTheVui) {
-  const struct {
-    int idc, width, height;
-    std::uint32_t chromaFormat = 2;
-  } cases[] = {{3, 10, 11}, {255, 3, 2}, {255, 9, 16}, {0, 1, 1}, {0, 4, 3, 1}};
+  const int kTableE1[14][2] = {{0, 0},   {1, 1},   {12, 11}, {10, 11}, {16, 11},
+                               {40, 33}, {24, 11}, {20, 11}, {32, 11}, {80, 33},
+                               {18, 11}, {15, 11}, {64, 33}, {160, 99}};
+  struct Case {
+    int idc;  // -1: no VUI
+    int sarWidth = 0, sarHeight = 0;
+  };
+  std::vector<Case> cases = {{-1}, {255, 3, 2}, {255, 9, 16}, {255, 0, 0}, {255, 65535, 1}};
+  for (int idc = 0; idc < 255; ++idc) cases.push_back({idc});
   openAs(true, 1920, 1088);
-  for (const auto& c : cases) {
-    istrel::test::SpsFields sps;
-    sps.chroma_format_idc = c.chromaFormat;
-    h->is422 = c.chromaFormat == 2;
-    if (c.idc)
-      sps.vui = [&c](istrel::test::BitWriter& w) {
-        w.bit(1).bits(static_cast<std::uint32_t>(c.idc), 8);
-        if (c.idc == 255) w.bits(static_cast<std::uint32_t>(c.width), 16).bits(c.height, 16);
-        w.bits(0, 8);  // no overscan, video signal, chroma location, timing, HRD, restrictions
-      };
-    ASSERT_EQ(readAspect(sets(sps)), ISTREL_STATUS_OK) << c.idc;
-    EXPECT_EQ(h->sarWidth, c.width) << c.idc;
-    EXPECT_EQ(h->sarHeight, c.height) << c.idc;
+  for (const Case& c : cases) {
+    for (std::uint32_t chromaFormat : {1u, 2u}) {
+      istrel::test::SpsFields sps;
+      sps.chroma_format_idc = chromaFormat;
+      h->is422 = chromaFormat == 2;
+      if (c.idc >= 0) {
+        sps.vui = [&c](istrel::test::BitWriter& w) {
+          w.bit(1).bits(static_cast<std::uint32_t>(c.idc), 8);
+          if (c.idc == 255) {
+            w.bits(static_cast<std::uint32_t>(c.sarWidth), 16);
+            w.bits(static_cast<std::uint32_t>(c.sarHeight), 16);
+          }
+          w.bits(0, 8);  // no overscan, signal type, chroma location, timing, HRD, restrictions
+        };
+      }
+      ASSERT_EQ(readAspect(sets(sps)), ISTREL_STATUS_OK) << c.idc;
+      int width = h->is422 ? 1 : 4, height = h->is422 ? 1 : 3;
+      if (c.idc >= 1 && c.idc <= 13) width = kTableE1[c.idc][0], height = kTableE1[c.idc][1];
+      if (c.idc == 255) width = c.sarWidth, height = c.sarHeight;
+      EXPECT_EQ(h->sarWidth, width) << "aspect_ratio_idc " << c.idc << " is422 " << h->is422;
+      EXPECT_EQ(h->sarHeight, height) << "aspect_ratio_idc " << c.idc << " is422 " << h->is422;
+    }
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "support/bit_writer.h"
@@ -16,13 +17,16 @@ struct SpsFields {
   std::uint32_t level_idc = 41;
   std::uint32_t id = 0;
   std::uint32_t chroma_format_idc = 2;
+  bool separateColourPlanes = false;  // with chroma_format_idc 3
   std::uint32_t bitDepthMinus8 = 2;
+  std::optional<std::uint32_t> bitDepthChromaMinus8;  // the luma depth when empty
   bool transformBypass = false;
   // Writes the scaling matrix after its present flag; none when empty.
   std::function<void(BitWriter&)> scalingMatrix;
   std::uint32_t log2_max_frame_num_minus4 = 0;
   std::uint32_t pic_order_cnt_type = 2;
   std::uint32_t log2_max_pic_order_cnt_lsb_minus4 = 0;
+  std::uint32_t num_ref_frames_in_pic_order_cnt_cycle = 0;  // pic_order_cnt_type 1
   std::uint32_t widthInMbsMinus1 = 119;
   std::uint32_t heightInMapUnitsMinus1 = 67;
   bool frameMbsOnly = true;
@@ -34,19 +38,32 @@ struct SpsFields {
   bool stopBit = true;
 };
 
+// The profiles whose sequence parameter sets carry chroma_format_idc and
+// what follows it (clause 7.3.2.1.1).
+inline bool hasChromaSyntax(std::uint32_t profile) {
+  for (std::uint32_t p : {100, 110, 122, 244, 44, 83, 86, 118, 128, 138, 139, 134, 135}) {
+    if (profile == p) return true;
+  }
+  return false;
+}
+
 inline std::vector<std::uint8_t> writeSps(const SpsFields& f) {
   BitWriter w;
   w.bits(f.profile_idc, 8).bits(f.constraintByte, 8).bits(f.level_idc, 8).ue(f.id);
-  if (f.profile_idc == 100 || f.profile_idc == 110 || f.profile_idc == 122 ||
-      f.profile_idc == 244) {
+  if (hasChromaSyntax(f.profile_idc)) {
     w.ue(f.chroma_format_idc);
-    if (f.chroma_format_idc == 3) w.bit(0);
-    w.ue(f.bitDepthMinus8).ue(f.bitDepthMinus8).flag(f.transformBypass);
+    if (f.chroma_format_idc == 3) w.flag(f.separateColourPlanes);
+    w.ue(f.bitDepthMinus8).ue(f.bitDepthChromaMinus8.value_or(f.bitDepthMinus8));
+    w.flag(f.transformBypass);
     w.flag(static_cast<bool>(f.scalingMatrix));
     if (f.scalingMatrix) f.scalingMatrix(w);
   }
   w.ue(f.log2_max_frame_num_minus4).ue(f.pic_order_cnt_type);
   if (f.pic_order_cnt_type == 0) w.ue(f.log2_max_pic_order_cnt_lsb_minus4);
+  if (f.pic_order_cnt_type == 1) {
+    w.bit(0).se(0).se(0).ue(f.num_ref_frames_in_pic_order_cnt_cycle);
+    for (std::uint32_t i = 0; i < f.num_ref_frames_in_pic_order_cnt_cycle; ++i) w.se(1);
+  }
   w.ue(0).bit(0).ue(f.widthInMbsMinus1).ue(f.heightInMapUnitsMinus1).flag(f.frameMbsOnly);
   if (!f.frameMbsOnly) w.flag(f.mbaff);
   w.bit(1).flag(f.cropping);
@@ -65,6 +82,7 @@ struct PpsFields {
   std::uint32_t id = 0;
   std::uint32_t spsId = 0;
   bool cabac = false;
+  std::uint32_t num_slice_groups_minus1 = 0;  // slice group syntax is not written
   bool bottomFieldPicOrder = false;
   std::int32_t pic_init_qp_minus26 = 0;
   std::int32_t chroma_qp_index_offset = 0;
@@ -78,7 +96,7 @@ struct PpsFields {
 
 inline std::vector<std::uint8_t> writePps(const PpsFields& f) {
   BitWriter w;
-  w.ue(f.id).ue(f.spsId).flag(f.cabac).flag(f.bottomFieldPicOrder).ue(0);
+  w.ue(f.id).ue(f.spsId).flag(f.cabac).flag(f.bottomFieldPicOrder).ue(f.num_slice_groups_minus1);
   w.ue(0).ue(0).bit(0).bits(0, 2).se(f.pic_init_qp_minus26).se(0).se(f.chroma_qp_index_offset);
   w.flag(f.deblockingControl).bit(0).flag(f.redundantPicCnt);
   if (f.highTail) {

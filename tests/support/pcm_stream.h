@@ -23,6 +23,8 @@ struct PcmStream {
   int chromaFormat = 2;      // 1 or 2
   int bitDepth = 10;
   std::uint32_t spsId = 0;
+  std::uint32_t profileIdc = 122;
+  std::uint32_t constraintByte = 0x10;  // constraint_set3_flag
   // The loop-filter fields of every slice header (I_PCM samples are never
   // filtered, whatever they say).
   std::uint32_t disableDeblockingFilterIdc = 1;
@@ -105,6 +107,8 @@ inline Bytes slice(const PcmStream& s, int first, int end, int structure, bool i
 inline Bytes pcmParameterSets(const PcmStream& s) {
   SpsFields sps;
   sps.id = s.spsId;
+  sps.profile_idc = s.profileIdc;
+  sps.constraintByte = s.constraintByte;
   sps.chroma_format_idc = static_cast<std::uint32_t>(s.chromaFormat);
   sps.bitDepthMinus8 = static_cast<std::uint32_t>(s.bitDepth - 8);
   sps.widthInMbsMinus1 = static_cast<std::uint32_t>(s.widthInMbs - 1);

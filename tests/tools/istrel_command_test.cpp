@@ -11,7 +11,9 @@
 #include "common/picture_view.h"
 #include "istrel/command_line.h"
 #include "istrel/progress_line.h"
+#include "istrel/version.h"
 #include "support/pcm_stream.h"
+#include "support/processor.h"
 
 namespace istrel::test {
 namespace {
@@ -178,9 +180,11 @@ TEST_P(FormatChangeOutput, StopsAtTheChange) {
   if (c.conformant) args.push_back("--conformant");
   ToolRun run = runTool(args);
   EXPECT_EQ(run.status, 1);
-  for (const char* part : {"frame 2", "64x64 4:2:2 10-bit", "128x32 4:2:0 8-bit"}) {
-    EXPECT_NE(run.err.find(part), std::string::npos) << part << " in " << run.err;
-  }
+  EXPECT_EQ(run.err.substr(0, run.err.find('\n')),
+            "istrel: frame 2: the pictures change from 64x64 4:2:2 10-bit to 128x32 4:2:0 8-bit; " +
+                output +
+                " holds pictures of one format, so decoding stops after frame 1 (--md5 without -o "
+                "goes on across the change)");
   // 64x64 4:2:2 10-bit: 16384 bytes a frame as planes, and as v210 (64 rows of 256 bytes).
   const std::string written = readAll(output);
   const std::size_t y4mHeaders =
@@ -200,6 +204,7 @@ struct Y4mCase {
   Bytes (*stream)();
   const char* vector;  // a committed test vector instead of `stream`
   const char* header;
+  const char* option = nullptr;
 };
 
 class Y4mHeader : public testing::TestWithParam<Y4mCase> {};
@@ -209,14 +214,17 @@ TEST_P(Y4mHeader, SaysWhatTheStreamSays) {
   const std::string input = c.vector ? std::string(ISTREL_VECTOR_DIR) + "/" + c.vector + ".264"
                                      : writeStream(std::string(c.name) + ".264", c.stream());
   const std::string output = tempPath(std::string(c.name) + ".y4m");
-  ToolRun run = runTool({"decode", input, "-o", output, "--frames", "1"});
+  std::vector<std::string> args{"decode", input, "-o", output, "--frames", "1"};
+  if (c.option) args.push_back(c.option);
+  ToolRun run = runTool(args);
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string written = readAll(output);
   EXPECT_EQ(written.substr(0, written.find('\n')), c.header);
 }
 
 // Without timing information 25 frames per second; without an aspect ratio
-// 0:0, unknown. MBAFF frames are taken as top field first.
+// 0:0, unknown. MBAFF frames are taken as top field first. The preview holds
+// one field of a pair.
 const Y4mCase kY4mCases[] = {
     {"NoVui", [] { return pcmFrames(kSmall, 1); }, nullptr,
      "YUV4MPEG2 W64 H64 F25:1 Ip A0:0 C422p10"},
@@ -224,6 +232,10 @@ const Y4mCase kY4mCases[] = {
      "YUV4MPEG2 W64 H64 F25:1 It A0:0 C422p10"},
     {"BottomFieldFirst", [] { return pcmFrames(kBottomFirst, 1); }, nullptr,
      "YUV4MPEG2 W64 H64 F25:1 Ib A0:0 C422p10"},
+    {"FieldPairPreview", [] { return pcmFrames(kBottomFirst, 1); }, nullptr,
+     "YUV4MPEG2 W32 H32 F25:1 Ip A0:0 C422p10", "--preview"},
+    {"MbaffPreview", nullptr, "mbaff_cavlc_420_8bit", "YUV4MPEG2 W88 H72 F25:1 Ip A0:0 C420jpeg",
+     "--preview"},
     {"Mbaff", nullptr, "mbaff_cavlc_420_8bit", "YUV4MPEG2 W176 H144 F25:1 It A0:0 C420jpeg"},
     {"AspectRatio", nullptr, "avci50_720p_420_10bit", "YUV4MPEG2 W960 H720 F50:1 Ip A4:3 C420p10"},
 };
@@ -326,6 +338,68 @@ const MessageCase kMessageCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(CommandLines, Messages, testing::ValuesIn(kMessageCases));
+
+// The profile line of `istrel info`: profile_idc, constraint_set1_flag
+// (Constrained Baseline) and constraint_set3_flag (the Intra profiles).
+TEST(Info, NamesTheProfile) {
+  const struct {
+    std::uint32_t idc, constraintByte;
+    const char* name;
+  } cases[] = {{66, 0x00, "Baseline"},
+               {66, 0x40, "Constrained Baseline"},
+               {77, 0x00, "Main"},
+               {88, 0x00, "Extended"},
+               {100, 0x00, "High"},
+               {110, 0x00, "High 10"},
+               {110, 0x10, "High 10 Intra"},
+               {122, 0x00, "High 4:2:2"},
+               {122, 0x10, "High 4:2:2 Intra"},
+               {244, 0x00, "High 4:4:4 Predictive"},
+               {244, 0x10, "High 4:4:4 Intra"},
+               {44, 0x00, "CAVLC 4:4:4 Intra"},
+               {123, 0x00, "profile_idc 123"}};
+  for (const auto& c : cases) {
+    // Profiles without chroma syntax code 4:2:0 8-bit.
+    const bool chromaSyntax = hasChromaSyntax(c.idc);
+    const PcmStream s{.chromaFormat = chromaSyntax ? 2 : 1,
+                      .bitDepth = chromaSyntax ? 10 : 8,
+                      .profileIdc = c.idc,
+                      .constraintByte = c.constraintByte};
+    ToolRun run = runTool({"info", writeStream("profile.264", pcmFrames(s, 1))});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::size_t at = run.out.find("profile:");
+    ASSERT_NE(at, std::string::npos) << run.out;
+    EXPECT_EQ(run.out.substr(at, run.out.find('\n', at) - at),
+              "profile:          " + std::string(c.name) + " (profile_idc " +
+                  std::to_string(c.idc) + ")");
+  }
+}
+
+// `istrel --version` names the level the library takes on this processor,
+// and `--cpu` forces each level the processor has: `bench` says which one
+// decoded.
+TEST(KernelLevel, VersionAndCpuSayWhichLevelDecodes) {
+#if defined(__x86_64__)
+  const std::string architecture = "x86-64";
+#elif defined(__aarch64__)
+  const std::string architecture = "aarch64";
+#else
+  const std::string architecture = "other";
+#endif
+  const H264::KernelLevel best = bestLevelOfThisProcessor();
+  EXPECT_EQ(runTool({"--version"}).out, std::string("istrel ") + ISTREL_VERSION_STRING + " (" +
+                                            architecture + ", kernels " +
+                                            H264::kernelLevelName(best) + ")\n");
+  const std::string stream = writeStream("levels.264", pcmFrames(kSmall, 1));
+  for (H264::KernelLevel level : levelsOfThisProcessor()) {
+    const std::string name = H264::kernelLevelName(level);
+    ToolRun run = runTool({"bench", stream, "--seconds", "0", "--threads", "1", "--cpu", name});
+    H264::limitKernelLevel(best);  // --cpu caps the whole process
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\nkernels:  " + name + "\n"), std::string::npos) << run.out;
+    EXPECT_EQ(run.err, "") << name;
+  }
+}
 
 // The progress line of `istrel decode` on a terminal: whatever else is
 // printed, on either stream, starts on a cleared line.

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "support/parameter_set_writer.h"
+#include "syntax/nal_unit.h"
 #include "syntax/parameters_decoder.h"
 #include "syntax/scaling_lists.h"
 #include "syntax/slice_header.h"
@@ -17,7 +18,7 @@ namespace {
 int parseInto(ParametersDecoder& parameters, const std::vector<std::uint8_t>& rbsp, bool isSps) {
   StreamParser parser(rbsp.data(), static_cast<std::uint32_t>(rbsp.size()), kParameterSetError);
   try {
-    parameters.parseNal(parser, isSps ? 7 : 8);
+    parameters.parseNal(parser, isSps ? kNalSps : kNalPps);
   } catch (int thrown) {
     return thrown;
   }
@@ -30,49 +31,142 @@ using istrel::test::SpsFields;
 using istrel::test::writePps;
 using istrel::test::writeSps;
 
-// Each limit on both sides: the last value accepted and the first refused.
-TEST(SequenceParameterSet, LimitsOfWhatTheDecoderHolds) {
-  const struct {
-    std::function<void(SpsFields&)> change;
-    bool accepted;
-  } cases[] = {
-      {[](SpsFields& f) { f.level_idc = 0; }, false},
-      {[](SpsFields& f) { f.id = 31; }, true},
-      {[](SpsFields& f) { f.id = 32; }, false},
-      {[](SpsFields& f) { f.pic_order_cnt_type = 3; }, false},
-      {[](SpsFields& f) { f.constraintByte = 0x18; }, false},  // constraint_set4_flag
-      {[](SpsFields& f) { f.constraintByte = 0x11; }, false},  // a reserved bit
-      {[](SpsFields& f) { f.chroma_format_idc = 4; }, false},
-      {[](SpsFields& f) { f.bitDepthMinus8 = 6; }, true},  // 14 bits
-      {[](SpsFields& f) { f.bitDepthMinus8 = 7; }, false},
-      {[](SpsFields& f) { f.log2_max_frame_num_minus4 = 12; }, true},
-      {[](SpsFields& f) { f.log2_max_frame_num_minus4 = 13; }, false},
-      {[](SpsFields& f) { f.widthInMbsMinus1 = 1023; }, true},  // 16384 samples wide
-      {[](SpsFields& f) { f.widthInMbsMinus1 = 1024; }, false},
-      {[](SpsFields& f) { f.widthInMbsMinus1 = 0xFFFFFFFE; }, false},
-      {[](SpsFields& f) {
-         f.frameMbsOnly = false;
-         f.heightInMapUnitsMinus1 = 512;  // 1026 macroblock rows
-       },
-       false},
-      {[](SpsFields& f) {
-         f.cropping = true;
-         f.crop[0] = 480;  // 960 + 960 chroma units crop all 1920 columns
-         f.crop[1] = 480;
-       },
-       false},
-      {[](SpsFields& f) { f.stopBit = false; }, false},
+void writeHrd(BitWriter& w, std::uint32_t cpbCntMinus1);
+
+// A VUI with only HRD parameters of `cpbCntMinus1` + 1 schedules.
+std::function<void(BitWriter&)> hrdVui(std::uint32_t cpbCntMinus1) {
+  return [cpbCntMinus1](BitWriter& w) {
+    w.bits(0, 4).bit(0).bit(1);
+    writeHrd(w, cpbCntMinus1);
+    w.bits(0, 4);  // no VCL HRD, low_delay_hrd_flag, pic_struct, restrictions
   };
-  for (std::size_t i = 0; i < std::size(cases); ++i) {
+}
+
+// A scaling matrix whose first 4x4 list starts with delta_scale `delta`.
+std::function<void(BitWriter&)> firstDelta(int delta) {
+  return [delta](BitWriter& w) {
+    w.bit(1).se(delta);
+    for (int j = 1; j < 16; ++j) w.se(0);
+    for (int i = 1; i < 8; ++i) w.bit(0);
+  };
+}
+
+struct SpsBound {
+  const char* field;
+  std::function<void(SpsFields&)> change;
+  bool accepted;
+};
+
+// Every field the parser bounds, at its largest legal value (or smallest,
+// for a lower bound) and one beyond; the defaults are a 1920x1088 4:2:2
+// 10-bit frame.
+const SpsBound kSpsBounds[] = {
+    {"seq_parameter_set_id", [](SpsFields& f) { f.id = 31; }, true},
+    {"seq_parameter_set_id", [](SpsFields& f) { f.id = 32; }, false},
+    {"chroma_format_idc", [](SpsFields& f) { f.chroma_format_idc = 3; }, true},
+    {"chroma_format_idc", [](SpsFields& f) { f.chroma_format_idc = 4; }, false},
+    {"bit_depth_luma_minus8", [](SpsFields& f) { f.bitDepthMinus8 = 6; }, true},
+    {"bit_depth_luma_minus8", [](SpsFields& f) { f.bitDepthMinus8 = 7; }, false},
+    {"bit_depth_chroma_minus8", [](SpsFields& f) { f.bitDepthChromaMinus8 = 6; }, true},
+    {"bit_depth_chroma_minus8", [](SpsFields& f) { f.bitDepthChromaMinus8 = 7; }, false},
+    {"log2_max_frame_num_minus4", [](SpsFields& f) { f.log2_max_frame_num_minus4 = 12; }, true},
+    {"log2_max_frame_num_minus4", [](SpsFields& f) { f.log2_max_frame_num_minus4 = 13; }, false},
+    {"pic_order_cnt_type", [](SpsFields& f) { f.pic_order_cnt_type = 2; }, true},
+    {"pic_order_cnt_type", [](SpsFields& f) { f.pic_order_cnt_type = 3; }, false},
+    {"log2_max_pic_order_cnt_lsb_minus4",
+     [](SpsFields& f) {
+       f.pic_order_cnt_type = 0;
+       f.log2_max_pic_order_cnt_lsb_minus4 = 12;
+     },
+     true},
+    {"log2_max_pic_order_cnt_lsb_minus4",
+     [](SpsFields& f) {
+       f.pic_order_cnt_type = 0;
+       f.log2_max_pic_order_cnt_lsb_minus4 = 13;
+     },
+     false},
+    {"num_ref_frames_in_pic_order_cnt_cycle",
+     [](SpsFields& f) {
+       f.pic_order_cnt_type = 1;
+       f.num_ref_frames_in_pic_order_cnt_cycle = 255;
+     },
+     true},
+    {"num_ref_frames_in_pic_order_cnt_cycle",
+     [](SpsFields& f) {
+       f.pic_order_cnt_type = 1;
+       f.num_ref_frames_in_pic_order_cnt_cycle = 256;
+     },
+     false},
+    {"pic_width_in_mbs_minus1", [](SpsFields& f) { f.widthInMbsMinus1 = 1023; }, true},
+    {"pic_width_in_mbs_minus1", [](SpsFields& f) { f.widthInMbsMinus1 = 1024; }, false},
+    {"pic_width_in_mbs_minus1", [](SpsFields& f) { f.widthInMbsMinus1 = 0xFFFFFFFE; }, false},
+    {"pic_height_in_map_units_minus1", [](SpsFields& f) { f.heightInMapUnitsMinus1 = 1023; }, true},
+    {"pic_height_in_map_units_minus1", [](SpsFields& f) { f.heightInMapUnitsMinus1 = 1024; },
+     false},
+    {"pic_height_in_map_units_minus1 of fields",
+     [](SpsFields& f) {
+       f.frameMbsOnly = false;
+       f.heightInMapUnitsMinus1 = 511;
+     },
+     true},
+    {"pic_height_in_map_units_minus1 of fields",
+     [](SpsFields& f) {
+       f.frameMbsOnly = false;
+       f.heightInMapUnitsMinus1 = 512;
+     },
+     false},
+    // 4:2:2: CropUnitX 2 of 1920 columns, CropUnitY 1 of 1088 rows.
+    {"frame_crop_left/right_offset",
+     [](SpsFields& f) {
+       f.cropping = true;
+       f.crop[0] = 480;
+       f.crop[1] = 479;
+     },
+     true},
+    {"frame_crop_left/right_offset",
+     [](SpsFields& f) {
+       f.cropping = true;
+       f.crop[0] = 480;
+       f.crop[1] = 480;
+     },
+     false},
+    {"frame_crop_top/bottom_offset",
+     [](SpsFields& f) {
+       f.cropping = true;
+       f.crop[2] = 1000;
+       f.crop[3] = 87;
+     },
+     true},
+    {"frame_crop_top/bottom_offset",
+     [](SpsFields& f) {
+       f.cropping = true;
+       f.crop[2] = 1000;
+       f.crop[3] = 88;
+     },
+     false},
+    {"cpb_cnt_minus1", [](SpsFields& f) { f.vui = hrdVui(31); }, true},
+    {"cpb_cnt_minus1", [](SpsFields& f) { f.vui = hrdVui(32); }, false},
+    {"delta_scale", [](SpsFields& f) { f.scalingMatrix = firstDelta(127); }, true},
+    {"delta_scale", [](SpsFields& f) { f.scalingMatrix = firstDelta(128); }, false},
+    {"delta_scale", [](SpsFields& f) { f.scalingMatrix = firstDelta(-128); }, true},
+    {"delta_scale", [](SpsFields& f) { f.scalingMatrix = firstDelta(-129); }, false},
+    {"level_idc", [](SpsFields& f) { f.level_idc = 0; }, false},
+    {"constraint_set4_flag", [](SpsFields& f) { f.constraintByte = 0x18; }, false},
+    {"reserved_zero_2bits", [](SpsFields& f) { f.constraintByte = 0x11; }, false},
+    {"rbsp_stop_one_bit", [](SpsFields& f) { f.stopBit = false; }, false},
+};
+
+TEST(SequenceParameterSet, BoundsOfEveryField) {
+  for (const SpsBound& c : kSpsBounds) {
     ParametersDecoder pd;
     ASSERT_EQ(parseInto(pd, writeSps(SpsFields{}), true), 0);
     const SeqParameterSet* before = pd.sps(0);
     SpsFields fields;
-    cases[i].change(fields);
-    EXPECT_EQ(parseInto(pd, writeSps(fields), true), cases[i].accepted ? 0 : kParameterSetError)
-        << "case " << i;
-    if (!cases[i].accepted) {
-      EXPECT_EQ(pd.sps(0), before) << "case " << i << ": a refused set replaced the stored one";
+    c.change(fields);
+    EXPECT_EQ(parseInto(pd, writeSps(fields), true), c.accepted ? 0 : kParameterSetError)
+        << c.field << (c.accepted ? " accepted" : " refused");
+    if (!c.accepted) {
+      EXPECT_EQ(pd.sps(0), before) << c.field << ": a refused set replaced the stored one";
     }
   }
 }
@@ -107,12 +201,6 @@ TEST(SequenceParameterSet, ReadsAFullVuiToItsTrailingBits) {
   EXPECT_EQ(vui.nalHrd->bit_rate_value_minus1.size(), 3u);
   EXPECT_EQ(vui.nalHrd->cbr_flag[1], 1);
   EXPECT_EQ(vui.max_dec_frame_buffering, 1u);
-
-  fields.vui = [](BitWriter& w) {
-    w.bits(0, 4).bit(0).bit(1);
-    writeHrd(w, 32);  // more schedules than the standard allows
-  };
-  EXPECT_EQ(parseInto(pd, writeSps(fields), true), kParameterSetError);
 }
 
 TEST(PictureParameterSet, WithoutTheHighProfileTailTakesInferredValues) {
@@ -127,21 +215,47 @@ TEST(PictureParameterSet, WithoutTheHighProfileTailTakesInferredValues) {
   EXPECT_EQ(pps.second_chroma_qp_index_offset, -3);
 }
 
-TEST(PictureParameterSet, RefusesBadIdsAndSliceGroups) {
-  ParametersDecoder pd;
-  PpsFields fields;
-  fields.id = 256;
-  EXPECT_EQ(parseInto(pd, writePps(fields), false), kParameterSetError);
-  EXPECT_EQ(pd.pps(255), nullptr);
-  fields.id = 3;
-  fields.spsId = 32;
-  EXPECT_EQ(parseInto(pd, writePps(fields), false), kParameterSetError);
-  EXPECT_EQ(pd.pps(3), nullptr);
+struct PpsBound {
+  const char* field;
+  std::function<void(PpsFields&)> change;
+  bool accepted;
+};
 
-  BitWriter groups;
-  groups.ue(0).ue(0).bit(0).bit(0).ue(1);  // num_slice_groups_minus1 = 1
-  groups.ue(0).ue(0).bit(0).bits(0, 2).se(0).se(0).se(0).bit(0).bit(0).bit(0).trailing();
-  EXPECT_EQ(parseInto(pd, groups.bytes(), false), kParameterSetError);
+const PpsBound kPpsBounds[] = {
+    {"pic_parameter_set_id", [](PpsFields& f) { f.id = 255; }, true},
+    {"pic_parameter_set_id", [](PpsFields& f) { f.id = 256; }, false},
+    {"seq_parameter_set_id", [](PpsFields& f) { f.spsId = 31; }, true},
+    {"seq_parameter_set_id", [](PpsFields& f) { f.spsId = 32; }, false},
+    {"num_slice_groups_minus1", [](PpsFields& f) { f.num_slice_groups_minus1 = 1; }, false},
+    {"chroma_qp_index_offset", [](PpsFields& f) { f.chroma_qp_index_offset = 12; }, true},
+    {"chroma_qp_index_offset", [](PpsFields& f) { f.chroma_qp_index_offset = 13; }, false},
+    {"chroma_qp_index_offset", [](PpsFields& f) { f.chroma_qp_index_offset = -12; }, true},
+    {"chroma_qp_index_offset", [](PpsFields& f) { f.chroma_qp_index_offset = -13; }, false},
+    {"second_chroma_qp_index_offset", [](PpsFields& f) { f.second_chroma_qp_index_offset = 12; },
+     true},
+    {"second_chroma_qp_index_offset", [](PpsFields& f) { f.second_chroma_qp_index_offset = 13; },
+     false},
+    {"second_chroma_qp_index_offset", [](PpsFields& f) { f.second_chroma_qp_index_offset = -12; },
+     true},
+    {"second_chroma_qp_index_offset", [](PpsFields& f) { f.second_chroma_qp_index_offset = -13; },
+     false},
+    {"delta_scale", [](PpsFields& f) { f.scalingMatrix = firstDelta(127); }, true},
+    {"delta_scale", [](PpsFields& f) { f.scalingMatrix = firstDelta(128); }, false},
+};
+
+// The PPS bounds the same way; a refused set stores nothing under its id.
+TEST(PictureParameterSet, BoundsOfEveryField) {
+  for (const PpsBound& c : kPpsBounds) {
+    ParametersDecoder pd;
+    ASSERT_EQ(parseInto(pd, writeSps(SpsFields{}), true), 0);
+    PpsFields fields;
+    c.change(fields);
+    EXPECT_EQ(parseInto(pd, writePps(fields), false), c.accepted ? 0 : kParameterSetError)
+        << c.field << (c.accepted ? " accepted" : " refused");
+    if (!c.accepted && fields.id < ParametersDecoder::kMaxPpsCount) {
+      EXPECT_EQ(pd.pps(fields.id), nullptr) << c.field;
+    }
+  }
 }
 
 struct Stream {
@@ -166,49 +280,65 @@ struct Stream {
   }
 };
 
-// An IDR slice of the default stream with nal_ref_idc 0 (no marking):
-// first_mb_in_slice, slice_type, pic_parameter_set_id, frame_num, idr_pic_id,
-// slice_qp_delta, disable_deblocking_filter_idc.
-BitWriter idrSlice(std::uint32_t type, std::uint32_t ppsId, std::uint32_t firstMb, int qpDelta,
-                   std::uint32_t idc) {
-  BitWriter w;
-  w.ue(firstMb).ue(type).ue(ppsId).bits(0, 4).ue(0).se(qpDelta).ue(idc);
-  return w;
-}
+// An IDR slice of the default stream with nal_ref_idc 0 (no marking).
+struct IdrSlice {
+  std::uint32_t type = 7, ppsId = 0, firstMb = 0, idrPicId = 0;
+  int qpDelta = 0;
+  std::uint32_t idc = 1;  // disable_deblocking_filter_idc
+  int alpha = 2, beta = -1;
+  bool accepted = true;
 
-// I slices only, placed in the picture, with a QP and a filter mode that exist.
+  BitWriter bits() const {
+    BitWriter w;
+    w.ue(firstMb).ue(type).ue(ppsId).bits(0, 4).ue(idrPicId).se(qpDelta).ue(idc);
+    if (idc != 1) w.se(alpha).se(beta);
+    return w;
+  }
+};
+
+// I slices only, placed in the picture, every bounded field at its limit
+// and one beyond.
 TEST(SliceHeader, RefusesSlicesTheDecoderCannotPlace) {
-  const struct {
-    std::uint32_t type, ppsId, firstMb;
-    int qpDelta;
-    std::uint32_t idc;
-    bool accepted;
-  } cases[] = {
-      {2, 0, 0, 0, 1, true},     {7, 0, 8159, 25, 2, true}, {7, 0, 0, -38, 0, true},
-      {0, 0, 0, 0, 1, false},    {1, 0, 0, 0, 1, false},    {3, 0, 0, 0, 1, false},
-      {4, 0, 0, 0, 1, false},    {5, 0, 0, 0, 1, false},    {9, 0, 0, 0, 1, false},
-      {7, 1, 0, 0, 1, false},     // a picture parameter set that was never received
-      {7, 256, 0, 0, 1, false},   // pic_parameter_set_id above 255
-      {7, 0, 8160, 0, 1, false},  // first_mb_in_slice past the 8160 macroblocks
-      {7, 0, 0, 26, 1, false},    // SliceQPY above 51
-      {7, 0, 0, -39, 1, false},   // SliceQPY below -QpBdOffsetY (-12 at 10 bits)
-      {7, 0, 0, 0, 3, false},     // disable_deblocking_filter_idc 3
+  const IdrSlice cases[] = {
+      {.type = 2},
+      {.firstMb = 8159, .qpDelta = 25, .idc = 2},
+      {.qpDelta = -38, .idc = 0},
+      {.type = 0, .accepted = false},
+      {.type = 1, .accepted = false},
+      {.type = 3, .accepted = false},
+      {.type = 4, .accepted = false},
+      {.type = 5, .accepted = false},
+      {.type = 9, .accepted = false},
+      {.type = 10, .accepted = false},
+      {.ppsId = 1, .accepted = false},       // a picture parameter set that was never received
+      {.ppsId = 256, .accepted = false},     // pic_parameter_set_id above 255
+      {.firstMb = 8160, .accepted = false},  // first_mb_in_slice past the 8160 macroblocks
+      {.idrPicId = 65535},
+      {.idrPicId = 65536, .accepted = false},
+      {.qpDelta = 26, .accepted = false},   // SliceQPY above 51
+      {.qpDelta = -39, .accepted = false},  // SliceQPY below -QpBdOffsetY (-12 at 10 bits)
+      {.idc = 3, .accepted = false},
+      {.idc = 0, .alpha = 6, .beta = -6},
+      {.idc = 0, .alpha = 7, .accepted = false},
+      {.idc = 0, .alpha = -7, .accepted = false},
+      {.idc = 2, .beta = 7, .accepted = false},
+      {.idc = 2, .beta = -7, .accepted = false},
   };
   Stream s;
-  for (const auto& c : cases) {
+  for (const IdrSlice& c : cases) {
     SliceHeader h;
-    BitWriter w = idrSlice(c.type, c.ppsId, c.firstMb, c.qpDelta, c.idc);
-    if (c.idc != 1) w.se(2).se(-1);
-    EXPECT_EQ(s.parse(w, 0, 5, h), c.accepted ? 0 : kSliceError)
-        << c.type << " " << c.ppsId << " " << c.firstMb << " " << c.qpDelta << " " << c.idc;
+    EXPECT_EQ(s.parse(c.bits(), 0, 5, h), c.accepted ? 0 : kSliceError)
+        << c.type << " " << c.ppsId << " " << c.firstMb << " " << c.idrPicId << " " << c.qpDelta
+        << " " << c.idc << " " << c.alpha << " " << c.beta;
     if (!c.accepted) continue;
     EXPECT_EQ(h.slice_type, 2u);
     EXPECT_EQ(h.SliceQPY, 26 + c.qpDelta);
-    EXPECT_EQ(h.slice_alpha_c0_offset_div2, c.idc != 1 ? 2 : 0);
+    EXPECT_EQ(h.slice_alpha_c0_offset_div2, c.idc != 1 ? c.alpha : 0);
+    EXPECT_EQ(h.slice_beta_offset_div2, c.idc != 1 ? c.beta : 0);
   }
   ParametersDecoder noSequence;  // a picture parameter set without its sequence set
   ASSERT_EQ(parseInto(noSequence, writePps(PpsFields{}), false), 0);
-  const std::vector<std::uint8_t> bytes = idrSlice(7, 0, 0, 0, 1).bytes();
+  const std::vector<std::uint8_t> bytes = IdrSlice{}.bits().bytes();
   StreamParser parser(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
   SliceHeader h;
   ActiveParameters active;

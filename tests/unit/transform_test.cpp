@@ -1,4 +1,4 @@
-// The chroma QP and the 4:2:2 chroma DC scaling, at QPs and with weights the vectors do not
+// The chroma QP, and the 4:2:2 chroma DC scaling at QPs and with weights the vectors do not
 // reach.
 #include <gtest/gtest.h>
 
@@ -12,16 +12,21 @@
 namespace H264 {
 namespace {
 
-// QPC by qPI (Table 8-15) where it departs from qPI, most of it above what
-// the vectors reach; qPI is QPY + chroma_qp_index_offset clipped to
-// -QpBdOffsetC .. 51.
-TEST(ChromaQp, Table8_15) {
-  const int qpc[22] = {29, 30, 31, 32, 32, 33, 34, 34, 35, 35, 36,
-                       36, 37, 37, 37, 38, 38, 38, 39, 39, 39, 39};
-  for (int qPI = 30; qPI <= 51; ++qPI) EXPECT_EQ(chromaQp(qPI, 0, 0), qpc[qPI - 30]) << qPI;
-  EXPECT_EQ(chromaQp(20, 9, 0), 29);
-  EXPECT_EQ(chromaQp(45, 12, 12), 39);
-  EXPECT_EQ(chromaQp(-10, -12, 12), -12);
+// Clause 8.5.8: qPI = Clip3(-QpBdOffsetC, 51, QPY + qPOffset), and QPC is
+// qPI below 30, then Table 8-15; over every QPY, offset and bit depth.
+TEST(ChromaQp, FollowsTheClause) {
+  const int table8_15[22] = {29, 30, 31, 32, 32, 33, 34, 34, 35, 35, 36,
+                             36, 37, 37, 37, 38, 38, 38, 39, 39, 39, 39};
+  for (int qpBdOffset = 0; qpBdOffset <= 36; qpBdOffset += 6) {
+    for (int qpY = -qpBdOffset; qpY <= 51; ++qpY) {
+      for (int offset = -12; offset <= 12; ++offset) {
+        const int qPI = std::clamp(qpY + offset, -qpBdOffset, 51);
+        const int expected = qPI < 30 ? qPI : table8_15[qPI - 30];
+        ASSERT_EQ(chromaQp(qpY, offset, qpBdOffset), expected)
+            << "QPY " << qpY << " offset " << offset << " QpBdOffsetC " << qpBdOffset;
+      }
+    }
+  }
 }
 
 // QP'C,DC = qP + 3 and q = QP'C,DC / 6; below 36 the DC scales as (x + 2^(5 - q)) >> (6 - q).

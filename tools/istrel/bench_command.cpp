@@ -40,6 +40,7 @@ TimedRun timeExported(const BenchOptions& o, const AnnexBStream& stream, std::st
   work(stream.units.front());
   TimedRun run = timeFrames(stream, o.seconds, work);
   if (failure.empty() && source->errorFlags()) failure = "a slice could not be decoded";
+  run.kernels = H264::kernelLevelName(source->core().kernelLevel());
   return run;
 }
 
@@ -58,6 +59,7 @@ TimedRun timeConformant(const BenchOptions& o, const AnnexBStream& stream, std::
   work(stream.units.front());
   TimedRun run = timeFrames(stream, o.seconds, work);
   if (decoder.core().errorFlags()) failure = "a slice could not be decoded";
+  run.kernels = H264::kernelLevelName(decoder.core().kernelLevel());
   return run;
 }
 
@@ -67,9 +69,9 @@ void printRun(const TimedRun& run, std::ostream& out) {
   const double mbits = run.seconds > 0 ? 8e-6 * static_cast<double>(run.bytes) / run.seconds : 0;
   char text[256];
   std::snprintf(text, sizeof text,
-                "frames:   %ld in %.2f s\nfps:      %.2f\nMbit/s:   %.1f\n"
+                "kernels:  %s\nframes:   %ld in %.2f s\nfps:      %.2f\nMbit/s:   %.1f\n"
                 "ms/frame: median %.3f, min %.3f, max %.3f\n",
-                run.frames, run.seconds, fps, mbits, t.median, t.min, t.max);
+                run.kernels, run.frames, run.seconds, fps, mbits, t.median, t.min, t.max);
   out << text;
 }
 

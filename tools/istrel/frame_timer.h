@@ -15,6 +15,7 @@ struct TimedRun {
   double seconds = 0;           // wall time of the whole run
   std::uint64_t bytes = 0;      // stream bytes of the frames done
   std::vector<double> frameMs;  // time of each frame in milliseconds
+  const char* kernels = "";     // the instruction-set level the decoder ran at
   double msPerFrame() const { return frames ? 1000 * seconds / static_cast<double>(frames) : 0; }
 };
 

@@ -11,11 +11,14 @@
 namespace istrel::tools {
 namespace {
 
+// Annex A: profile_idc, with constraint_set1_flag for Constrained Baseline
+// and constraint_set3_flag for the Intra profiles.
 std::string profileName(const StreamFormat& f) {
-  bool intra = (f.constraintFlags & 1) != 0;  // constraint_set3_flag
+  const bool constrained = (f.constraintFlags & 4) != 0;  // constraint_set1_flag
+  const bool intra = (f.constraintFlags & 1) != 0;        // constraint_set3_flag
   switch (f.profileIdc) {
     case 66:
-      return "Constrained Baseline/Baseline";
+      return constrained ? "Constrained Baseline" : "Baseline";
     case 77:
       return "Main";
     case 88:
