@@ -2,6 +2,7 @@
 // prints, writes and says.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -30,8 +31,13 @@ ToolRun runTool(const std::vector<std::string>& args) {
   return {status, out.str(), err.str()};
 }
 
-// A file under the test's temporary directory.
-std::string tempPath(const std::string& name) { return testing::TempDir() + "istrel_tool_" + name; }
+// A file under the test's temporary directory, of this test alone: ctest runs
+// the cases of one suite at the same time.
+std::string tempPath(const std::string& name) {
+  std::string test = testing::UnitTest::GetInstance()->current_test_info()->name();
+  std::replace(test.begin(), test.end(), '/', '_');
+  return testing::TempDir() + "istrel_tool_" + test + "_" + name;
+}
 
 std::string writeStream(const std::string& name, const Bytes& bytes) {
   std::string path = tempPath(name);
