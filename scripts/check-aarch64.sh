@@ -31,5 +31,5 @@ built=$SECONDS
 echo "== aarch64 tests under qemu-user"
 qemu=(qemu-aarch64 -L /usr/aarch64-linux-gnu)
 "${qemu[@]}" "$build/tools/istrel" --version
-(cd "$build" && ctest --output-on-failure -j "$(nproc)" -R "$filter")
+scripts/ctest-no-skips.sh "$build" -j "$(nproc)" -R "$filter"
 echo "check-aarch64: built in $((built - start)) s, tested in $((SECONDS - built)) s"
