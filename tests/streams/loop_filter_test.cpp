@@ -89,10 +89,11 @@ IntraStream fieldPair(int chromaFormat, int bitDepth) {
         {{0, 0, 2, 2}, {2, 0, 0, 0}},
         {flat(34, 10, 4, -4), flat(34, -10, -4, 4), flat(36, 6, 2, 2, 1), flat(30, -8, -2, 2, 2)}},
        {1,
-        {{0, 0, 4, 0}},
-        {flat(32, -12, 5, 5), flat(36, 8, -5, 3), flat(32, 4, 2, -3, 2), flat(38, -3, 1, 1, 1)}}});
+        {{0, 0, 4, 0}, {2, 0, 0, 1}},
+        {flat(34, -12, 3, 3), flat(36, 8, -3, -3), flat(32, 4, -3, -3, 2),
+         flat(38, -3, 3, 3, 1)}}});
   s.fields = true;
-  s.chromaQpOffsets = {{0, 0}, {-4, 4}};
+  s.chromaQpOffsets = {{0, 0}, {12, -12}};
   return s;
 }
 
