@@ -23,99 +23,62 @@ using reference_deblocking::kBelow4;
 using reference_deblocking::kStrong;
 using reference_deblocking::kWeak;
 
-IntraMb flat(int qp, int luma, int cb, int cr, int scanIndex = 0) {
-  IntraMb mb;
-  mb.qp = qp;
-  mb.lumaLevel = luma;
-  mb.lumaScanIndex = scanIndex;
-  mb.chromaLevel[0] = cb;
-  mb.chromaLevel[1] = cr;
-  return mb;
-}
-
-IntraMb pcm() {
-  IntraMb mb;
-  mb.pcm = true;
-  return mb;
-}
-
-IntraStream stream(int chromaFormat, int bitDepth, int heightInMbs,
-                   std::vector<IntraPicture> pictures) {
-  IntraStream s;
-  s.chromaFormat = chromaFormat;
-  s.bitDepth = bitDepth;
-  s.heightInMbs = heightInMbs;
-  s.pictures = std::move(pictures);
-  return s;
-}
-
-// Slice 0 (macroblock 0) would leave its edges with slice 1 unfiltered
-// (FilterOffsetA -12); slice 1 filters them (+12), and its FilterOffsetB
-// (-12) still lets them through, which its FilterOffsetA would not.
-IntraStream offsetsOfQsSlice(int chromaFormat, int bitDepth) {
-  return stream(
-      chromaFormat, bitDepth, 2,
-      {{0,
-        {{0, 0, -6, 6}, {1, 0, 6, -6}},
-        {flat(30, 20, 8, -8), flat(30, -20, -8, 8), flat(32, 8, 6, 0), flat(28, -6, 0, 6, 1)}}});
-}
-
-// I_PCM (qP of QP'Y 0) beside Intra_16x16 at QP 51, in other slices.
-IntraStream pcmBesideIntra16x16(int chromaFormat, int bitDepth) {
-  return stream(chromaFormat, bitDepth, 2,
-                {{0,
-                  {{0, 0, 6, 6}, {1, 0, 6, 6}},
-                  {pcm(), flat(51, -1, -1, 1), flat(51, 1, 1, -1), flat(45, 3, 2, -2, 2)}}});
-}
-
-// One slice; chroma_qp_index_offset -6, second_chroma_qp_index_offset +6:
-// Cr's edges pass alpha where Cb's would not, and take larger tC0.
-IntraStream cbAndCrOffsets(int chromaFormat, int bitDepth) {
-  IntraStream s = stream(
-      chromaFormat, bitDepth, 2,
-      {{0,
-        {{0, 0, 0, 0}},
-        {flat(36, 6, 3, 9), flat(36, -4, -2, -6), flat(38, 5, 4, 12), flat(34, 2, -3, -8)}}});
-  s.chromaQpOffsets = {{-6, 6}};
-  return s;
-}
-
-// A field pair: each field its own slices and picture parameter set;
-// vertical macroblock edges bS 4, horizontal ones bS 3.
-IntraStream fieldPair(int chromaFormat, int bitDepth) {
-  IntraStream s = stream(
-      chromaFormat, bitDepth, 2,
-      {{0,
-        {{0, 0, 2, 2}, {2, 0, 0, 0}},
-        {flat(34, 10, 4, -4), flat(34, -10, -4, 4), flat(36, 6, 2, 2, 1), flat(30, -8, -2, 2, 2)}},
-       {1,
-        {{0, 0, 4, 0}, {2, 0, 0, 1}},
-        {flat(34, -12, 3, 3), flat(36, 8, -3, -3), flat(32, 4, -3, -3, 2),
-         flat(38, -3, 3, 3, 1)}}});
-  s.fields = true;
-  s.chromaQpOffsets = {{0, 0}, {12, -12}};
-  return s;
-}
-
-// Slices of two macroblocks: the first two with disable_deblocking_filter_idc
-// 2 (their edges with the slice above stay), the third with 0.
-IntraStream disableIdc2(int chromaFormat, int bitDepth) {
-  return stream(chromaFormat, bitDepth, 3,
-                {{0,
-                  {{0, 2, 3, 3}, {2, 2, 3, 3}, {4, 0, 3, 3}},
-                  {flat(34, 10, 4, -4), flat(34, -6, -4, 4), flat(36, -8, 4, 4),
-                   flat(32, 6, -4, -4, 1), flat(30, 12, 5, -5), flat(34, -10, -5, 5)}}});
-}
+const IntraMb kPcm{.pcm = true};
 
 struct Scenario {
   const char* name;
-  IntraStream (*make)(int chromaFormat, int bitDepth);
+  IntraStream stream;  // each case gives it its chroma format and bit depth
 };
 
+// Slices {first_mb_in_slice, disable_deblocking_filter_idc,
+// slice_alpha_c0_offset_div2, slice_beta_offset_div2}; macroblocks {QPY,
+// luma DC level, {Cb, Cr DC levels}, the luma level's scan index}.
 const Scenario kScenarios[] = {
-    {"OffsetsOfQsSlice", offsetsOfQsSlice}, {"PcmBesideIntra16x16", pcmBesideIntra16x16},
-    {"CbAndCrOffsets", cbAndCrOffsets},     {"FieldPair", fieldPair},
-    {"DisableIdc2", disableIdc2},
+    // Slice 0 (macroblock 0) would leave its edges with slice 1 unfiltered
+    // (FilterOffsetA -12); slice 1 filters them (+12), and its FilterOffsetB
+    // (-12) still lets them through, which its FilterOffsetA would not.
+    {"OffsetsOfQsSlice",
+     {.pictures =
+          {{0,
+            {{0, 0, -6, 6}, {1, 0, 6, -6}},
+            {{30, 20, {8, -8}}, {30, -20, {-8, 8}}, {32, 8, {6, 0}}, {28, -6, {0, 6}, 1}}}}}},
+    // I_PCM (qP of QP'Y 0) beside Intra_16x16 at QP 51, in other slices.
+    {"PcmBesideIntra16x16",
+     {.pictures = {{0,
+                    {{0, 0, 6, 6}, {1, 0, 6, 6}},
+                    {kPcm, {51, -1, {-1, 1}}, {51, 1, {1, -1}}, {45, 3, {2, -2}, 2}}}}}},
+    // One slice; chroma_qp_index_offset -6, second_chroma_qp_index_offset +6:
+    // Cr's edges pass alpha where Cb's would not, and take larger tC0.
+    {"CbAndCrOffsets",
+     {.chromaQpOffsets = {{-6, 6}},
+      .pictures = {{0,
+                    {{0, 0, 0, 0}},
+                    {{36, 6, {3, 9}}, {36, -4, {-2, -6}}, {38, 5, {4, 12}}, {34, 2, {-3, -8}}}}}}},
+    // A field pair: each field its own slices and picture parameter set;
+    // vertical macroblock edges bS 4, horizontal ones bS 3.
+    {"FieldPair",
+     {.fields = true,
+      .chromaQpOffsets = {{0, 0}, {12, -12}},
+      .pictures =
+          {{0,
+            {{0, 0, 2, 2}, {2, 0, 0, 0}},
+            {{34, 10, {4, -4}}, {34, -10, {-4, 4}}, {36, 6, {2, 2}, 1}, {30, -8, {-2, 2}, 2}}},
+           {1,
+            {{0, 0, 4, 0}, {2, 0, 0, 1}},
+            {{34, -12, {3, 3}}, {36, 8, {-3, -3}}, {32, 4, {-3, -3}, 2}, {38, -3, {3, 3}, 1}}}}}},
+    // Slices of two macroblocks: the first two with
+    // disable_deblocking_filter_idc 2 (their edges with the slice above
+    // stay), the third with 0.
+    {"DisableIdc2",
+     {.heightInMbs = 3,
+      .pictures = {{0,
+                    {{0, 2, 3, 3}, {2, 2, 3, 3}, {4, 0, 3, 3}},
+                    {{34, 10, {4, -4}},
+                     {34, -6, {-4, 4}},
+                     {36, -8, {4, 4}},
+                     {32, 6, {-4, -4}, 1},
+                     {30, 12, {5, -5}},
+                     {34, -10, {-5, 5}}}}}}},
 };
 
 using Param = std::tuple<Scenario, int, int, H264::KernelLevel>;  // chroma format, bit depth
@@ -123,7 +86,10 @@ using Param = std::tuple<Scenario, int, int, H264::KernelLevel>;  // chroma form
 class LoopFilter : public testing::TestWithParam<Param> {
  protected:
   IntraStream make() const {
-    return std::get<0>(GetParam()).make(std::get<1>(GetParam()), std::get<2>(GetParam()));
+    IntraStream s = std::get<0>(GetParam()).stream;
+    s.chromaFormat = std::get<1>(GetParam());
+    s.bitDepth = std::get<2>(GetParam());
+    return s;
   }
   // How many samples of the decoded picture differ from `expected`; the first in `first`.
   int mismatches(const IntraStream& s, H264::DecodeMode mode, const Planes& expected,

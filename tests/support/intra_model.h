@@ -89,19 +89,13 @@ inline void intra16x16(const IntraStream& s, const IntraPicture& p, const Pictur
 
 }  // namespace intra_model_detail
 
-inline Planes framePlanes(const IntraStream& s) {
+inline Planes unfilteredPicture(const IntraStream& s) {
   Planes planes;
-  const int pictures = s.fields ? 2 : 1;
   for (int plane = 0; plane < 3; ++plane) {
     planes.width[plane] = (plane ? 8 : 16) * s.widthInMbs;
-    planes.height[plane] = (plane ? s.mbHeightC() : 16) * s.heightInMbs * pictures;
+    planes.height[plane] = (plane ? s.mbHeightC() : 16) * s.heightInMbs * (s.fields ? 2 : 1);
     planes.samples[plane].assign(planes.width[plane] * planes.height[plane], 0);
   }
-  return planes;
-}
-
-inline Planes unfilteredPicture(const IntraStream& s) {
-  Planes planes = framePlanes(s);
   for (int picture = 0; picture < static_cast<int>(s.pictures.size()); ++picture) {
     const IntraPicture& p = s.pictures[picture];
     const PictureView v = viewOf(s, planes, picture);
