@@ -57,11 +57,12 @@ fi
 run_tests gcc ""
 run_build clang "" -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 # The same build on a processor of the SSE4.1 baseline, without AVX2, BMI2 or
-# LZCNT (emulated): the kernels and every vector, both modes, take the
-# baseline paths. (The native runs above cover every level this processor has.)
+# LZCNT (emulated): the kernels, every vector in both modes, the field pairs
+# and the loop-filter streams take the baseline paths. (The native runs above
+# cover every level this processor has.)
 echo "== SSE4.1-only processor (qemu-x86_64 -cpu Nehalem)"
 qemu-x86_64 -cpu Nehalem build-gcc/tests/istrel_tests --gtest_brief=1 \
-  --gtest_filter='*KernelTable*:*KernelLevels*:*VectorDecoding*:*CompatibleMode*:*FieldPairs*' |
+  --gtest_filter='*KernelTable*:*KernelLevels*:*VectorDecoding*:*CompatibleMode*:*FieldPairs*:*LoopFilter*' |
   tee build-gcc/nehalem.log
 if grep -q '\[  SKIPPED \]' build-gcc/nehalem.log; then
   echo "run-tests: a test reported a skip on the emulated processor" >&2

@@ -108,4 +108,33 @@ inline std::vector<std::uint8_t> writePps(const PpsFields& f) {
   return w.bytes();
 }
 
+// The header of an I slice whose sequence parameter set has
+// log2_max_frame_num 4 and pic_order_cnt_type 2, as writeSps writes them.
+struct SliceHeaderFields {
+  std::uint32_t firstMb = 0;
+  std::uint32_t ppsId = 0;
+  bool frameMbsOnly = true;  // of the sequence parameter set
+  int structure = 0;         // 0 a frame, 1 a top field, 2 a bottom field
+  bool idr = true;
+  std::int32_t sliceQpDelta = 0;
+  std::uint32_t disableDeblockingFilterIdc = 1;
+  std::int32_t alphaOffsetDiv2 = 0;
+  std::int32_t betaOffsetDiv2 = 0;
+};
+
+inline void writeSliceHeader(BitWriter& w, const SliceHeaderFields& f) {
+  w.ue(f.firstMb).ue(7).ue(f.ppsId).bits(0, 4);  // slice_type I, frame_num 0
+  if (!f.frameMbsOnly) {
+    w.flag(f.structure != 0);
+    if (f.structure) w.flag(f.structure == 2);
+  }
+  if (f.idr) {
+    w.ue(0).bit(0).bit(0);  // idr_pic_id, no_output_of_prior_pics_flag, long_term_reference_flag
+  } else {
+    w.bit(0);  // adaptive_ref_pic_marking_mode_flag
+  }
+  w.se(f.sliceQpDelta).ue(f.disableDeblockingFilterIdc);
+  if (f.disableDeblockingFilterIdc != 1) w.se(f.alphaOffsetDiv2).se(f.betaOffsetDiv2);
+}
+
 }  // namespace istrel::test

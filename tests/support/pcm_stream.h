@@ -63,16 +63,15 @@ inline void writeSamples(const PcmStream& s, BitWriter& w, int mbX, int mbY, int
 inline Bytes slice(const PcmStream& s, int first, int end, int structure, bool idr) {
   const int step = structure ? 2 : 1, parity = structure == 2 ? 1 : 0;
   BitWriter w;
-  w.ue(static_cast<std::uint32_t>(first)).ue(7).ue(0).bits(0, 4);
-  if (s.fields) w.bit(1).bit(parity);
-  if (idr) w.ue(0);  // idr_pic_id
-  if (idr) {
-    w.bit(0).bit(0);  // no_output_of_prior_pics_flag, long_term_reference_flag
-  } else {
-    w.bit(0);  // adaptive_ref_pic_marking_mode_flag
-  }
-  w.se(0).ue(s.disableDeblockingFilterIdc);  // slice_qp_delta
-  if (s.disableDeblockingFilterIdc != 1) w.se(s.alphaOffsetDiv2).se(s.betaOffsetDiv2);
+  SliceHeaderFields header;
+  header.firstMb = static_cast<std::uint32_t>(first);
+  header.frameMbsOnly = !s.fields;
+  header.structure = structure;
+  header.idr = idr;
+  header.disableDeblockingFilterIdc = s.disableDeblockingFilterIdc;
+  header.alphaOffsetDiv2 = s.alphaOffsetDiv2;
+  header.betaOffsetDiv2 = s.betaOffsetDiv2;
+  writeSliceHeader(w, header);
   std::vector<H264::ContextVariable> contexts(H264::kContextCount);
   H264::initCabacContexts(contexts.data(), 26);
   if (s.cabac) w.alignWithOnes();
