@@ -11,13 +11,14 @@
 #include <vector>
 
 #include "support/host.h"
+#include "support/v210_model.h"
 #include "support/vectors.h"
 
 namespace {
 
 using H264::V210Job;
 using istrel::test::VectorCase;
-using Words = std::vector<std::uint32_t>;
+using Words = istrel::test::V210Words;
 
 constexpr char kCanary = static_cast<char>(0xA5);
 
@@ -67,45 +68,24 @@ struct Output {
     H264::convertToV210(job);
   }
   const char* row(int o) const { return bytes.data() + std::ptrdiff_t(o) * rowBytes; }
-  int groups() const { return (width + 5) / 6; }
+  int groups() const { return istrel::test::v210Groups(width); }
 };
 
-std::uint32_t wordAt(const char* p) {  // little-endian
-  std::uint32_t word;
-  std::memcpy(&word, p, 4);
-  return word;
+istrel::test::V210Source sourceOf(const Picture& p) {
+  return {{p.planes[0].data(), p.planes[1].data(), p.planes[2].data()},
+          p.width,
+          p.is422,
+          p.lumaDepth,
+          p.chromaDepth};
 }
 
-// v210 is the component sequence Cb Y Cr Y Cb Y Cr Y ..., three 10-bit fields per word.
-void unpack(const Output& out, int o, Words c[3]) {
-  for (int w = 0; w < out.groups() * 4; ++w) {
-    const std::uint32_t word = wordAt(out.row(o) + 4 * w);
-    EXPECT_EQ(word >> 30, 0u) << "row " << o;
-    for (int k = 0; k < 3; ++k) {
-      const int n = 3 * w + k;
-      c[n % 2 ? 0 : n % 4 ? 2 : 1].push_back((word >> (10 * k)) & 0x3FF);
-    }
-  }
-}
-
-// Rows [begin, end) hold the picture subsampled by t, padded with black up to whole groups (a
-// padded group takes source pixels only in whole pairs), and nothing past their last group.
+// Rows [begin, end) hold the picture as the model says, and nothing past their last group.
 void expectConverted(const Picture& p, const Output& out, bool full, int begin, int end) {
-  const auto tenBits = [](unsigned v, int d) { return d < 10 ? v << (10 - d) : v >> (d - 10); };
-  const int t = full ? 1 : 2, remainder = out.width % 6;
-  const int sourced = out.width - remainder + (remainder % 2 ? 0 : remainder);
+  const istrel::test::V210Source source = sourceOf(p);
   for (int o = begin; o < end; ++o) {
-    const std::size_t lumaRow = std::size_t(o) * t * p.width;
-    const std::size_t chromaRow = std::size_t(p.is422 ? o * t : t * (o / 2)) * (p.width / 2);
     Words want[3], got[3];
-    for (int x = 0; x < out.groups() * 6; ++x) {
-      want[0].push_back(x < sourced ? tenBits(p.planes[0][lumaRow + x * t], p.lumaDepth) : 16);
-      for (int c = 1; c < 3 && x % 2 == 0; ++c) {
-        want[c].push_back(x < sourced ? tenBits(p.planes[c][chromaRow + x / 2 * t], p.chromaDepth)
-                                      : 128);
-      }
-    }
-    unpack(out, o, got);
+    istrel::test::expectedV210Row(source, full, o, out.width, want);
+    EXPECT_TRUE(istrel::test::unpackV210Row(out.row(o), out.groups(), got)) << "row " << o;
     for (int c = 0; c < 3; ++c) ASSERT_EQ(got[c], want[c]) << "row " << o << " component " << c;
     for (const char* b = out.row(o) + 16 * out.groups(); b < out.row(o) + out.rowBytes; ++b) {
       ASSERT_EQ(*b, kCanary) << "row " << o << ": byte past the last group";
