@@ -4,6 +4,8 @@
 // decode through it.
 #pragma once
 
+#include <zoncore/threads.h>
+
 #include <cstddef>
 
 #include "api/v210_converter.h"
@@ -68,6 +70,9 @@ class FrameDecoder : public H264Decoder {
 
   FrameReport report_;
   std::uint32_t pictureSpsId_ = 0;
+  // The thread service's workers stay up while a decoder exists and are
+  // joined when the last one is destroyed (AVCIFileClose), never at unload.
+  zoncore::threads::WorkerLease workers_;
 };
 
 // The decoder of an open handle: AVCIFileOpen makes every handle's core a
