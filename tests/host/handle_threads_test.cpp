@@ -79,7 +79,7 @@ class HandleThreads : public testing::Test {
   void SetUp() override { zoncore::threads::SetWorkerCount(3); }
   void TearDown() override { zoncore::threads::SetWorkerCount(0); }
   const HostFunctions functions = linkedFunctions();
-  const TenSlices stream;
+  const TenSlices stream{};
 };
 
 TEST_F(HandleThreads, TheLastCloseJoinsTheWorkers) {
@@ -131,7 +131,7 @@ std::size_t processThreads() {
 // library's workers (one per processor but the caller) run while a handle is
 // open and are gone once the last one is closed, before the library is.
 TEST(SharedLibrary, LoadDecodeUnloadThreeTimesLeavesNoThread) {
-  const TenSlices stream;
+  const TenSlices stream{};
   const std::size_t before = processThreads();
   const std::size_t workers = std::max(1u, std::thread::hardware_concurrency()) - 1;
   for (int round = 0; round < 3; ++round) {
