@@ -1,5 +1,7 @@
 // The six functions the host calls. Nothing thrown inside the library
 // leaves them: failures become the statuses of istrel.h.
+#include <zoncore/threads.h>
+
 #include <new>
 
 #include "api/aspect_ratio.h"
@@ -39,6 +41,13 @@ bool hostFieldsFit(const AVCIntraInfo& handle, const PictureFormat& format) {
   return !handle.is422 || format.chromaHeight >= format.lumaHeight;
 }
 
+// The core behind an open handle. It keeps the thread service's workers up
+// while it exists; AVCIFileClose deletes it through the core's virtual
+// destructor, and the close of the last open handle joins the workers.
+class HandleCore final : public H264Decoder {
+  zoncore::threads::WorkerLease workers_;
+};
+
 // The addresses of the picture's luma, Cb and Cr planes, for the host.
 void getPlanes(const H264Decoder& core, AVCIntraInfo& handle) {
   for (int i = 0; i < 3; ++i) {
@@ -65,7 +74,7 @@ ISTREL_API int AVCIFileOpen(AVCIntraInfo* handle) {
   if (!handle) return 0;
   if (handle->isOpen == 1) return 1;
   try {
-    handle->decoder = new H264Decoder();
+    handle->decoder = new HandleCore();
   } catch (...) {
     return 0;
   }

@@ -4,6 +4,8 @@
 // the tools and the tests decode through it.
 #pragma once
 
+#include <zoncore/threads.h>
+
 #include <cstddef>
 
 #include "api/frame_driver.h"
@@ -37,6 +39,9 @@ class FrameDecoder {
   }
 
  private:
+  // The thread service's workers stay up while a decoder exists and are
+  // joined when the last one is destroyed, never at unload.
+  zoncore::threads::WorkerLease workers_;
   H264Decoder core_;
 };
 

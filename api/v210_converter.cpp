@@ -1,7 +1,6 @@
 #include "api/v210_converter.h"
 
 #include <zoncore/threads.h>
-#include <zonmediatypes/pixel_format.h>
 
 #include <boost/bind/bind.hpp>
 #include <boost/function.hpp>
@@ -40,19 +39,6 @@ void convertRow(const V210Job& job, const V210Shift& shift, int o) {
 }
 
 }  // namespace
-
-V210Geometry V210Geometry::of(int width, int height, bool fullResolution) {
-  V210Geometry g;
-  g.step = fullResolution ? 1 : 2;
-  g.width = width / g.step;
-  g.height = height / g.step;
-  g.stripes = fullResolution ? 6 : 3;
-  // The host's row length, its low 32 bits as a signed distance.
-  g.rowBytes = static_cast<std::int32_t>(zonmediatypes::UncompressedPixelFormatRowBytes(
-      zonmediatypes::kPixelFormat_V210_422_10u_709, g.width));
-  if (g.width <= 0 || g.height <= 0) g.height = 0;
-  return g;
-}
 
 void convertStripeToV210(const V210Job& job, int stripe) {
   const int rows = job.geometry.rowsPerStripe();

@@ -4,32 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "api/v210_geometry.h"
 #include "dsp/kernels.h"
 
 namespace H264 {
 
 class H264Decoder;
-
-// The v210 rows of one conversion: their count and length, and the stripes
-// that write them.
-struct V210Geometry {
-  int step;               // source samples and rows per output one: 1, or 2 for the preview
-  int width;              // output pixels per row
-  int height;             // output rows
-  int stripes;            // 6 at full size, 3 for the preview
-  std::int32_t rowBytes;  // as the host's pixel-format service says
-
-  // The rows of a picture `width` x `height`, at full size or as a preview.
-  static V210Geometry of(int width, int height, bool fullResolution);
-
-  int rowsPerStripe() const { return height / stripes; }
-  // The stripes write whole multiples of their count: rows beyond stay untouched.
-  int rowsWritten() const { return rowsPerStripe() * stripes; }
-  // What the host's buffer must hold.
-  std::size_t bytes() const {
-    return static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(height);
-  }
-};
 
 // What is converted: the host's fields, or the stream's own.
 struct V210Target {

@@ -2,10 +2,12 @@
 #include <zoncore/threads.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -13,6 +15,9 @@ namespace zoncore::threads {
 namespace {
 
 using Task = boost::function<void(int)>;
+
+// Worker threads of every pool, started and not yet joined.
+std::atomic<int> runningWorkers{0};
 
 // One call of ExecuteCPUBoundTaskOnAllProcessors. It lives on the caller's stack, so the
 // caller waits until no thread still runs one of its indices (unfinished == 0).
@@ -46,8 +51,16 @@ class WorkerPool {
 };
 
 WorkerPool::WorkerPool(int threads) {
-  // The calling thread of every job runs indices too.
-  for (int i = 1; i < threads; ++i) workers_.emplace_back([this] { workerLoop(); });
+  // The calling thread of every job runs indices too, so a worker that
+  // cannot be started leaves its share to the others and to the callers.
+  workers_.reserve(static_cast<std::size_t>(std::max(0, threads - 1)));
+  try {
+    for (int i = 1; i < threads; ++i) {
+      workers_.emplace_back([this] { workerLoop(); });
+      ++runningWorkers;
+    }
+  } catch (...) {
+  }
 }
 
 WorkerPool::~WorkerPool() {
@@ -56,7 +69,10 @@ WorkerPool::~WorkerPool() {
     stopping_ = true;
   }
   work_.notify_all();
-  for (std::thread& worker : workers_) worker.join();
+  for (std::thread& worker : workers_) {
+    worker.join();
+    --runningWorkers;
+  }
 }
 
 void WorkerPool::run(const Task& task, int count) {
@@ -102,18 +118,36 @@ int defaultThreadCount() {
   return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
+// The leases, the requested count and the running pool. A pool lives while
+// leases are held or calls still run on it (they hold it too); whoever drops
+// it last joins its workers, outside the holder's lock.
 class PoolHolder {
  public:
-  WorkerPool& pool() {
+  void acquire() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!pool_) pool_ = std::make_unique<WorkerPool>(resolvedThreads());
-    return *pool_;
+    ++leases_;
+  }
+
+  // `last` and `retired` are declared before the lock, so they are destroyed
+  // (their workers joined) after it is unlocked.
+  void release() {
+    std::shared_ptr<WorkerPool> last;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (--leases_ == 0) last = std::move(pool_);
+  }
+
+  // Called with a lease held.
+  std::shared_ptr<WorkerPool> pool() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!pool_) pool_ = std::make_shared<WorkerPool>(resolvedThreads());
+    return pool_;
   }
 
   void setThreads(int threads) {
+    std::shared_ptr<WorkerPool> retired;
     std::lock_guard<std::mutex> lock(mutex_);
-    pool_.reset();  // rebuilt on next use
     requested_ = threads;
+    retired = std::move(pool_);
   }
 
   int threads() {
@@ -125,24 +159,35 @@ class PoolHolder {
   int resolvedThreads() const { return requested_ > 0 ? requested_ : defaultThreadCount(); }
 
   std::mutex mutex_;
+  long leases_ = 0;
   int requested_ = 0;
-  std::unique_ptr<WorkerPool> pool_;
+  std::shared_ptr<WorkerPool> pool_;
 };
 
+// Never destroyed: a destructor run at exit or at unload (on Windows under
+// the loader lock, where no thread can end) must not join threads.
 PoolHolder& holder() {
-  static PoolHolder instance;
-  return instance;
+  alignas(PoolHolder) static unsigned char storage[sizeof(PoolHolder)];
+  static PoolHolder* const instance = new (storage) PoolHolder;
+  return *instance;
 }
 
 }  // namespace
 
 void ExecuteCPUBoundTaskOnAllProcessors(const boost::function<void(int)>& task, int count) {
   if (count <= 0) return;
-  holder().pool().run(task, count);
+  const WorkerLease lease;  // the pool outlives the call
+  holder().pool()->run(task, count);
 }
 
 void SetWorkerCount(int workers) { holder().setThreads(workers); }
 
 int WorkerCount() { return holder().threads(); }
+
+WorkerLease::WorkerLease() { holder().acquire(); }
+
+WorkerLease::~WorkerLease() { holder().release(); }
+
+int RunningWorkerCount() { return runningWorkers.load(); }
 
 }  // namespace zoncore::threads

@@ -6,8 +6,9 @@
 # suite again under AddressSanitizer, LeakSanitizer and
 # UndefinedBehaviorSanitizer; runs the tests that decode through the worker
 # pool under ThreadSanitizer; fuzzes each fuzz target briefly; cross-compiles
-# the Windows DLL and checks its exports; and cross-compiles for aarch64 and
-# runs the kernel and decoding tests under qemu-user.
+# the Windows DLL, checks its exports and runs it in Windows processes under
+# Wine; and cross-compiles for aarch64 and runs the kernel and decoding tests
+# under qemu-user.
 # Any sanitizer report fails the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -71,13 +72,14 @@ fi
 run_build asan "" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DISTREL_SANITIZE=ON
 # The slices of a frame decode in parallel on the worker pool: the vector
-# decodings, the exported functions (C++ and C hosts) and the pool itself.
+# decodings, the exported functions (C++ and C hosts, handles on several
+# threads, the library loaded and unloaded) and the pool itself.
 # (Not the fuzz seeds: a buffer holding slices of several frames makes the
 # overlapping slices race on the picture by construction.) Only their
 # targets: the allocation tests replace operator new, which TSan's runtime
 # defines too.
-targets=(istrel_tests c_host istrel)
-run_build tsan 'VectorDecoding|CompatibleMode|ExportedVectors|Handle\.|c_host_calling_order|WorkerPool' \
+targets=(istrel_tests c_host istrel loader_host)
+run_build tsan 'VectorDecoding|CompatibleMode|ExportedVectors|Handle\.|HandleThreads|SharedLibrary|c_host_calling_order|loader_host|WorkerPool' \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DISTREL_TSAN=ON
 targets=()
@@ -103,6 +105,8 @@ done
 
 # The Windows DLL: cross-compiled with MinGW-w64, exporting the six functions only.
 scripts/check-windows-dll.sh build-windows
+# The DLL in Windows processes (Wine): loaded, decoding, unloaded; exit with a handle open.
+scripts/check-windows-wine.sh build-windows
 
 # aarch64: cross-compiled, the NEON kernels and the decodings checked under qemu-user.
 scripts/check-aarch64.sh build-aarch64

@@ -48,14 +48,24 @@
  *
  * THREADS
  * Calls on one handle must not overlap: one thread at a time, any thread.
- * Different handles may be used from different threads at once. The decoder
- * starts no threads itself: AVCIDecodeFrame hands the slices of the frame,
- * then the v210 stripes, to the host's thread service
+ * Different handles may be used from different threads at once.
+ * AVCIDecodeFrame hands the slices of the frame, then the v210 stripes, to
+ * the host's thread service
  * (zoncore::threads::ExecuteCPUBoundTaskOnAllProcessors) and returns once all
  * of it has finished; nothing runs between calls. This build links the
- * stand-in thread service of host/, a pool of one thread per processor (the
- * calling thread counted) started on the first decoded frame and shared by
- * every handle of the process.
+ * stand-in thread service of host/, whose worker threads are the only threads
+ * the library creates: one per processor but one (the calling thread works
+ * too), shared by every handle of the process. They start with the first
+ * AVCIDecodeFrame after a handle is opened (AVCIFileOpen starts none), and the
+ * AVCIFileClose that closes the last open handle stops and joins them on the
+ * calling thread before it returns. Nothing that runs when the library is
+ * unloaded or the process exits waits for a thread. Hence:
+ * - The library (istrel.dll, libistrel.so) may be unloaded (FreeLibrary,
+ *   dlclose) once every handle has been closed and disposed, and loaded
+ *   again afterwards. It must not be unloaded while a handle is open, nor
+ *   after an open handle was disposed (its core and the workers live on).
+ * - A process that exits with handles open just exits: the workers end with
+ *   the process; the open cores are not freed.
  *
  * ERRORS
  * No function lets an exception escape, and the library writes nothing to

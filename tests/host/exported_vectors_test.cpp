@@ -8,7 +8,7 @@
 
 #include "common/annexb_file.h"
 #include "support/host.h"
-#include "support/v210_model.h"
+#include "support/v210_check.h"
 #include "support/vectors.h"
 
 namespace istrel::test {

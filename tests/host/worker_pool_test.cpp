@@ -11,7 +11,9 @@
 namespace {
 
 using zoncore::threads::ExecuteCPUBoundTaskOnAllProcessors;
+using zoncore::threads::RunningWorkerCount;
 using zoncore::threads::SetWorkerCount;
+using zoncore::threads::WorkerLease;
 
 // Runs `count` indices and tells whether each was called exactly once. Each task also writes a
 // plain (non-atomic) result that the caller reads afterwards, so a missing happens-before edge
@@ -47,18 +49,25 @@ TEST_F(WorkerPoolTest, CallsEveryIndexExactlyOnce) {
   EXPECT_EQ(calls, 0);
 }
 
+// Runs failures(t) on threads t = 0, 1, 2 at once; the sum of what they return.
+template <typename Failures>
+int failuresOnThreeThreads(Failures failures) {
+  std::atomic<int> sum{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 3; ++t) threads.emplace_back([&sum, &failures, t] { sum += failures(t); });
+  for (std::thread& thread : threads) thread.join();
+  return sum.load();
+}
+
 TEST_F(WorkerPoolTest, CallersOnSeveralThreadsEachGetTheirOwnJob) {
   SetWorkerCount(3);
-  std::atomic<int> failures{0};
-  std::vector<std::thread> callers;
-  for (int c = 0; c < 3; ++c) {
-    callers.emplace_back([&failures, c] {
-      // Distinct sizes, so crossed jobs would be noticed.
-      for (int round = 0; round < 200; ++round) failures += !eachIndexOnce(5 + c);
-    });
-  }
-  for (std::thread& caller : callers) caller.join();
-  EXPECT_EQ(failures.load(), 0);
+  EXPECT_EQ(failuresOnThreeThreads([](int t) {
+              int failures = 0;
+              // Distinct sizes, so crossed jobs would be noticed.
+              for (int round = 0; round < 200; ++round) failures += !eachIndexOnce(5 + t);
+              return failures;
+            }),
+            0);
 }
 
 TEST_F(WorkerPoolTest, SurvivesATaskThatThrows) {
@@ -72,6 +81,60 @@ TEST_F(WorkerPoolTest, SurvivesATaskThatThrows) {
       10);
   EXPECT_EQ(calls.load(), 10);
   EXPECT_TRUE(eachIndexOnce(10));
+}
+
+// Workers start with the first call under a lease, are shared by every
+// lease, and are joined when the last lease goes, not before.
+TEST_F(WorkerPoolTest, TheLastLeaseJoinsTheWorkers) {
+  SetWorkerCount(3);
+  ASSERT_EQ(RunningWorkerCount(), 0);
+  {
+    WorkerLease first;
+    EXPECT_EQ(RunningWorkerCount(), 0) << "started before any call";
+    EXPECT_TRUE(eachIndexOnce(10));
+    EXPECT_EQ(RunningWorkerCount(), 2);
+    {
+      WorkerLease second;
+      EXPECT_TRUE(eachIndexOnce(10));
+      EXPECT_EQ(RunningWorkerCount(), 2) << "a second pool for the second lease";
+    }
+    EXPECT_EQ(RunningWorkerCount(), 2) << "stopped while a lease is held";
+  }
+  EXPECT_EQ(RunningWorkerCount(), 0) << "still running after the last lease";
+}
+
+TEST_F(WorkerPoolTest, ACallWithoutALeaseJoinsItsWorkersBeforeReturning) {
+  SetWorkerCount(3);
+  EXPECT_TRUE(eachIndexOnce(10));
+  EXPECT_EQ(RunningWorkerCount(), 0);
+}
+
+TEST_F(WorkerPoolTest, ANewCountRetiresTheRunningWorkers) {
+  WorkerLease lease;
+  SetWorkerCount(3);
+  EXPECT_TRUE(eachIndexOnce(10));
+  EXPECT_EQ(RunningWorkerCount(), 2);
+  SetWorkerCount(5);
+  EXPECT_EQ(RunningWorkerCount(), 0);
+  EXPECT_EQ(zoncore::threads::WorkerCount(), 5);
+  EXPECT_TRUE(eachIndexOnce(10));
+  EXPECT_EQ(RunningWorkerCount(), 4);
+}
+
+// Host threads taking and dropping leases while others call: every call
+// gets its indices run, and no worker outlives the last lease.
+TEST_F(WorkerPoolTest, LeasesComeAndGoOnSeveralThreads) {
+  SetWorkerCount(3);
+  EXPECT_EQ(failuresOnThreeThreads([](int t) {
+              int failures = 0;
+              for (int round = 0; round < 30; ++round) {
+                WorkerLease lease;
+                for (int call = 0; call < 3; ++call) failures += !eachIndexOnce(4 + t + call);
+              }
+              return failures;
+            }),
+            0);
+  EXPECT_EQ(RunningWorkerCount(), 0);
 }
 
 TEST(PixelFormatTest, V210RowBytesCoverStartedGroupsOf48Pixels) {

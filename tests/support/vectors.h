@@ -20,7 +20,7 @@ struct VectorCase {
   std::string entropy;  // cavlc or cabac
   int slices = 0;
   // What the compatible mode gives (tests/vectors/README.md): "same",
-  // "unfiltered", "deviates" or "partial".
+  // "unfiltered", "deviates", "partial" or "refused".
   std::string compatible;
   std::string path() const { return std::string(ISTREL_VECTOR_DIR) + "/" + name + ".264"; }
 };

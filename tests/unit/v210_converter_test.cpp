@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "support/v210_model.h"
+#include "support/v210_check.h"
 
 namespace istrel::test {
 namespace {

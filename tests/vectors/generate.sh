@@ -157,13 +157,13 @@ manifest=$here/vectors.txt
 : >"$manifest"
 
 # How the compatible mode decodes a case, the manifests' `compatible` column (README.md):
-# the documented deviations, then what more than ten slices or a parameter set id other than 0
-# keep it from decoding whole.
+# the documented deviations, parameter sets other than id 0 (refused), more than ten slices
+# (decoded in part).
 compatible_mode() { # name slices
   case $1 in
     cqm_lowqp_422_10bit | mbaff_cabac_slices10_422_10bit | lf_mbaff_highqp_420_8bit | \
       lf_mbaff_slices10_* | lf_1080i_422_10bit) echo deviates ;;
-    *sps_id*) echo partial ;;
+    *sps_id*) echo refused ;;
     *) if (($2 > 10)); then echo partial; elif [[ $1 == lf_* ]]; then echo unfiltered; else
       echo same; fi ;;
   esac
