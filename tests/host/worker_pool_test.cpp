@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -70,17 +71,28 @@ TEST_F(WorkerPoolTest, CallersOnSeveralThreadsEachGetTheirOwnJob) {
             0);
 }
 
+// Whatever a task throws (a standard exception, an integer as the decoder's
+// errors are, anything else), on a worker or on the calling thread, every
+// index still runs and the call returns.
 TEST_F(WorkerPoolTest, SurvivesATaskThatThrows) {
-  SetWorkerCount(2);
-  std::atomic<int> calls{0};
-  ExecuteCPUBoundTaskOnAllProcessors(
-      [&](int i) {
-        ++calls;
-        if (i % 2 == 0) throw std::runtime_error("broken task");
-      },
-      10);
-  EXPECT_EQ(calls.load(), 10);
-  EXPECT_TRUE(eachIndexOnce(10));
+  struct Unrelated {};
+  const std::function<void()> throws[] = {[] { throw std::runtime_error("broken task"); },
+                                          [] { throw 2; }, [] { throw Unrelated{}; }};
+  for (int workers : {1, 2, 4}) {
+    SetWorkerCount(workers);
+    for (const auto& fail : throws) {
+      std::vector<std::atomic<int>> calls(10);
+      ExecuteCPUBoundTaskOnAllProcessors(
+          [&](int i) {
+            ++calls[static_cast<std::size_t>(i)];
+            if (i % 2 == 0) fail();
+          },
+          10);
+      EXPECT_TRUE(std::all_of(calls.begin(), calls.end(), [](const auto& c) { return c == 1; }))
+          << workers << " workers";
+      EXPECT_TRUE(eachIndexOnce(10)) << workers << " workers, the call after";
+    }
+  }
 }
 
 // Workers start with the first call under a lease, are shared by every
