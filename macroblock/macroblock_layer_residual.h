@@ -1,15 +1,19 @@
-// residual() of an I macroblock (clause 7.3.5.3) with reconstruction: each
-// block is predicted, its coefficients read and scaled into place, and its
-// samples stored before the next block predicts from them.
+// The bodies of MacroblockLayer's residual() of an I macroblock (clause
+// 7.3.5.3) with reconstruction: each block is predicted, its coefficients
+// read and scaled into place, and its samples stored before the next block
+// predicts from them. Included by each concrete decoder's source file.
+#pragma once
+
 #include <algorithm>
 
+#include "base/compiler.h"
 #include "base/level.h"
-#include "macroblock/macroblock_decoder.h"
+#include "macroblock/macroblock_layer.h"
 #include "recon/inverse_transform.h"
 
 namespace H264 {
 ISTREL_LEVEL_BEGIN
-namespace {
+namespace residual {
 
 // Clauses 8.5.12.1 and 8.5.13.1. A conforming stream keeps the result within
 // 16 + bitDepth bits; a damaged one may not, and the result then wraps at 32
@@ -21,27 +25,17 @@ ISTREL_FORCE_INLINE std::int32_t scaleLevel(std::int32_t level, std::int32_t lev
 }
 
 // Bypass direction of a prediction mode (clause 8.5.15): 1 vertical, 2 horizontal.
-int bypassDirection(int predMode) { return predMode == 0 ? 1 : predMode == 1 ? 2 : 0; }
-int chromaBypassDirection(int chromaMode) { return chromaMode == 2 ? 1 : chromaMode == 1 ? 2 : 0; }
-
-}  // namespace
-
-// A block whose pattern bit says it carries no coefficients.
-template <typename T>
-void MacroblockDecoder<T>::markUncoded(int plane, int blockIndex) {
-  MacroblockRecord& mb = *at_.current;
-  mb.totalCoeff[plane][blockIndex] = 0;
-  if (plane == 0) {
-    mb.codedBlockFlagLuma[blockIndex] = 0;
-  } else {
-    mb.codedBlockFlagChromaAc[plane - 1][blockIndex] = 0;
-  }
+inline int bypassDirection(int predMode) { return predMode == 0 ? 1 : predMode == 1 ? 2 : 0; }
+inline int chromaBypassDirection(int chromaMode) {
+  return chromaMode == 2 ? 1 : chromaMode == 1 ? 2 : 0;
 }
 
-template <typename T>
+}  // namespace residual
+
+template <typename T, typename Derived>
 template <typename Reader>
-int MacroblockDecoder<T>::read4x4Block(Reader& reader, BlockKind kind, int plane, int blockIndex,
-                                       std::int32_t* coeff) {
+int MacroblockLayer<T, Derived>::read4x4Block(Reader& reader, BlockKind kind, int plane,
+                                              int blockIndex, std::int32_t* coeff) {
   const int startIdx = kind == BlockKind::k4x4 ? 0 : 1;
   const BlockPair n = neighboursOf(kind == BlockKind::kChromaAc, blockIndex);
   const std::uint8_t* scan = scan4x4_ + startIdx;
@@ -56,13 +50,13 @@ int MacroblockDecoder<T>::read4x4Block(Reader& reader, BlockKind kind, int plane
                               fieldMacroblock_,
                               [scan, scale, shift, coeff](int position, std::int32_t level) {
                                 const int pos = scan[position];
-                                coeff[pos] = scaleLevel(level, scale[pos], shift, 4);
+                                coeff[pos] = residual::scaleLevel(level, scale[pos], shift, 4);
                               });
 }
 
-template <typename T>
+template <typename T, typename Derived>
 template <typename Reader>
-void MacroblockDecoder<T>::decodeResidual(Reader& reader) {
+void MacroblockLayer<T, Derived>::decodeResidual(Reader& reader) {
   const int planes = chromaArrayType_ == 3 ? 3 : 1;
   for (int p = 0; p < planes; ++p) {
     if (mb_type_ != kMbINxN) {
@@ -76,9 +70,9 @@ void MacroblockDecoder<T>::decodeResidual(Reader& reader) {
   if (chromaArrayType_ == 1 || chromaArrayType_ == 2) decodeChroma(reader);
 }
 
-template <typename T>
+template <typename T, typename Derived>
 template <typename Reader>
-void MacroblockDecoder<T>::decodeIntra16x16(Reader& reader, int plane) {
+void MacroblockLayer<T, Derived>::decodeIntra16x16(Reader& reader, int plane) {
   std::int32_t levels[16] = {};
   const BlockPair n = neighboursOf(false, 0);
   reader.residualBlock(BlockKind::kDc, plane, 0, 16, n.a, n.b, *at_.current, fieldMacroblock_,
@@ -112,14 +106,14 @@ void MacroblockDecoder<T>::decodeIntra16x16(Reader& reader, int plane) {
     }
   }
   if (bypass) {
-    blocks_.finishStashed(plane, 16, 16, bypassDirection(intra16x16PredMode_), blockAt(plane, 0, 0),
-                          at_.stride[plane]);
+    blocks_.finishStashed(plane, 16, 16, residual::bypassDirection(intra16x16PredMode_),
+                          blockAt(plane, 0, 0), at_.stride[plane]);
   }
 }
 
-template <typename T>
+template <typename T, typename Derived>
 template <typename Reader>
-void MacroblockDecoder<T>::decodeIntra4x4(Reader& reader, int plane) {
+void MacroblockLayer<T, Derived>::decodeIntra4x4(Reader& reader, int plane) {
   const MacroblockRecord& mb = *at_.current;
   std::int32_t* coeff = blocks_.coefficients();
   for (int k = 0; k < 16; ++k) {
@@ -133,14 +127,14 @@ void MacroblockDecoder<T>::decodeIntra4x4(Reader& reader, int plane) {
     } else {
       markUncoded(plane, k);
     }
-    blocks_.finish(plane, x, y, 4, coded, bypassDirection(mode), blockAt(plane, x, y),
+    blocks_.finish(plane, x, y, 4, coded, residual::bypassDirection(mode), blockAt(plane, x, y),
                    at_.stride[plane]);
   }
 }
 
-template <typename T>
+template <typename T, typename Derived>
 template <typename Reader>
-void MacroblockDecoder<T>::decodeIntra8x8(Reader& reader, int plane) {
+void MacroblockLayer<T, Derived>::decodeIntra8x8(Reader& reader, int plane) {
   const MacroblockRecord& mb = *at_.current;
   const std::int32_t* scale = levelScale8x8_[plane][qp_[plane] % 6];
   const int shift = qp_[plane] / 6;
@@ -160,17 +154,17 @@ void MacroblockDecoder<T>::decodeIntra8x8(Reader& reader, int plane) {
           fieldMacroblock_,
           [=](int position, std::int32_t level) {
             const int pos = scan[position];
-            coeff[pos] = bypass ? level : scaleLevel(level, scale[pos], shift, 6);
+            coeff[pos] = bypass ? level : residual::scaleLevel(level, scale[pos], shift, 6);
           });
     }
-    blocks_.finish(plane, x, y, 8, coded, bypassDirection(mode), blockAt(plane, x, y),
+    blocks_.finish(plane, x, y, 8, coded, residual::bypassDirection(mode), blockAt(plane, x, y),
                    at_.stride[plane]);
   }
 }
 
-template <typename T>
+template <typename T, typename Derived>
 template <typename Reader>
-void MacroblockDecoder<T>::decodeChroma(Reader& reader) {
+void MacroblockLayer<T, Derived>::decodeChroma(Reader& reader) {
   const int dcCount = 4 * (mbHeightC_ / 8);
   const BlockPair n = neighboursOf(false, 0);
   for (int c = 0; c < 2; ++c) {
@@ -199,9 +193,9 @@ void MacroblockDecoder<T>::decodeChroma(Reader& reader) {
   for (int c = 0; c < 2; ++c) decodeChromaComponent(reader, 1 + c);
 }
 
-template <typename T>
+template <typename T, typename Derived>
 template <typename Reader>
-void MacroblockDecoder<T>::decodeChromaComponent(Reader& reader, int plane) {
+void MacroblockLayer<T, Derived>::decodeChromaComponent(Reader& reader, int plane) {
   predictChroma(plane);
   const int blocks = 4 * (mbHeightC_ / 8);
   const bool bypass = blocks_.bypass();
@@ -224,14 +218,11 @@ void MacroblockDecoder<T>::decodeChromaComponent(Reader& reader, int plane) {
     }
   }
   if (bypass) {
-    blocks_.finishStashed(plane, mbWidthC_, mbHeightC_, chromaBypassDirection(intraChromaPredMode_),
+    blocks_.finishStashed(plane, mbWidthC_, mbHeightC_,
+                          residual::chromaBypassDirection(intraChromaPredMode_),
                           blockAt(plane, 0, 0), at_.stride[plane]);
   }
 }
-
-// The entry point; everything it calls in this file is instantiated with it.
-template void MacroblockDecoder<unsigned short>::decodeResidual(CavlcMacroblockReader&);
-template void MacroblockDecoder<unsigned short>::decodeResidual(CabacMacroblockReader&);
 
 ISTREL_LEVEL_END
 }  // namespace H264
