@@ -16,6 +16,7 @@
 
 #include "base/level.h"
 #include "macroblock/macroblock_decoder.h"
+#include "macroblock/neighbour_context.h"
 #include "recon/block_layout.h"
 
 namespace H264 {
@@ -76,7 +77,6 @@ class MacroblockLayer : public MacroblockDecoder<T> {
   using State::updateQp;
 
  private:
-
   ISTREL_FORCE_INLINE const Derived& derived() const { return static_cast<const Derived&>(*this); }
 
   struct BlockPair {
@@ -84,9 +84,11 @@ class MacroblockLayer : public MacroblockDecoder<T> {
   };
   // The left and upper neighbours of 4x4 block k (chroma: of chroma block k).
   ISTREL_FORCE_INLINE BlockPair neighboursOf(bool chroma, int k) const {
-    const int x = kBlockX[k], y = kBlockY[k];
-    return {blockNeighbour(chroma, x - 1, y), blockNeighbour(chroma, x, y - 1)};
+    const auto kind = chroma ? NeighbourContext::kChroma : NeighbourContext::kLuma;
+    return {neighbours_.left(kind, k, at_.current), neighbours_.above(kind, k, at_.current)};
   }
+  // The blocks beside the current macroblock, for neighboursOf.
+  void resolveNeighbours();
 
   template <typename Reader>
   void readIntraPredModes(Reader& reader);
@@ -116,6 +118,8 @@ class MacroblockLayer : public MacroblockDecoder<T> {
   bool topRightAvailable(int x, int y, int size) const;
   void predictBlock(int plane, int x, int y, int size, int mode);
   void predictChroma(int plane);
+
+  NeighbourContext neighbours_;
 };
 
 ISTREL_LEVEL_END

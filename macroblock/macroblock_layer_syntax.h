@@ -29,6 +29,7 @@ void MacroblockLayer<T, Derived>::decodeMacroblockLayer(Reader& reader) {
     transform_size_8x8_flag_ = mb_type_ == kMbINxN && active_.pps->transform_8x8_mode_flag &&
                                reader.transformSize8x8Flag(at_.A, at_.B);
     mb.transform8x8 = transform_size_8x8_flag_;
+    resolveNeighbours();
     readIntraPredModes(reader);
     if (mb_type_ == kMbINxN) {
       const int pattern = reader.codedBlockPattern(
@@ -53,6 +54,16 @@ void MacroblockLayer<T, Derived>::decodeMacroblockLayer(Reader& reader) {
     const bool pcm = mb_type_ == kMbIPcm;
     recordForFilter(filterRecorder_, currMbAddr_, pcm ? -qpBdOffsetY_ : qpY_,
                     !pcm && transform_size_8x8_flag_, fieldMacroblock_);
+  }
+}
+
+template <typename T, typename Derived>
+void MacroblockLayer<T, Derived>::resolveNeighbours() {
+  neighbours_.resolve(NeighbourContext::kLuma, 4, 4,
+                      [this](int xN, int yN) { return derived().lumaNeighbour(xN, yN); });
+  if (chromaArrayType_ == 1 || chromaArrayType_ == 2) {
+    neighbours_.resolve(NeighbourContext::kChroma, mbHeightC_ / 4, mbWidthC_ / 4,
+                        [this](int xN, int yN) { return derived().chromaNeighbour(xN, yN); });
   }
 }
 
@@ -85,8 +96,7 @@ void MacroblockLayer<T, Derived>::readIntraNxNModes(Reader& reader, bool eightBy
     const int rem = prevFlag ? 0 : reader.remIntraPredMode();
     const int x = eightByEight ? 8 * (k % 2) : kBlockX[k];
     const int y = eightByEight ? 8 * (k / 2) : kBlockY[k];
-    const NeighbourBlock a = blockNeighbour(false, x - 1, y);
-    const NeighbourBlock b = blockNeighbour(false, x, y - 1);
+    const auto [a, b] = neighboursOf(false, blockIndexAt(x, y));
     // In the standard an Intra_4x4 field neighbour of the third 8x8 block of
     // a frame macroblock offers its block 3 (clause 8.3.2.1).
     const bool thirdOfField = mode_ == DecodeMode::kConformant && eightByEight && k == 2 && a.mb &&
