@@ -118,18 +118,6 @@ void MacroblockDecoder<T>::updateQp(std::int32_t mb_qp_delta) {
   blocks_.setBypass(transformBypassAllowed_ && qp_[0] == 0);
 }
 
-// A block whose pattern bit says it carries no coefficients.
-template <typename T>
-void MacroblockDecoder<T>::markUncoded(int plane, int blockIndex) {
-  MacroblockRecord& mb = *at_.current;
-  mb.totalCoeff[plane][blockIndex] = 0;
-  if (plane == 0) {
-    mb.codedBlockFlagLuma[blockIndex] = 0;
-  } else {
-    mb.codedBlockFlagChromaAc[plane - 1][blockIndex] = 0;
-  }
-}
-
 template class MacroblockDecoder<unsigned short>;
 
 ISTREL_LEVEL_END

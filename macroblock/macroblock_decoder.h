@@ -6,10 +6,12 @@
 // reconstructs over the neighbour context of each concrete decoder.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "base/compiler.h"
 #include "base/decode_mode.h"
 #include "base/level.h"
 #include "base/picture.h"
@@ -99,7 +101,13 @@ class MacroblockDecoder {
   int neighbourPredMode(NeighbourBlock n, bool eightByEight, int offset4x4) const;
   void updateQp(std::int32_t mb_qp_delta);
   void countMacroblock();
-  void markUncoded(int plane, int blockIndex);
+  // `count` blocks from blockIndex on whose pattern bit says they carry no coefficients.
+  ISTREL_FORCE_INLINE void markUncoded(int plane, int blockIndex, int count = 1) {
+    MacroblockRecord& mb = *at_.current;
+    std::fill_n(&mb.totalCoeff[plane][blockIndex], count, std::uint8_t{0});
+    std::uint8_t* flags = plane == 0 ? mb.codedBlockFlagLuma : mb.codedBlockFlagChromaAc[plane - 1];
+    std::fill_n(flags + blockIndex, count, std::uint8_t{0});
+  }
   void setupScaling();
 
   // Per slice.

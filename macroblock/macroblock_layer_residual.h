@@ -146,7 +146,7 @@ void MacroblockLayer<T, Derived>::decodeIntra8x8(Reader& reader, int plane) {
     predictBlock(plane, x, y, 8, mode);
     const bool coded = cbpLuma_ & (1 << b);
     std::fill_n(coeff, 64, 0);
-    for (int i = 0; i < 4; ++i) markUncoded(plane, 4 * b + i);
+    markUncoded(plane, 4 * b, 4);
     if (coded) {
       const std::uint8_t* scan = scan8x8_;
       reader.residual8x8(
