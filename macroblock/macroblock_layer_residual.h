@@ -167,27 +167,26 @@ template <typename Reader>
 void MacroblockLayer<T, Derived>::decodeChroma(Reader& reader) {
   const int dcCount = 4 * (mbHeightC_ / 8);
   const BlockPair n = neighboursOf(false, 0);
+  // The levels go straight to their raster positions in the DC matrix
+  // (clause 8.5.11.1; in 4:2:0 the parsing order is the raster order).
+  const std::uint8_t* raster = (dcCount == 8 ? kChromaDc422RasterOf : kIdentity8).data();
   for (int c = 0; c < 2; ++c) {
     std::int32_t* dc = chromaDc_[c];
     std::fill_n(dc, 8, 0);
     if (cbpChroma_ != 0) {
-      reader.residualBlock(BlockKind::kChromaDc, 1 + c, c, dcCount, n.a, n.b, *at_.current,
-                           fieldMacroblock_,
-                           [dc](int position, std::int32_t level) { dc[position] = level; });
+      reader.residualBlock(
+          BlockKind::kChromaDc, 1 + c, c, dcCount, n.a, n.b, *at_.current, fieldMacroblock_,
+          [dc, raster](int position, std::int32_t level) { dc[raster[position]] = level; });
     } else {
       at_.current->codedBlockFlagChromaDc[c] = 0;
     }
     const int qp = qp_[1 + c];
-    if (blocks_.bypass()) {
-      if (dcCount == 8) {
-        std::int32_t levels[8];
-        std::copy_n(dc, 8, levels);
-        for (int i = 0; i < 8; ++i) dc[i] = levels[kChromaDc422Raster[i]];
-      }
-    } else if (dcCount == 4) {
+    if (blocks_.bypass()) continue;
+    if (dcCount == 4) {
       inverseChromaDc420(dc, levelScale4x4_[1 + c][qp % 6][0], qp);
     } else {
-      inverseChromaDc422(dc, levelScale4x4_[1 + c], qp, mode_ == DecodeMode::kConformant);
+      inverseChromaDc422(dc, levelScale4x4_[1 + c], qp, mode_ == DecodeMode::kConformant,
+                         blocks_.kernels());
     }
   }
   for (int c = 0; c < 2; ++c) decodeChromaComponent(reader, 1 + c);
