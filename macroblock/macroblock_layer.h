@@ -114,6 +114,9 @@ class MacroblockLayer : public MacroblockDecoder<T> {
   // A 4x4 block of scan positions startIdx..15 into the coefficients.
   template <typename Reader>
   int read4x4Block(Reader& reader, BlockKind kind, int plane, int blockIndex, std::int32_t* coeff);
+  template <typename Reader>
+  int readBlockIfCoded(Reader& reader, bool coded, BlockKind kind, int plane, int blockIndex,
+                       std::int32_t* coeff);
 
   bool topRightAvailable(int x, int y, int size) const;
   void predictBlock(int plane, int x, int y, int size, int mode);

@@ -54,6 +54,20 @@ int MacroblockLayer<T, Derived>::read4x4Block(Reader& reader, BlockKind kind, in
                               });
 }
 
+// A 4x4 block of the residual: read when its pattern bit says it is coded,
+// else marked as holding no coefficients. Returns TotalCoeff.
+template <typename T, typename Derived>
+template <typename Reader>
+ISTREL_FORCE_INLINE int MacroblockLayer<T, Derived>::readBlockIfCoded(Reader& reader, bool coded,
+                                                                      BlockKind kind, int plane,
+                                                                      int blockIndex,
+                                                                      std::int32_t* coeff) {
+  std::fill_n(coeff, 16, 0);
+  if (coded) return read4x4Block(reader, kind, plane, blockIndex, coeff);
+  markUncoded(plane, blockIndex);
+  return 0;
+}
+
 template <typename T, typename Derived>
 template <typename Reader>
 void MacroblockLayer<T, Derived>::decodeResidual(Reader& reader) {
@@ -92,12 +106,7 @@ void MacroblockLayer<T, Derived>::decodeIntra16x16(Reader& reader, int plane) {
   for (int k = 0; k < 16; ++k) {
     const int x = kBlockX[k], y = kBlockY[k];
     const bool coded = cbpLuma_ & (1 << (k / 4));
-    std::fill_n(coeff, 16, 0);
-    if (coded) {
-      read4x4Block(reader, BlockKind::kAc, plane, k, coeff);
-    } else {
-      markUncoded(plane, k);
-    }
+    readBlockIfCoded(reader, coded, BlockKind::kAc, plane, k, coeff);
     coeff[0] = dc_[k];
     if (bypass) {
       blocks_.stash(x, y, 16);
@@ -121,12 +130,7 @@ void MacroblockLayer<T, Derived>::decodeIntra4x4(Reader& reader, int plane) {
     const int mode = mb.intra4x4PredMode[k];
     predictBlock(plane, x, y, 4, mode);
     const bool coded = cbpLuma_ & (1 << (k / 4));
-    std::fill_n(coeff, 16, 0);
-    if (coded) {
-      read4x4Block(reader, BlockKind::k4x4, plane, k, coeff);
-    } else {
-      markUncoded(plane, k);
-    }
+    readBlockIfCoded(reader, coded, BlockKind::k4x4, plane, k, coeff);
     blocks_.finish(plane, x, y, 4, coded, residual::bypassDirection(mode), blockAt(plane, x, y),
                    at_.stride[plane]);
   }
@@ -202,13 +206,8 @@ void MacroblockLayer<T, Derived>::decodeChromaComponent(Reader& reader, int plan
   for (int i = 0; i < blocks; ++i) {
     const int k = kChromaBlocks[i];
     const int x = kBlockX[k], y = kBlockY[k];
-    std::fill_n(coeff, 16, 0);
-    int total = 0;
-    if (cbpChroma_ == 2) {
-      total = read4x4Block(reader, BlockKind::kChromaAc, plane, k, coeff);
-    } else {
-      markUncoded(plane, k);
-    }
+    const int total =
+        readBlockIfCoded(reader, cbpChroma_ == 2, BlockKind::kChromaAc, plane, k, coeff);
     coeff[0] = chromaDc_[plane - 1][i];
     if (bypass) {
       blocks_.stash(x, y, mbWidthC_);
