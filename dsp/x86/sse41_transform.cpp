@@ -109,15 +109,35 @@ void addDc4x4(std::int32_t dc, const std::int32_t* pred, int predStride, Sample*
   }
 }
 
+template <int Width>
+ISTREL_FORCE_INLINE void copyRow(const std::int32_t* p, Sample* d, __m128i max16) {
+  if constexpr (Width == 4) {
+    store4(d, clip16(load4(p), load4(p), max16));
+  } else {
+    for (int x = 0; x < Width; x += 8) store8(d + x, clip16(load4(p + x), load4(p + x + 4), max16));
+  }
+}
+
+// The two sizes blocks come in are straight-line code: a loop whose length
+// changes from call to call mispredicts its exit.
+template <int Width, int Height>
+ISTREL_FORCE_INLINE void copyBlock(const std::int32_t* pred, int predStride, Sample* dst,
+                                   std::ptrdiff_t dstStride, __m128i max16) {
+  for (int i = 0; i < Height; ++i)
+    copyRow<Width>(pred + i * predStride, dst + i * dstStride, max16);
+}
+
 void copyPrediction(const std::int32_t* pred, int predStride, Sample* dst, std::ptrdiff_t dstStride,
                     int width, int height) {
   const __m128i max16 = maxVector(std::numeric_limits<Sample>::max());
+  if (width == 4 && height == 4) return copyBlock<4, 4>(pred, predStride, dst, dstStride, max16);
+  if (width == 8 && height == 8) return copyBlock<8, 8>(pred, predStride, dst, dstStride, max16);
   for (int i = 0; i < height; ++i) {
     const std::int32_t* p = pred + i * predStride;
     Sample* d = dst + i * dstStride;
     int x = 0;
-    for (; x + 8 <= width; x += 8) store8(d + x, clip16(load4(p + x), load4(p + x + 4), max16));
-    if (x < width) store4(d + x, clip16(load4(p + x), load4(p + x), max16));
+    for (; x + 8 <= width; x += 8) copyRow<8>(p + x, d + x, max16);
+    if (x < width) copyRow<4>(p + x, d + x, max16);
   }
 }
 
