@@ -69,6 +69,17 @@ void addDc(benchmark::State& state, const Table& k) {
   }
 }
 
+void chromaDc422(benchmark::State& state, const Table& k) {
+  const std::vector<std::int32_t> levels = randomValues(kInputs * 8, -2048, 2048);
+  std::int32_t dc[8];
+  int i = 0;
+  for (auto _ : state) {
+    k.chromaDc422(levels.data() + 8 * i, 2000, 30 + i % 8, i % 2 != 0, dc);
+    benchmark::DoNotOptimize(dc);
+    i = (i + 1) % kInputs;
+  }
+}
+
 void copyPrediction(benchmark::State& state, const Table& k, int n) {
   Blocks blocks;
   int i = 0;
@@ -144,6 +155,7 @@ const Entry kEntries[] = {
     {"Reconstruct8x8", [](const Table& k) { return address(k.reconstruct8x8); },
      [](benchmark::State& s, const Table& k) { reconstruct(s, k.reconstruct8x8, 8); }},
     {"AddDc4x4", [](const Table& k) { return address(k.addDc4x4); }, addDc},
+    {"ChromaDc422", [](const Table& k) { return address(k.chromaDc422); }, chromaDc422},
     {"CopyPrediction8x8", [](const Table& k) { return address(k.copyPrediction); },
      [](benchmark::State& s, const Table& k) { copyPrediction(s, k, 8); }},
     {"CopyPrediction16x16", [](const Table& k) { return address(k.copyPrediction); },

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the benchmark set in bench/streams/ (not kept in git; bench/run.sh calls this script
 # when the folder is empty): full-size intra streams of a few frames each
-# (`istrel bench` repeats them), AVC-Intra style and one 3840x2160, encoded by istrel-encode
+# (`istrel bench` repeats them), AVC-Intra style and two 3840x2160, encoded by istrel-encode
 # (libx264) from istrel-synth pictures, with x264's loop filter off. Each stream is checked: its
 # structure and entropy coder through `istrel info --stats`, and its decoding against x264's own
 # reconstruction (--dump-yuv), sample for sample. NAME.md5 beside each stream holds the
@@ -90,7 +90,7 @@ recon_md5() { # recon width height csp frames out
 # size, its ten slices and its entropy coder. Only the AVC-Intra modes keep x264 to Intra_8x8
 # macroblocks; the variants have Intra_4x4 and Intra_16x16 ones too, whose 4x4 transforms add
 # luma edges to filter, so they overstate the filter's cost on real AVC-Intra streams a little.
-style_options() { # style(avci50|avci100|avci200|plain)
+style_options() { # style(avci50|avci100|avci200|avci480|plain)
   local class=${1#avci} rate
   [[ $1 == plain ]] && return
   if ! $filtered; then
@@ -101,6 +101,7 @@ style_options() { # style(avci50|avci100|avci200|plain)
     50) rate=56217 ;;
     100) rate=113766 ;;
     200) rate=228864 ;;
+    480) rate=480000 ;;
   esac
   echo --bitrate "$rate" --vbv-maxrate "$rate" --vbv-bufsize $((rate / 25)) --slices 10 \
     "$( ((class == 50)) || echo --no-cabac)"
@@ -144,4 +145,8 @@ stream c100_1080i_422_cavlc_mbaff 1920 1080 i422 8 CAVLC mbaff 404 avci100 --int
 stream c50_1080i_420_cabac_mbaff 1440 1080 i420 8 CABAC mbaff 405 avci50 --interlaced
 # 3840x2160 4:2:2 10-bit CABAC, 8 slices, about 2 MB a frame (400 Mbit/s at 25 fps).
 stream c4k_2160p_422_cabac 3840 2160 i422 4 CABAC progressive 406 plain --qp 48 --slices 8
+# 3840x2160 4:2:2 10-bit CAVLC as 4K intra cameras record in their top class: AVC-Intra class 480
+# in Sony's flavour, about 2 MB a frame (480 Mbit/s at 29.97 fps).
+stream c480_2160p_422_cavlc 3840 2160 i422 4 CAVLC progressive 407 avci480 --avcintra-flavor sony \
+  --fps 30000/1001
 echo "total: $(cat "$out"/*.264 | wc -c) bytes"

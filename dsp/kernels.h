@@ -50,6 +50,17 @@ struct Kernels {
   // saturated to the sample type.
   void (*copyPrediction)(const std::int32_t* pred, int predStride, T* dst, std::ptrdiff_t dstStride,
                          int width, int height);
+  // Clause 8.5.11.2 for 4:2:2 chroma DC: the 2-wide, 4-high matrix c of
+  // parsed levels (raster order, each of magnitude below 2^27, which every
+  // level a conforming reader delivers is) through the 4x4 and 2x2 Hadamard
+  // transforms, each result f scaled with levelScale (LevelScale4x4 at
+  // QP'C,DC % 6, position 0, below 2^15) and qPDc = QP'C,DC: conformant as
+  // the clause says, otherwise with the compatible mode's two-step rounding
+  // ((f * levelScale scaled to q = 4, then + 2 >> 2). dc receives the eight
+  // results in raster order, each the low 32 bits of the exact value; dc
+  // may be levels.
+  void (*chromaDc422)(const std::int32_t* levels, std::int32_t levelScale, int qPDc,
+                      bool conformant, std::int32_t* dc);
   // One row of plane prediction (clauses 8.3.3.4, 8.3.4.4): dst[x] =
   // Clip3(0, maxValue, (start + step * x) >> 5), width a multiple of 4.
   PlaneRowKernel planeRow;

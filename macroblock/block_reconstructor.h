@@ -32,6 +32,8 @@ class BlockReconstructor {
   void predictLuma(int plane, int x, int y, int size, int mode, const IntraEdges& edges);
   void predictChroma(int plane, int mode, int width, int height, const IntraEdges& edges);
 
+  const Kernels<T>& kernels() const { return kernels_; }
+
   // The coefficients of the block being decoded, raster order, scaled.
   std::int32_t* coefficients() { return coeff_; }
 

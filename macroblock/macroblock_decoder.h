@@ -1,12 +1,17 @@
 // Parses and reconstructs the macroblocks of one slice. A fresh object per
 // slice means every macroblock outside the slice is simply unknown to it,
-// which is exactly "not available" (clause 6.4.8).
+// which is exactly "not available" (clause 6.4.8). This class is what the
+// slice loop drives, once per macroblock, and the state of the slice and of
+// the current macroblock; MacroblockLayer (macroblock_layer.h) parses and
+// reconstructs over the neighbour context of each concrete decoder.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "base/compiler.h"
 #include "base/decode_mode.h"
 #include "base/level.h"
 #include "base/picture.h"
@@ -72,28 +77,6 @@ class MacroblockDecoder {
     const MacroblockRecord* D;  // above left
   };
 
-  // Block neighbours of a location (xN, yN) relative to the macroblock, in
-  // luma samples (chroma: chroma samples of a MbWidthC x MbHeightC block).
-  virtual NeighbourBlock lumaNeighbour(int xN, int yN) const = 0;
-  virtual NeighbourBlock chromaNeighbour(int xN, int yN) const = 0;
-  // Samples around a block of plane p at (x, y) inside the macroblock.
-  virtual void gatherEdges(int plane, int x, int y, int width, int height, bool topRightUsable,
-                           IntraEdges& edges) const = 0;
-
-  // A neighbouring block location of the luma (or chroma) blocks: inside
-  // the current macroblock at once, elsewhere by the concrete class.
-  NeighbourBlock blockNeighbour(bool chroma, int xN, int yN) const {
-    const int width = chroma ? mbWidthC_ : 16, height = chroma ? mbHeightC_ : 16;
-    if (xN >= 0 && yN >= 0 && xN < width && yN < height) {
-      return {at_.current, blockIndexAt(xN, yN)};
-    }
-    return chroma ? chromaNeighbour(xN, yN) : lumaNeighbour(xN, yN);
-  }
-
-  // The macroblock layer once Placement is set, read with `reader`.
-  template <typename Reader>
-  void decodeMacroblockLayer(Reader& reader);
-
   void setFieldMacroblock(bool field);
 
   T* blockAt(int plane, int x, int y) const {
@@ -113,50 +96,18 @@ class MacroblockDecoder {
   bool fieldMacroblock_ = false;
   FilterRecorder filterRecorder_;
 
- private:
-  struct BlockPair {
-    NeighbourBlock a, b;
-  };
-  // The left and upper neighbours of 4x4 block k (chroma: of chroma block k).
-  BlockPair neighboursOf(bool chroma, int k) const {
-    const int x = kBlockX[k], y = kBlockY[k];
-    return {blockNeighbour(chroma, x - 1, y), blockNeighbour(chroma, x, y - 1)};
-  }
-
-  template <typename Reader>
-  void readIntraPredModes(Reader& reader);
-  template <typename Reader>
-  void readIntraNxNModes(Reader& reader, bool eightByEight);
   // The mode a neighbouring block offers; an Intra_4x4 neighbour of an 8x8
   // block offers block `offset4x4` of its 8x8 quadrant.
   int neighbourPredMode(NeighbourBlock n, bool eightByEight, int offset4x4) const;
   void updateQp(std::int32_t mb_qp_delta);
   void countMacroblock();
-  template <typename Reader>
-  void decodePcm(Reader& reader);
-
-  // residual(), with each block predicted, its coefficients scaled into
-  // place and its samples stored before the next block predicts from them.
-  template <typename Reader>
-  void decodeResidual(Reader& reader);
-  template <typename Reader>
-  void decodeIntra16x16(Reader& reader, int plane);
-  template <typename Reader>
-  void decodeIntra4x4(Reader& reader, int plane);
-  template <typename Reader>
-  void decodeIntra8x8(Reader& reader, int plane);
-  template <typename Reader>
-  void decodeChroma(Reader& reader);
-  template <typename Reader>
-  void decodeChromaComponent(Reader& reader, int plane);
-  // A 4x4 block of scan positions startIdx..15 into the coefficients.
-  template <typename Reader>
-  int read4x4Block(Reader& reader, BlockKind kind, int plane, int blockIndex, std::int32_t* coeff);
-  void markUncoded(int plane, int blockIndex);
-
-  bool topRightAvailable(int x, int y, int size) const;
-  void predictBlock(int plane, int x, int y, int size, int mode);
-  void predictChroma(int plane);
+  // `count` blocks from blockIndex on whose pattern bit says they carry no coefficients.
+  ISTREL_FORCE_INLINE void markUncoded(int plane, int blockIndex, int count = 1) {
+    MacroblockRecord& mb = *at_.current;
+    std::fill_n(&mb.totalCoeff[plane][blockIndex], count, std::uint8_t{0});
+    std::uint8_t* flags = plane == 0 ? mb.codedBlockFlagLuma : mb.codedBlockFlagChromaAc[plane - 1];
+    std::fill_n(flags + blockIndex, count, std::uint8_t{0});
+  }
   void setupScaling();
 
   // Per slice.

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "base/level.h"
+#include "macroblock/macroblock_layer_residual.h"
+#include "macroblock/macroblock_layer_syntax.h"
 #include "macroblock/mbaff_neighbours.h"
 #include "recon/block_layout.h"
 
@@ -97,7 +99,7 @@ void MbaffMacroblockDecoder<T>::placePair() {
 // second row of all 32.
 template <typename T>
 void MbaffMacroblockDecoder<T>::placeMacroblock() {
-  typename Base::Placement& at = this->at_;
+  typename Base::State::Placement& at = this->at_;
   at.current = recordOf(this->currMbAddr_);
   std::size_t pair = this->currMbAddr_ >> 1;
   std::size_t px = pair % this->widthInMbs_;
@@ -213,7 +215,8 @@ inline int wrapInto(int n, int size) { return n < 0 ? n + size : n >= size ? n -
 }  // namespace
 
 template <typename T>
-NeighbourBlock MbaffMacroblockDecoder<T>::neighbourBlock(int kind, int xN, int yN) const {
+ISTREL_FORCE_INLINE NeighbourBlock MbaffMacroblockDecoder<T>::neighbourBlock(int kind, int xN,
+                                                                             int yN) const {
   const Edges& e = edges_[kind];
   Location l = locate(kind, xN, yN);
   if (!l.mb) return {nullptr, -1};
@@ -221,12 +224,13 @@ NeighbourBlock MbaffMacroblockDecoder<T>::neighbourBlock(int kind, int xN, int y
 }
 
 template <typename T>
-NeighbourBlock MbaffMacroblockDecoder<T>::lumaNeighbour(int xN, int yN) const {
+ISTREL_FORCE_INLINE NeighbourBlock MbaffMacroblockDecoder<T>::lumaNeighbour(int xN, int yN) const {
   return neighbourBlock(0, xN, yN);
 }
 
 template <typename T>
-NeighbourBlock MbaffMacroblockDecoder<T>::chromaNeighbour(int xN, int yN) const {
+ISTREL_FORCE_INLINE NeighbourBlock MbaffMacroblockDecoder<T>::chromaNeighbour(int xN,
+                                                                              int yN) const {
   return neighbourBlock(1, xN, yN);
 }
 

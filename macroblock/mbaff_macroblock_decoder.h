@@ -3,14 +3,14 @@
 #pragma once
 
 #include "base/level.h"
-#include "macroblock/macroblock_decoder.h"
+#include "macroblock/macroblock_layer.h"
 #include "macroblock/mbaff_neighbours.h"
 
 namespace H264 {
 ISTREL_LEVEL_BEGIN
 
 template <typename T>
-class MbaffMacroblockDecoder final : public MacroblockDecoder<T> {
+class MbaffMacroblockDecoder final : public MacroblockLayer<T, MbaffMacroblockDecoder<T>> {
  public:
   MbaffMacroblockDecoder(const ActiveParameters& active, const SliceHeader& header,
                          StreamParser& parser, Picture<T>& picture, DecodeMode mode,
@@ -21,7 +21,8 @@ class MbaffMacroblockDecoder final : public MacroblockDecoder<T> {
   bool NextMacroblock() override;
 
  private:
-  using Base = MacroblockDecoder<T>;
+  using Base = MacroblockLayer<T, MbaffMacroblockDecoder<T>>;
+  friend Base;
 
   // A neighbouring pair: its top record, null when not available; the
   // bottom record follows it.
@@ -38,10 +39,11 @@ class MbaffMacroblockDecoder final : public MacroblockDecoder<T> {
     int pairDy = 0;
   };
 
-  NeighbourBlock lumaNeighbour(int xN, int yN) const override;
-  NeighbourBlock chromaNeighbour(int xN, int yN) const override;
+  // The neighbour context the layer calls per block (macroblock_layer.h).
+  NeighbourBlock lumaNeighbour(int xN, int yN) const;
+  NeighbourBlock chromaNeighbour(int xN, int yN) const;
   void gatherEdges(int plane, int x, int y, int width, int height, bool topRightUsable,
-                   IntraEdges& edges) const override;
+                   IntraEdges& edges) const;
 
   // Table 6-4 for the luma (kind 0) or chroma (kind 1) blocks of the
   // current macroblock, resolved once: the rows left of it (which pair-A

@@ -2,6 +2,8 @@
 
 #include "base/compiler.h"
 #include "base/level.h"
+#include "macroblock/macroblock_layer_residual.h"
+#include "macroblock/macroblock_layer_syntax.h"
 #include "recon/block_layout.h"
 
 namespace H264 {
@@ -51,7 +53,7 @@ void NonMbaffMacroblockDecoder<T>::placeMacroblock() {
   std::int64_t addr = this->currMbAddr_;
   std::int64_t width = this->widthInMbs_;
   std::int64_t x = addr % width;
-  typename Base::Placement& at = this->at_;
+  typename Base::State::Placement& at = this->at_;
   at.current = recordOf(addr);
   at.A = x > 0 ? recordOf(addr - 1) : nullptr;
   at.B = recordOf(addr - width);
@@ -75,9 +77,10 @@ void NonMbaffMacroblockDecoder<T>::placeMacroblock() {
 
 // Clause 6.4.12.1 for a block of width x height samples.
 template <typename T>
-NeighbourBlock NonMbaffMacroblockDecoder<T>::neighbourIn(int xN, int yN, int width,
-                                                         int height) const {
-  const typename Base::Placement& at = this->at_;
+ISTREL_FORCE_INLINE NeighbourBlock NonMbaffMacroblockDecoder<T>::neighbourIn(int xN, int yN,
+                                                                             int width,
+                                                                             int height) const {
+  const typename Base::State::Placement& at = this->at_;
   const MacroblockRecord* mb = nullptr;
   if (yN < 0) {
     mb = xN < 0 ? at.D : xN < width ? at.B : at.C;
@@ -92,12 +95,14 @@ NeighbourBlock NonMbaffMacroblockDecoder<T>::neighbourIn(int xN, int yN, int wid
 }
 
 template <typename T>
-NeighbourBlock NonMbaffMacroblockDecoder<T>::lumaNeighbour(int xN, int yN) const {
+ISTREL_FORCE_INLINE NeighbourBlock NonMbaffMacroblockDecoder<T>::lumaNeighbour(int xN,
+                                                                               int yN) const {
   return neighbourIn(xN, yN, 16, 16);
 }
 
 template <typename T>
-NeighbourBlock NonMbaffMacroblockDecoder<T>::chromaNeighbour(int xN, int yN) const {
+ISTREL_FORCE_INLINE NeighbourBlock NonMbaffMacroblockDecoder<T>::chromaNeighbour(int xN,
+                                                                                 int yN) const {
   return neighbourIn(xN, yN, static_cast<int>(this->active_.format.mbWidthC),
                      static_cast<int>(this->active_.format.mbHeightC));
 }
@@ -124,9 +129,11 @@ ISTREL_FORCE_INLINE void copyEdges(const T* p, std::ptrdiff_t stride, IntraEdges
 
 // Blocks are 4x4, 8x8 or 16x16, and chroma 8x16 in 4:2:2.
 template <typename T>
-void NonMbaffMacroblockDecoder<T>::gatherEdges(int plane, int x, int y, int width, int height,
-                                               bool topRightUsable, IntraEdges& e) const {
-  const typename Base::Placement& at = this->at_;
+ISTREL_FORCE_INLINE void NonMbaffMacroblockDecoder<T>::gatherEdges(int plane, int x, int y,
+                                                                   int width, int height,
+                                                                   bool topRightUsable,
+                                                                   IntraEdges& e) const {
+  const typename Base::State::Placement& at = this->at_;
   const T* p = this->blockAt(plane, x, y);
   std::ptrdiff_t stride = at.stride[plane];
   e.hasLeft = x > 0 || at.A;

@@ -2,13 +2,13 @@
 #pragma once
 
 #include "base/level.h"
-#include "macroblock/macroblock_decoder.h"
+#include "macroblock/macroblock_layer.h"
 
 namespace H264 {
 ISTREL_LEVEL_BEGIN
 
 template <typename T>
-class NonMbaffMacroblockDecoder final : public MacroblockDecoder<T> {
+class NonMbaffMacroblockDecoder final : public MacroblockLayer<T, NonMbaffMacroblockDecoder<T>> {
  public:
   NonMbaffMacroblockDecoder(const ActiveParameters& active, const SliceHeader& header,
                             StreamParser& parser, Picture<T>& picture, DecodeMode mode,
@@ -19,12 +19,14 @@ class NonMbaffMacroblockDecoder final : public MacroblockDecoder<T> {
   bool NextMacroblock() override;
 
  private:
-  using Base = MacroblockDecoder<T>;
+  using Base = MacroblockLayer<T, NonMbaffMacroblockDecoder<T>>;
+  friend Base;
 
-  NeighbourBlock lumaNeighbour(int xN, int yN) const override;
-  NeighbourBlock chromaNeighbour(int xN, int yN) const override;
+  // The neighbour context the layer calls per block (macroblock_layer.h).
+  NeighbourBlock lumaNeighbour(int xN, int yN) const;
+  NeighbourBlock chromaNeighbour(int xN, int yN) const;
   void gatherEdges(int plane, int x, int y, int width, int height, bool topRightUsable,
-                   IntraEdges& edges) const override;
+                   IntraEdges& edges) const;
 
   void placeMacroblock();
   MacroblockRecord* recordOf(std::int64_t mbAddr);

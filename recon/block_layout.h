@@ -29,5 +29,12 @@ inline constexpr int kChromaBlocks[8] = {0, 1, 2, 3, 8, 9, 10, 11};
 // Clause 8.5.11.1: the parsed 4:2:2 chroma DC level found at each raster
 // position of the 2-wide, 4-high matrix (c0 c2 / c1 c5 / c3 c6 / c4 c7).
 inline constexpr std::uint8_t kChromaDc422Raster[8] = {0, 2, 1, 5, 3, 6, 4, 7};
+// The other way round: the raster position of each parsed level.
+inline constexpr std::array<std::uint8_t, 8> kChromaDc422RasterOf = [] {
+  std::array<std::uint8_t, 8> t{};
+  for (int r = 0; r < 8; ++r) t[kChromaDc422Raster[r]] = static_cast<std::uint8_t>(r);
+  return t;
+}();
+inline constexpr std::array<std::uint8_t, 8> kIdentity8 = {0, 1, 2, 3, 4, 5, 6, 7};
 
 }  // namespace H264

@@ -112,20 +112,6 @@ constexpr int gatherIndex(int mode, int x, int y) {
   }
 }
 
-template <int N>
-constexpr auto makeGatherTable() {
-  static_assert(3 * EdgeLine<N>::kLength <= 256);
-  std::array<std::array<std::uint8_t, N * N>, 9> table{};
-  for (int mode = 0; mode < 9; ++mode)
-    for (int y = 0; y < N; ++y)
-      for (int x = 0; x < N; ++x)
-        table[mode][y * N + x] = static_cast<std::uint8_t>(gatherIndex<N>(mode, x, y));
-  return table;
-}
-
-template <int N>
-inline constexpr auto kGather = makeGatherTable<N>();
-
 // Clauses 8.3.1.2.x and 8.3.2.2.x: what each mode reads besides DC's fallbacks.
 constexpr unsigned kNxNNeeds[9] = {kNeedTop, kNeedLeft, 0,        kNeedTop, kNeedAll,
                                    kNeedAll, kNeedAll,  kNeedTop, kNeedLeft};
@@ -173,18 +159,114 @@ ISTREL_FORCE_INLINE void filterReferences8x8(const IntraEdges& e, EdgeLine<8>& l
   repeatEnds(line);
 }
 
+// Every row of a directional mode is N consecutive entries of one array:
+// raw | [1 2 1] | [1 1] | merged. Modes 3, 4 and 7 read their rows straight
+// from the taps; Vertical_Right, Horizontal_Down and Horizontal_Up step
+// through both kinds of tap within a row, so their samples are first merged
+// into one sequence along which the rows are windows: Horizontal_Up's row y
+// starts 2y into its sequence (z = x + 2y), Horizontal_Down's is the same
+// read backwards (z = 2y - x), Vertical_Right keeps one sequence for even
+// rows and one for odd rows, each shifted by one per row pair.
+template <int N>
+struct DirectionalRows {
+  static constexpr int kLen = EdgeLine<N>::kLength;
+  static constexpr int kMerged = 3 * kLen;  // where the merged sequence starts
+  static constexpr int kMaxMerged = 3 * N - 2;
+  std::uint8_t mergedCount[9];
+  std::uint8_t merged[9][kMaxMerged];  // positions in raw | [1 2 1] | [1 1]
+  std::uint8_t rowStart[9][N];         // positions in raw | [1 2 1] | [1 1] | merged
+};
+
+// The (x, y) whose sample is entry i of mode's merged sequence.
+template <int N>
+constexpr void mergedSample(int mode, int i, int& x, int& y) {
+  constexpr int kHalf = N / 2 - 1;  // Vertical_Right: entries before each sequence's x = 0
+  if (mode == 8) {                  // z = x + 2y
+    y = i / 2 < N - 1 ? i / 2 : N - 1;
+    x = i - 2 * y;
+  } else if (mode == 6) {  // z = 2y - x = 2(N - 1) - i
+    const int z = 2 * (N - 1) - i;
+    y = z >= 0 ? (z + 1) / 2 : 0;
+    x = 2 * y - z;
+  } else {  // 5: even rows (m = x - y / 2), then odd rows (m = x - (y - 1) / 2)
+    const int odd = i >= N + kHalf, m = i - (odd ? N + kHalf : 0) - kHalf;
+    x = m >= 0 ? m : 0;
+    y = m >= 0 ? odd : odd - 2 * m;
+  }
+}
+
+template <int N>
+constexpr int mergedLength(int mode) {
+  return mode == 5 ? 2 * (N + N / 2 - 1) : mode == 6 || mode == 8 ? 3 * N - 2 : 0;
+}
+
+// Where row y of `mode` starts.
+template <int N>
+constexpr int rowStart(int mode, int y) {
+  using R = DirectionalRows<N>;
+  switch (mode) {
+    case 5:
+      return R::kMerged + (y % 2 ? N + N / 2 - 1 : 0) + (N / 2 - 1) - y / 2;
+    case 6:
+      return R::kMerged + 2 * (N - 1) - 2 * y;
+    case 8:
+      return R::kMerged + 2 * y;
+    default:
+      return gatherIndex<N>(mode, 0, y);
+  }
+}
+
+template <int N>
+constexpr DirectionalRows<N> makeDirectionalRows() {
+  DirectionalRows<N> t{};
+  for (int mode = 0; mode < 9; ++mode) {
+    t.mergedCount[mode] = static_cast<std::uint8_t>(mergedLength<N>(mode));
+    for (int i = 0; i < mergedLength<N>(mode); ++i) {
+      int x = 0, y = 0;
+      mergedSample<N>(mode, i, x, y);
+      t.merged[mode][i] = static_cast<std::uint8_t>(gatherIndex<N>(mode, x, y));
+    }
+    for (int y = 0; y < N; ++y)
+      t.rowStart[mode][y] = static_cast<std::uint8_t>(rowStart<N>(mode, y));
+  }
+  return t;
+}
+
+template <int N>
+inline constexpr DirectionalRows<N> kDirectionalRows = makeDirectionalRows<N>();
+
+// The rows read exactly the samples clauses 8.3.1.2.x and 8.3.2.2.x name.
+template <int N>
+constexpr bool rowsMatchClauses() {
+  constexpr DirectionalRows<N> t = makeDirectionalRows<N>();
+  for (int mode = 3; mode < 9; ++mode) {
+    for (int y = 0; y < N; ++y) {
+      for (int x = 0; x < N; ++x) {
+        const int at = t.rowStart[mode][y] + x;
+        const int from = at >= t.kMerged ? t.merged[mode][at - t.kMerged] : at;
+        if (at >= t.kMerged && at - t.kMerged >= t.mergedCount[mode]) return false;
+        if (from != gatherIndex<N>(mode, x, y)) return false;
+      }
+    }
+  }
+  return true;
+}
+static_assert(rowsMatchClauses<4>() && rowsMatchClauses<8>());
+
 template <int N>
 ISTREL_FORCE_INLINE void predictDirectional(int mode, const EdgeLine<N>& line, Sample* pred,
                                             int stride) {
-  constexpr int kLen = EdgeLine<N>::kLength;
-  Sample taps[3 * kLen];
+  using R = DirectionalRows<N>;
+  constexpr int kLen = R::kLen;
+  const R& rows = kDirectionalRows<N>;
+  Sample taps[3 * kLen + R::kMaxMerged];
   std::copy_n(line.v, kLen, taps);
   tap121(line.v, taps + kLen, kLen);
   for (int i = 0; i < kLen - 1; ++i) taps[2 * kLen + i] = (line.v[i] + line.v[i + 1] + 1) >> 1;
   taps[3 * kLen - 1] = line.v[kLen - 1];
-  const std::uint8_t* index = kGather<N>[mode].data();
-  for (int y = 0; y < N; ++y, pred += stride)
-    for (int x = 0; x < N; ++x) pred[x] = taps[index[y * N + x]];
+  const std::uint8_t* merged = rows.merged[mode];
+  for (int i = 0; i < rows.mergedCount[mode]; ++i) taps[R::kMerged + i] = taps[merged[i]];
+  for (int y = 0; y < N; ++y, pred += stride) std::copy_n(taps + rows.rowStart[mode][y], N, pred);
 }
 
 template <int N>
@@ -203,6 +285,9 @@ ISTREL_FORCE_INLINE void predictNxN(int mode, const IntraEdges& e, const EdgeLin
   switch (mode) {
     case 0:
       fillVertical<N, N>(line.v + EdgeLine<N>::top(0), pred, stride);
+      break;
+    case 1:
+      for (int y = 0; y < N; ++y) std::fill_n(pred + y * stride, N, line.v[EdgeLine<N>::left(y)]);
       break;
     case 2:
       predictDcNxN<N>(e, line, bitDepth, pred, stride);

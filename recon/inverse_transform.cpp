@@ -7,6 +7,7 @@
 
 #include "base/compiler.h"
 #include "base/level.h"
+#include "dsp/dc_transform.h"
 #include "dsp/store_block.h"
 #include "recon/block_layout.h"
 #include "recon/transform_tables.h"
@@ -62,45 +63,13 @@ void buildLevelScale8x8(const std::uint8_t* weights, std::int32_t out[6][64]) {
 // DC transforms (clauses 8.5.10 and 8.5.11). Computed in 64 bits: levels are not range-checked,
 // and with LevelScale below 2^15 no intermediate can overflow.
 
-namespace {
-
-ISTREL_FORCE_INLINE void hadamard4(std::int64_t* p, int step) {
-  const std::int64_t a = p[0], b = p[step], c = p[2 * step], d = p[3 * step];
-  p[0] = a + b + c + d;
-  p[step] = a + b - c - d;
-  p[2 * step] = a - b - c + d;
-  p[3 * step] = a - b + c - d;
-}
-
-ISTREL_FORCE_INLINE std::int64_t times2Pow(std::int64_t x, int shift) {
-  return x * (std::int64_t{1} << shift);
-}
-
-// Clause 8.5.10 (and 8.5.11.2 for 4:2:2): shift left from qP 36 on, round below.
-std::int32_t scaleDc(std::int64_t f, std::int32_t levelScale, int qP) {
-  const std::int64_t x = f * levelScale;
-  if (qP >= 36) return static_cast<std::int32_t>(times2Pow(x, qP / 6 - 6));
-  const int shift = 6 - qP / 6;
-  return static_cast<std::int32_t>((x + (std::int64_t{1} << (shift - 1))) >> shift);
-}
-
-// The compatible mode's 4:2:2 rounding: offset and shift in two steps below q = 4.
-std::int32_t scaleDc422TwoStep(std::int64_t f, std::int32_t levelScale, int qPDc) {
-  const std::int64_t x = f * levelScale;
-  const int q = qPDc / 6;
-  if (q >= 4) return static_cast<std::int32_t>((times2Pow(x, q - 4) + 2) >> 2);
-  return static_cast<std::int32_t>((((x + (std::int64_t{1} << (3 - q))) >> (4 - q)) + 2) >> 2);
-}
-
-}  // namespace
-
 void inverseLumaDc(const std::int32_t levels[16], const std::uint8_t* scan,
                    std::int32_t levelScale00, int qP, std::int32_t dc[16]) {
   std::int64_t f[16];
   for (int n = 0; n < 16; ++n) f[scan[n]] = levels[n];
-  for (int i = 0; i < 4; ++i) hadamard4(f + 4 * i, 1);
-  for (int j = 0; j < 4; ++j) hadamard4(f + j, 4);
-  for (int k = 0; k < 16; ++k) dc[k] = scaleDc(f[kBlockRaster4x4[k]], levelScale00, qP);
+  for (int i = 0; i < 4; ++i) dc::hadamard4(f + 4 * i, 1);
+  for (int j = 0; j < 4; ++j) dc::hadamard4(f + j, 4);
+  for (int k = 0; k < 16; ++k) dc[k] = dc::scale(f[kBlockRaster4x4[k]], levelScale00, qP);
 }
 
 void inverseChromaDc420(std::int32_t c[4], std::int32_t levelScale00, int qP) {
@@ -111,25 +80,14 @@ void inverseChromaDc420(std::int32_t c[4], std::int32_t levelScale00, int qP) {
       std::int64_t{c[0]} - c[1] - c[2] + c[3],
   };
   for (int k = 0; k < 4; ++k) {
-    c[k] = static_cast<std::int32_t>(times2Pow(f[k] * levelScale00, qP / 6) >> 5);
+    c[k] = static_cast<std::int32_t>(dc::times2Pow(f[k] * levelScale00, qP / 6) >> 5);
   }
 }
 
 void inverseChromaDc422(std::int32_t c[8], const std::int32_t levelScale[6][16], int qP,
-                        bool conformant) {
-  std::int64_t f[8];
-  for (int r = 0; r < 8; ++r) f[r] = c[kChromaDc422Raster[r]];
-  for (int j = 0; j < 2; ++j) hadamard4(f + j, 2);
-  for (int i = 0; i < 4; ++i) {
-    const std::int64_t a = f[2 * i], b = f[2 * i + 1];
-    f[2 * i] = a + b;
-    f[2 * i + 1] = a - b;
-  }
+                        bool conformant, const Kernels<unsigned short>& kernels) {
   const int qPDc = qP + 3;
-  const std::int32_t ls = levelScale[qPDc % 6][0];
-  for (int r = 0; r < 8; ++r) {
-    c[r] = conformant ? scaleDc(f[r], ls, qPDc) : scaleDc422TwoStep(f[r], ls, qPDc);
-  }
+  kernels.chromaDc422(c, levelScale[qPDc % 6][0], qPDc, conformant, c);
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "base/level.h"
+#include "dsp/kernels.h"
 
 // Scaling tables, DC transforms and the transform bypass (ITU-T H.264 clauses 8.5.9 to
 // 8.5.15); the block transforms and the add-and-clip are kernels (dsp/kernels.h).
@@ -34,13 +35,15 @@ void inverseLumaDc(const std::int32_t levels[16], const std::uint8_t* scan,
 // the DC values of chroma blocks 0..3. levelScale00 = LevelScale4x4[qP % 6][0], qP = QP'C.
 void inverseChromaDc420(std::int32_t c[4], std::int32_t levelScale00, int qP);
 
-// Clause 8.5.11, 4:2:2: c holds the 8 parsed levels and receives the DC values of chroma blocks
-// 0, 1, 2, 3, 8, 9, 10, 11 (raster of the 2-wide, 4-high grid). qP = QP'C; the function uses
+// Clause 8.5.11, 4:2:2: c holds the 8 parsed levels in the raster order of the 2-wide, 4-high
+// matrix (kChromaDc422RasterOf) and receives the DC values of chroma blocks 0, 1, 2, 3, 8, 9,
+// 10, 11 (the same raster). qP = QP'C; the function uses
 // QP'C,DC = qP + 3 and picks levelScale[QP'C,DC % 6][0] from the component's whole table.
 // conformant: clause 8.5.11.2 exactly; otherwise the two-step rounding of the compatible mode,
-// which can give one more for QP'C,DC below 24.
+// which can give one more for QP'C,DC below 24. The transform and scaling are the kernel
+// table's chromaDc422.
 void inverseChromaDc422(std::int32_t c[8], const std::int32_t levelScale[6][16], int qP,
-                        bool conformant);
+                        bool conformant, const Kernels<unsigned short>& kernels);
 
 // Clause 8.5.15 transform bypass: coeff is the width x height residual in raster order (row
 // stride width), assembled by the caller over the whole block the prediction mode covers:

@@ -6,6 +6,7 @@
 #include <limits>
 #include <utility>
 
+#include "dsp/dc_transform.h"
 #include "dsp/kernel_levels.h"
 #include "dsp/transform_butterflies.h"
 
@@ -120,6 +121,39 @@ void copyPrediction(const std::int32_t* pred, int predStride, Sample* dst, std::
   }
 }
 
+// Two 64-bit products x * levelScale through the steps; the low 32 bits of each.
+ISTREL_FORCE_INLINE int32x2_t scaleDc2(int32x2_t x, std::int32_t levelScale,
+                                       const dc::Dc422Steps& s) {
+  int64x2_t t = vmull_s32(x, vdup_n_s32(levelScale));
+  t = vaddq_s64(vshlq_s64(t, vdupq_n_s64(s.up)), vdupq_n_s64(s.round));
+  t = vaddq_s64(vshlq_s64(t, vdupq_n_s64(-s.down)), vdupq_n_s64(s.finalRound));
+  return vmovn_s64(vshlq_s64(t, vdupq_n_s64(-s.finalShift)));
+}
+
+// (x0 + x1, x0 - x1) of each pair of lanes.
+ISTREL_FORCE_INLINE int32x4_t pairTransform(int32x4_t w) {
+  const int32x4_t swapped = vrev64q_s32(w);
+  return vtrn1q_s32(vaddq_s32(w, swapped), vsubq_s32(w, swapped));
+}
+
+// The rows of the 2-wide matrix in 32 bits, which the levels' bound allows.
+void chromaDc422(const std::int32_t* levels, std::int32_t levelScale, int qPDc, bool conformant,
+                 std::int32_t* dc) {
+  const int32x4_t a = vld1q_s32(levels), b = vld1q_s32(levels + 4);  // rows 0, 1 and 2, 3
+  const int32x4_t u = vaddq_s32(a, b), v = vsubq_s32(a, b);
+  // The 4-point transform down the columns: rows 0 and 3, rows 1 and 2.
+  const int32x4_t rows03 = vcombine_s32(vadd_s32(vget_low_s32(u), vget_high_s32(u)),
+                                        vsub_s32(vget_low_s32(u), vget_high_s32(u)));
+  const int32x4_t rows12 = vcombine_s32(vadd_s32(vget_low_s32(v), vget_high_s32(v)),
+                                        vsub_s32(vget_low_s32(v), vget_high_s32(v)));
+  const int32x4_t f03 = pairTransform(rows03), f12 = pairTransform(rows12);
+  const dc::Dc422Steps steps = dc::dc422Steps(qPDc, conformant);
+  vst1q_s32(dc, vcombine_s32(scaleDc2(vget_low_s32(f03), levelScale, steps),
+                             scaleDc2(vget_low_s32(f12), levelScale, steps)));
+  vst1q_s32(dc + 4, vcombine_s32(scaleDc2(vget_high_s32(f12), levelScale, steps),
+                                 scaleDc2(vget_high_s32(f03), levelScale, steps)));
+}
+
 }  // namespace
 
 void fillTransforms(Kernels<unsigned short>& k) {
@@ -127,6 +161,7 @@ void fillTransforms(Kernels<unsigned short>& k) {
   k.reconstruct8x8 = reconstruct8x8;
   k.addDc4x4 = addDc4x4;
   k.copyPrediction = copyPrediction;
+  k.chromaDc422 = chromaDc422;
 }
 
 }  // namespace H264::neon

@@ -1,6 +1,8 @@
 // The inverse transforms and the add-and-clip in plain C++.
+#include <algorithm>
 #include <limits>
 
+#include "dsp/dc_transform.h"
 #include "dsp/kernel_levels.h"
 #include "dsp/store_block.h"
 #include "dsp/transform_butterflies.h"
@@ -46,6 +48,22 @@ void copyPrediction(const std::int32_t* pred, int predStride, T* dst, std::ptrdi
              [](int, int) { return 0; });
 }
 
+void chromaDc422(const std::int32_t* levels, std::int32_t levelScale, int qPDc, bool conformant,
+                 std::int32_t* dc) {
+  std::int64_t f[8];
+  std::copy_n(levels, 8, f);
+  for (int j = 0; j < 2; ++j) dc::hadamard4(f + j, 2);
+  for (int i = 0; i < 4; ++i) {
+    const std::int64_t a = f[2 * i], b = f[2 * i + 1];
+    f[2 * i] = a + b;
+    f[2 * i + 1] = a - b;
+  }
+  for (int r = 0; r < 8; ++r) {
+    dc[r] =
+        conformant ? dc::scale(f[r], levelScale, qPDc) : dc::scaleTwoStep(f[r], levelScale, qPDc);
+  }
+}
+
 }  // namespace
 
 void fillTransforms(Kernels<unsigned short>& k) {
@@ -53,6 +71,7 @@ void fillTransforms(Kernels<unsigned short>& k) {
   k.reconstruct8x8 = reconstruct<8, unsigned short>;
   k.addDc4x4 = addDc4x4<unsigned short>;
   k.copyPrediction = copyPrediction<unsigned short>;
+  k.chromaDc422 = chromaDc422;
 }
 
 }  // namespace H264::plain

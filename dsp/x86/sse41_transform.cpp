@@ -5,6 +5,7 @@
 #include <limits>
 #include <utility>
 
+#include "dsp/dc_transform.h"
 #include "dsp/kernel_levels.h"
 #include "dsp/transform_butterflies.h"
 
@@ -108,16 +109,77 @@ void addDc4x4(std::int32_t dc, const std::int32_t* pred, int predStride, Sample*
   }
 }
 
+template <int Width>
+ISTREL_FORCE_INLINE void copyRow(const std::int32_t* p, Sample* d, __m128i max16) {
+  if constexpr (Width == 4) {
+    store4(d, clip16(load4(p), load4(p), max16));
+  } else {
+    for (int x = 0; x < Width; x += 8) store8(d + x, clip16(load4(p + x), load4(p + x + 4), max16));
+  }
+}
+
+// The two sizes blocks come in are straight-line code: a loop whose length
+// changes from call to call mispredicts its exit.
+template <int Width, int Height>
+ISTREL_FORCE_INLINE void copyBlock(const std::int32_t* pred, int predStride, Sample* dst,
+                                   std::ptrdiff_t dstStride, __m128i max16) {
+  for (int i = 0; i < Height; ++i)
+    copyRow<Width>(pred + i * predStride, dst + i * dstStride, max16);
+}
+
 void copyPrediction(const std::int32_t* pred, int predStride, Sample* dst, std::ptrdiff_t dstStride,
                     int width, int height) {
   const __m128i max16 = maxVector(std::numeric_limits<Sample>::max());
+  if (width == 4 && height == 4) return copyBlock<4, 4>(pred, predStride, dst, dstStride, max16);
+  if (width == 8 && height == 8) return copyBlock<8, 8>(pred, predStride, dst, dstStride, max16);
   for (int i = 0; i < height; ++i) {
     const std::int32_t* p = pred + i * predStride;
     Sample* d = dst + i * dstStride;
     int x = 0;
-    for (; x + 8 <= width; x += 8) store8(d + x, clip16(load4(p + x), load4(p + x + 4), max16));
-    if (x < width) store4(d + x, clip16(load4(p + x), load4(p + x), max16));
+    for (; x + 8 <= width; x += 8) copyRow<8>(p + x, d + x, max16);
+    if (x < width) copyRow<4>(p + x, d + x, max16);
   }
+}
+
+// Four 64-bit products x * levelScale through the steps; the low 32 bits of each.
+ISTREL_FORCE_INLINE __m128i scaleDc4(__m128i x, __m128i levelScale, const dc::Dc422Steps& s) {
+  const __m128i up = _mm_cvtsi32_si128(s.up), down = _mm_cvtsi32_si128(s.down);
+  const __m128i finalShift = _mm_cvtsi32_si128(s.finalShift);
+  const __m128i round = _mm_set1_epi64x(s.round), finalRound = _mm_set1_epi64x(s.finalRound);
+  __m128i t[2] = {_mm_mul_epi32(x, levelScale), _mm_mul_epi32(_mm_srli_epi64(x, 32), levelScale)};
+  for (__m128i& v : t) {
+    v = _mm_srl_epi64(_mm_add_epi64(_mm_sll_epi64(v, up), round), down);
+    v = _mm_srl_epi64(_mm_add_epi64(v, finalRound), finalShift);
+  }
+  return _mm_blend_epi16(t[0], _mm_slli_epi64(t[1], 32), 0xCC);
+}
+
+// (x0 + x1, x0 - x1) of each pair of lanes.
+ISTREL_FORCE_INLINE __m128i pairTransform(__m128i w) {
+  return _mm_add_epi32(
+      _mm_shuffle_epi32(w, _MM_SHUFFLE(2, 2, 0, 0)),
+      _mm_sign_epi32(_mm_shuffle_epi32(w, _MM_SHUFFLE(3, 3, 1, 1)), _mm_setr_epi32(1, -1, 1, -1)));
+}
+
+// The rows of the 2-wide matrix in 32 bits, which the levels' bound allows.
+void chromaDc422(const std::int32_t* levels, std::int32_t levelScale, int qPDc, bool conformant,
+                 std::int32_t* dc) {
+  const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(levels));      // rows 0, 1
+  const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(levels + 4));  // rows 2, 3
+  const __m128i u = _mm_add_epi32(a, b), v = _mm_sub_epi32(a, b);
+  const __m128i signs = _mm_setr_epi32(1, 1, -1, -1);
+  // The 4-point transform down the columns: rows 0 and 3, rows 1 and 2.
+  const __m128i rows03 =
+      _mm_add_epi32(_mm_unpacklo_epi64(u, u), _mm_sign_epi32(_mm_unpackhi_epi64(u, u), signs));
+  const __m128i rows12 =
+      _mm_add_epi32(_mm_unpacklo_epi64(v, v), _mm_sign_epi32(_mm_unpackhi_epi64(v, v), signs));
+  const __m128i f03 = pairTransform(rows03), f12 = pairTransform(rows12);
+  const __m128i ls = _mm_set1_epi32(levelScale);
+  const dc::Dc422Steps steps = dc::dc422Steps(qPDc, conformant);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(dc),
+                   scaleDc4(_mm_unpacklo_epi64(f03, f12), ls, steps));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(dc + 4),
+                   scaleDc4(_mm_unpackhi_epi64(f12, f03), ls, steps));
 }
 
 }  // namespace
@@ -127,6 +189,7 @@ void fillTransforms(Kernels<unsigned short>& k) {
   k.reconstruct8x8 = reconstruct8x8;
   k.addDc4x4 = addDc4x4;
   k.copyPrediction = copyPrediction;
+  k.chromaDc422 = chromaDc422;
 }
 
 }  // namespace H264::sse41

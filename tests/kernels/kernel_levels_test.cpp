@@ -19,7 +19,6 @@ namespace {
 using istrel::test::bestLevelOfThisProcessor;
 using istrel::test::levelsOfThisProcessor;
 
-
 // Restores the process-wide cap when a test that sets one ends.
 struct CapGuard {
   ~CapGuard() { limitKernelLevel(bestLevelOfThisProcessor()); }

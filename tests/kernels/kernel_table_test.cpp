@@ -209,6 +209,34 @@ TEST_P(KernelTablePlaneRow, MatchesPlain) {
   }
 }
 
+// 4:2:2 chroma DC: levels of conforming magnitudes and the extremes the
+// kernel accepts (magnitudes up to 2^27 - 1), LevelScale of any weight, every
+// QP'C,DC of bit depths 8 to 14 and both roundings.
+KERNEL_SUITE(KernelTableChromaDc422, "chromaDc422");
+TEST_P(KernelTableChromaDc422, MatchesPlain) {
+  constexpr int kMaxLevel = (1 << 27) - 1;
+  for (int trial = 0; trial < 20000; ++trial) {
+    std::int32_t levels[8];
+    const int range = trial % 4 == 0 ? kMaxLevel : trial % 4 == 1 ? (1 << 22) : 2000;
+    for (auto& l : levels) {
+      l = trial % 16 == 15 ? (uniform(0, 1) ? kMaxLevel : -kMaxLevel) : uniform(-range, range);
+    }
+    const std::int32_t levelScale = uniform(0, 255 * 25);
+    const int qPDc = uniform(3, 87 + 3);
+    const bool conformant = uniform(0, 1) != 0;
+    std::int32_t a[8 + 2], b[8 + 2];
+    std::fill_n(a, 10, -7);
+    std::fill_n(b, 10, -7);
+    plain.chromaDc422(levels, levelScale, qPDc, conformant, a);
+    vector.chromaDc422(levels, levelScale, qPDc, conformant, b);
+    for (int k = 0; k < 10; ++k) {
+      ASSERT_EQ(a[k], b[k]) << "seed " << kSeed << " trial " << trial << " qPDc " << qPDc
+                            << " levelScale " << levelScale << " conformant " << conformant
+                            << " at " << k;
+    }
+  }
+}
+
 // Rows of 1 to 70 groups from samples of 8 to 14 bits (some rows only the
 // extremes 0 and the maximum), into rows with guard bytes after.
 KERNEL_SUITE(KernelTablePackV210, "packV210", "packV210Preview");

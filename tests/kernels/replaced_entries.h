@@ -23,12 +23,12 @@ inline const std::map<KernelLevel, std::set<std::string>>& ownEntries() {
     return entries;
   };
   static const std::map<KernelLevel, std::set<std::string>> kOwn = {
-      {KernelLevel::kSse41, with({"reconstruct4x4", "reconstruct8x8", "addDc4x4", "copyPrediction",
-                                  "planeRow", "packV210", "packV210Preview"},
+      {KernelLevel::kSse41, with({"reconstruct4x4", "reconstruct8x8", "addDc4x4", "chromaDc422",
+                                  "copyPrediction", "planeRow", "packV210", "packV210Preview"},
                                  kEdges)},
       {KernelLevel::kAvx2, with({"reconstruct8x8", "packV210", "packV210Preview"}, kEdges)},
-      {KernelLevel::kNeon, with({"reconstruct4x4", "reconstruct8x8", "addDc4x4", "copyPrediction",
-                                 "planeRow", "packV210", "packV210Preview"},
+      {KernelLevel::kNeon, with({"reconstruct4x4", "reconstruct8x8", "addDc4x4", "chromaDc422",
+                                 "copyPrediction", "planeRow", "packV210", "packV210Preview"},
                                 kEdges)},
   };
   return kOwn;
@@ -73,6 +73,7 @@ std::vector<std::pair<std::string, const void*>> tableEntries(const Kernels<T>& 
       {"reconstruct4x4", address(k.reconstruct4x4)},
       {"reconstruct8x8", address(k.reconstruct8x8)},
       {"addDc4x4", address(k.addDc4x4)},
+      {"chromaDc422", address(k.chromaDc422)},
       {"copyPrediction", address(k.copyPrediction)},
       {"planeRow", address(k.planeRow)},
       {"packV210", address(k.packV210)},
@@ -86,7 +87,7 @@ std::vector<std::pair<std::string, const void*>> tableEntries(const Kernels<T>& 
     }
   }
   // Every entry of the table is listed: a new one must be added here.
-  static_assert(sizeof(Kernels<T>) == 15 * sizeof(void (*)()));
+  static_assert(sizeof(Kernels<T>) == 16 * sizeof(void (*)()));
   return entries;
 }
 

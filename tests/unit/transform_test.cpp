@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <random>
 
+#include "dsp/kernels.h"
 #include "recon/chroma_qp.h"
 #include "recon/inverse_transform.h"
 
@@ -31,12 +32,13 @@ TEST(ChromaQp, FollowsTheClause) {
 
 // QP'C,DC = qP + 3 and q = QP'C,DC / 6; below 36 the DC scales as (x + 2^(5 - q)) >> (6 - q).
 TEST(InverseTransform, ChromaDc422CompatibleRoundingAgreesFrom24) {
+  const Kernels<unsigned short>& kernels = kernelsFor<unsigned short>(KernelLevel::kPlain);
   // q = 3 and x = f * LevelScale = 3: two steps give 1, the clause gives 0.
   std::int32_t ls[6][16] = {};
   ls[0][0] = 3;
   std::int32_t compatible[8] = {1}, conformant[8] = {1};
-  inverseChromaDc422(compatible, ls, 15, false);
-  inverseChromaDc422(conformant, ls, 15, true);
+  inverseChromaDc422(compatible, ls, 15, false, kernels);
+  inverseChromaDc422(conformant, ls, 15, true, kernels);
   EXPECT_EQ(std::count(compatible, compatible + 8, 1), 8);
   EXPECT_EQ(std::count(conformant, conformant + 8, 0), 8);
   // Odd LevelScale values (weights of 17) are the ones that can round differently.
@@ -50,8 +52,8 @@ TEST(InverseTransform, ChromaDc422CompatibleRoundingAgreesFrom24) {
     for (int trial = 0; trial < 20; ++trial) {
       for (int k = 0; k < 8; ++k)
         compatible[k] = conformant[k] = static_cast<int>(rng() % 201) - 100;
-      inverseChromaDc422(compatible, ls, qP, false);
-      inverseChromaDc422(conformant, ls, qP, true);
+      inverseChromaDc422(compatible, ls, qP, false, kernels);
+      inverseChromaDc422(conformant, ls, qP, true, kernels);
       for (int k = 0; k < 8; ++k) {
         const int excess = compatible[k] - conformant[k];
         ASSERT_TRUE(excess == 0 || (excess == 1 && qPDc < 24)) << qP << ' ' << excess;

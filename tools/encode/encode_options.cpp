@@ -31,8 +31,9 @@ const char kUsage[] =
     "  --fps RATE  --keyint N  --no-scenecut  --threads N  --qp N  --bitrate KBPS  --ipratio F\n"
     "  --no-deblock  --deblock A:B  --chroma-qp-offset N  --no-cabac  --no-psy  --psy-rd A:B\n"
     "  --subme N  --cqm NAME  --cqmfile FILE  --no-8x8dct  --slices N  --interlaced  --tff\n"
-    "  --bff  --fake-interlaced  --avcintra-class N  --sps-id N  --level L  --crf F  --ref N\n"
-    "  --vbv-maxrate KBPS  --vbv-bufsize KBIT\n"
+    "  --bff  --fake-interlaced  --avcintra-class N  --avcintra-flavor NAME  --sps-id N  --level "
+    "L\n"
+    "  --crf F  --ref N  --vbv-maxrate KBPS  --vbv-bufsize KBIT\n"
     "\n"
     "  --version                 the version of libx264 this program was built with\n"
     "  -h, --help                show this message\n";
@@ -40,11 +41,17 @@ const char kUsage[] =
 namespace {
 
 // Options passed on to x264_param_parse under their own names: with a value, and flags.
-constexpr std::string_view kGenericWithValue[] = {
-    "fps",      "keyint",           "threads",    "qp",    "bitrate", "ipratio",
-    "deblock",  "chroma-qp-offset", "psy-rd",     "subme", "cqm",     "cqmfile",
-    "slices",   "avcintra-class",   "sps-id",     "level", "crf",     "ref",
-    "dump-yuv", "vbv-maxrate",      "vbv-bufsize"};
+constexpr std::string_view kGenericWithValue[] = {"fps",         "keyint",
+                                                  "threads",     "qp",
+                                                  "bitrate",     "ipratio",
+                                                  "deblock",     "chroma-qp-offset",
+                                                  "psy-rd",      "subme",
+                                                  "cqm",         "cqmfile",
+                                                  "slices",      "avcintra-class",
+                                                  "sps-id",      "level",
+                                                  "crf",         "ref",
+                                                  "dump-yuv",    "vbv-maxrate",
+                                                  "vbv-bufsize", "avcintra-flavor"};
 constexpr std::string_view kGenericFlags[] = {"no-scenecut", "no-deblock", "no-cabac",
                                               "no-psy",      "no-8x8dct",  "interlaced",
                                               "tff",         "bff",        "fake-interlaced"};

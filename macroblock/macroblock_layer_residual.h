@@ -1,15 +1,19 @@
-// residual() of an I macroblock (clause 7.3.5.3) with reconstruction: each
-// block is predicted, its coefficients read and scaled into place, and its
-// samples stored before the next block predicts from them.
+// The bodies of MacroblockLayer's residual() of an I macroblock (clause
+// 7.3.5.3) with reconstruction: each block is predicted, its coefficients
+// read and scaled into place, and its samples stored before the next block
+// predicts from them. Included by each concrete decoder's source file.
+#pragma once
+
 #include <algorithm>
 
+#include "base/compiler.h"
 #include "base/level.h"
-#include "macroblock/macroblock_decoder.h"
+#include "macroblock/macroblock_layer.h"
 #include "recon/inverse_transform.h"
 
 namespace H264 {
 ISTREL_LEVEL_BEGIN
-namespace {
+namespace residual {
 
 // Clauses 8.5.12.1 and 8.5.13.1. A conforming stream keeps the result within
 // 16 + bitDepth bits; a damaged one may not, and the result then wraps at 32
@@ -21,27 +25,17 @@ ISTREL_FORCE_INLINE std::int32_t scaleLevel(std::int32_t level, std::int32_t lev
 }
 
 // Bypass direction of a prediction mode (clause 8.5.15): 1 vertical, 2 horizontal.
-int bypassDirection(int predMode) { return predMode == 0 ? 1 : predMode == 1 ? 2 : 0; }
-int chromaBypassDirection(int chromaMode) { return chromaMode == 2 ? 1 : chromaMode == 1 ? 2 : 0; }
-
-}  // namespace
-
-// A block whose pattern bit says it carries no coefficients.
-template <typename T>
-void MacroblockDecoder<T>::markUncoded(int plane, int blockIndex) {
-  MacroblockRecord& mb = *at_.current;
-  mb.totalCoeff[plane][blockIndex] = 0;
-  if (plane == 0) {
-    mb.codedBlockFlagLuma[blockIndex] = 0;
-  } else {
-    mb.codedBlockFlagChromaAc[plane - 1][blockIndex] = 0;
-  }
+inline int bypassDirection(int predMode) { return predMode == 0 ? 1 : predMode == 1 ? 2 : 0; }
+inline int chromaBypassDirection(int chromaMode) {
+  return chromaMode == 2 ? 1 : chromaMode == 1 ? 2 : 0;
 }
 
-template <typename T>
+}  // namespace residual
+
+template <typename T, typename Derived>
 template <typename Reader>
-int MacroblockDecoder<T>::read4x4Block(Reader& reader, BlockKind kind, int plane, int blockIndex,
-                                       std::int32_t* coeff) {
+int MacroblockLayer<T, Derived>::read4x4Block(Reader& reader, BlockKind kind, int plane,
+                                              int blockIndex, std::int32_t* coeff) {
   const int startIdx = kind == BlockKind::k4x4 ? 0 : 1;
   const BlockPair n = neighboursOf(kind == BlockKind::kChromaAc, blockIndex);
   const std::uint8_t* scan = scan4x4_ + startIdx;
@@ -56,13 +50,27 @@ int MacroblockDecoder<T>::read4x4Block(Reader& reader, BlockKind kind, int plane
                               fieldMacroblock_,
                               [scan, scale, shift, coeff](int position, std::int32_t level) {
                                 const int pos = scan[position];
-                                coeff[pos] = scaleLevel(level, scale[pos], shift, 4);
+                                coeff[pos] = residual::scaleLevel(level, scale[pos], shift, 4);
                               });
 }
 
-template <typename T>
+// A 4x4 block of the residual: read when its pattern bit says it is coded,
+// else marked as holding no coefficients. Returns TotalCoeff.
+template <typename T, typename Derived>
 template <typename Reader>
-void MacroblockDecoder<T>::decodeResidual(Reader& reader) {
+ISTREL_FORCE_INLINE int MacroblockLayer<T, Derived>::readBlockIfCoded(Reader& reader, bool coded,
+                                                                      BlockKind kind, int plane,
+                                                                      int blockIndex,
+                                                                      std::int32_t* coeff) {
+  std::fill_n(coeff, 16, 0);
+  if (coded) return read4x4Block(reader, kind, plane, blockIndex, coeff);
+  markUncoded(plane, blockIndex);
+  return 0;
+}
+
+template <typename T, typename Derived>
+template <typename Reader>
+void MacroblockLayer<T, Derived>::decodeResidual(Reader& reader) {
   const int planes = chromaArrayType_ == 3 ? 3 : 1;
   for (int p = 0; p < planes; ++p) {
     if (mb_type_ != kMbINxN) {
@@ -76,9 +84,9 @@ void MacroblockDecoder<T>::decodeResidual(Reader& reader) {
   if (chromaArrayType_ == 1 || chromaArrayType_ == 2) decodeChroma(reader);
 }
 
-template <typename T>
+template <typename T, typename Derived>
 template <typename Reader>
-void MacroblockDecoder<T>::decodeIntra16x16(Reader& reader, int plane) {
+void MacroblockLayer<T, Derived>::decodeIntra16x16(Reader& reader, int plane) {
   std::int32_t levels[16] = {};
   const BlockPair n = neighboursOf(false, 0);
   reader.residualBlock(BlockKind::kDc, plane, 0, 16, n.a, n.b, *at_.current, fieldMacroblock_,
@@ -98,12 +106,7 @@ void MacroblockDecoder<T>::decodeIntra16x16(Reader& reader, int plane) {
   for (int k = 0; k < 16; ++k) {
     const int x = kBlockX[k], y = kBlockY[k];
     const bool coded = cbpLuma_ & (1 << (k / 4));
-    std::fill_n(coeff, 16, 0);
-    if (coded) {
-      read4x4Block(reader, BlockKind::kAc, plane, k, coeff);
-    } else {
-      markUncoded(plane, k);
-    }
+    readBlockIfCoded(reader, coded, BlockKind::kAc, plane, k, coeff);
     coeff[0] = dc_[k];
     if (bypass) {
       blocks_.stash(x, y, 16);
@@ -112,14 +115,14 @@ void MacroblockDecoder<T>::decodeIntra16x16(Reader& reader, int plane) {
     }
   }
   if (bypass) {
-    blocks_.finishStashed(plane, 16, 16, bypassDirection(intra16x16PredMode_), blockAt(plane, 0, 0),
-                          at_.stride[plane]);
+    blocks_.finishStashed(plane, 16, 16, residual::bypassDirection(intra16x16PredMode_),
+                          blockAt(plane, 0, 0), at_.stride[plane]);
   }
 }
 
-template <typename T>
+template <typename T, typename Derived>
 template <typename Reader>
-void MacroblockDecoder<T>::decodeIntra4x4(Reader& reader, int plane) {
+void MacroblockLayer<T, Derived>::decodeIntra4x4(Reader& reader, int plane) {
   const MacroblockRecord& mb = *at_.current;
   std::int32_t* coeff = blocks_.coefficients();
   for (int k = 0; k < 16; ++k) {
@@ -127,20 +130,15 @@ void MacroblockDecoder<T>::decodeIntra4x4(Reader& reader, int plane) {
     const int mode = mb.intra4x4PredMode[k];
     predictBlock(plane, x, y, 4, mode);
     const bool coded = cbpLuma_ & (1 << (k / 4));
-    std::fill_n(coeff, 16, 0);
-    if (coded) {
-      read4x4Block(reader, BlockKind::k4x4, plane, k, coeff);
-    } else {
-      markUncoded(plane, k);
-    }
-    blocks_.finish(plane, x, y, 4, coded, bypassDirection(mode), blockAt(plane, x, y),
+    readBlockIfCoded(reader, coded, BlockKind::k4x4, plane, k, coeff);
+    blocks_.finish(plane, x, y, 4, coded, residual::bypassDirection(mode), blockAt(plane, x, y),
                    at_.stride[plane]);
   }
 }
 
-template <typename T>
+template <typename T, typename Derived>
 template <typename Reader>
-void MacroblockDecoder<T>::decodeIntra8x8(Reader& reader, int plane) {
+void MacroblockLayer<T, Derived>::decodeIntra8x8(Reader& reader, int plane) {
   const MacroblockRecord& mb = *at_.current;
   const std::int32_t* scale = levelScale8x8_[plane][qp_[plane] % 6];
   const int shift = qp_[plane] / 6;
@@ -152,7 +150,7 @@ void MacroblockDecoder<T>::decodeIntra8x8(Reader& reader, int plane) {
     predictBlock(plane, x, y, 8, mode);
     const bool coded = cbpLuma_ & (1 << b);
     std::fill_n(coeff, 64, 0);
-    for (int i = 0; i < 4; ++i) markUncoded(plane, 4 * b + i);
+    markUncoded(plane, 4 * b, 4);
     if (coded) {
       const std::uint8_t* scan = scan8x8_;
       reader.residual8x8(
@@ -160,48 +158,47 @@ void MacroblockDecoder<T>::decodeIntra8x8(Reader& reader, int plane) {
           fieldMacroblock_,
           [=](int position, std::int32_t level) {
             const int pos = scan[position];
-            coeff[pos] = bypass ? level : scaleLevel(level, scale[pos], shift, 6);
+            coeff[pos] = bypass ? level : residual::scaleLevel(level, scale[pos], shift, 6);
           });
     }
-    blocks_.finish(plane, x, y, 8, coded, bypassDirection(mode), blockAt(plane, x, y),
+    blocks_.finish(plane, x, y, 8, coded, residual::bypassDirection(mode), blockAt(plane, x, y),
                    at_.stride[plane]);
   }
 }
 
-template <typename T>
+template <typename T, typename Derived>
 template <typename Reader>
-void MacroblockDecoder<T>::decodeChroma(Reader& reader) {
+void MacroblockLayer<T, Derived>::decodeChroma(Reader& reader) {
   const int dcCount = 4 * (mbHeightC_ / 8);
   const BlockPair n = neighboursOf(false, 0);
+  // The levels go straight to their raster positions in the DC matrix
+  // (clause 8.5.11.1; in 4:2:0 the parsing order is the raster order).
+  const std::uint8_t* raster = (dcCount == 8 ? kChromaDc422RasterOf : kIdentity8).data();
   for (int c = 0; c < 2; ++c) {
     std::int32_t* dc = chromaDc_[c];
     std::fill_n(dc, 8, 0);
     if (cbpChroma_ != 0) {
-      reader.residualBlock(BlockKind::kChromaDc, 1 + c, c, dcCount, n.a, n.b, *at_.current,
-                           fieldMacroblock_,
-                           [dc](int position, std::int32_t level) { dc[position] = level; });
+      reader.residualBlock(
+          BlockKind::kChromaDc, 1 + c, c, dcCount, n.a, n.b, *at_.current, fieldMacroblock_,
+          [dc, raster](int position, std::int32_t level) { dc[raster[position]] = level; });
     } else {
       at_.current->codedBlockFlagChromaDc[c] = 0;
     }
     const int qp = qp_[1 + c];
-    if (blocks_.bypass()) {
-      if (dcCount == 8) {
-        std::int32_t levels[8];
-        std::copy_n(dc, 8, levels);
-        for (int i = 0; i < 8; ++i) dc[i] = levels[kChromaDc422Raster[i]];
-      }
-    } else if (dcCount == 4) {
+    if (blocks_.bypass()) continue;
+    if (dcCount == 4) {
       inverseChromaDc420(dc, levelScale4x4_[1 + c][qp % 6][0], qp);
     } else {
-      inverseChromaDc422(dc, levelScale4x4_[1 + c], qp, mode_ == DecodeMode::kConformant);
+      inverseChromaDc422(dc, levelScale4x4_[1 + c], qp, mode_ == DecodeMode::kConformant,
+                         blocks_.kernels());
     }
   }
   for (int c = 0; c < 2; ++c) decodeChromaComponent(reader, 1 + c);
 }
 
-template <typename T>
+template <typename T, typename Derived>
 template <typename Reader>
-void MacroblockDecoder<T>::decodeChromaComponent(Reader& reader, int plane) {
+void MacroblockLayer<T, Derived>::decodeChromaComponent(Reader& reader, int plane) {
   predictChroma(plane);
   const int blocks = 4 * (mbHeightC_ / 8);
   const bool bypass = blocks_.bypass();
@@ -209,13 +206,8 @@ void MacroblockDecoder<T>::decodeChromaComponent(Reader& reader, int plane) {
   for (int i = 0; i < blocks; ++i) {
     const int k = kChromaBlocks[i];
     const int x = kBlockX[k], y = kBlockY[k];
-    std::fill_n(coeff, 16, 0);
-    int total = 0;
-    if (cbpChroma_ == 2) {
-      total = read4x4Block(reader, BlockKind::kChromaAc, plane, k, coeff);
-    } else {
-      markUncoded(plane, k);
-    }
+    const int total =
+        readBlockIfCoded(reader, cbpChroma_ == 2, BlockKind::kChromaAc, plane, k, coeff);
     coeff[0] = chromaDc_[plane - 1][i];
     if (bypass) {
       blocks_.stash(x, y, mbWidthC_);
@@ -224,14 +216,11 @@ void MacroblockDecoder<T>::decodeChromaComponent(Reader& reader, int plane) {
     }
   }
   if (bypass) {
-    blocks_.finishStashed(plane, mbWidthC_, mbHeightC_, chromaBypassDirection(intraChromaPredMode_),
+    blocks_.finishStashed(plane, mbWidthC_, mbHeightC_,
+                          residual::chromaBypassDirection(intraChromaPredMode_),
                           blockAt(plane, 0, 0), at_.stride[plane]);
   }
 }
-
-// The entry point; everything it calls in this file is instantiated with it.
-template void MacroblockDecoder<unsigned short>::decodeResidual(CavlcMacroblockReader&);
-template void MacroblockDecoder<unsigned short>::decodeResidual(CabacMacroblockReader&);
 
 ISTREL_LEVEL_END
 }  // namespace H264
