@@ -15,29 +15,26 @@
 
 namespace H264 {
 
-ISTREL_FORCE_INLINE std::uint32_t byteSwap(std::uint32_t v) {
-#if defined(_MSC_VER)
-  return _byteswap_ulong(v);
-#else
-  return __builtin_bswap32(v);
-#endif
-}
-
-ISTREL_FORCE_INLINE std::uint64_t byteSwap(std::uint64_t v) {
-#if defined(_MSC_VER)
-  return _byteswap_uint64(v);
-#else
-  return __builtin_bswap64(v);
-#endif
-}
-
-// The big-endian word at p, which may be unaligned.
+// The big-endian word at p (4 or 8 bytes), which may be unaligned.
 template <typename Word>
 ISTREL_FORCE_INLINE Word loadBigEndian(const unsigned char* p) {
+  static_assert(sizeof(Word) == 4 || sizeof(Word) == 8);
   Word raw;
   std::memcpy(&raw, p, sizeof raw);
   if constexpr (std::endian::native == std::endian::big) return raw;
-  return byteSwap(raw);
+#if defined(_MSC_VER)
+  if constexpr (sizeof(Word) == 8) {
+    return _byteswap_uint64(raw);
+  } else {
+    return _byteswap_ulong(raw);
+  }
+#else
+  if constexpr (sizeof(Word) == 8) {
+    return __builtin_bswap64(raw);
+  } else {
+    return __builtin_bswap32(raw);
+  }
+#endif
 }
 
 // Asks for the cache line of p ahead of a write to it.

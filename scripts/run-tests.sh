@@ -72,14 +72,14 @@ fi
 run_build asan "" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DISTREL_SANITIZE=ON
 # The slices of a frame decode in parallel on the worker pool: the vector
-# decodings, the exported functions (C++ and C hosts, handles on several
-# threads, the library loaded and unloaded) and the pool itself.
+# decodings, the exported functions (handles, the host example, the library
+# loaded, used on two host threads and unloaded) and the pool itself.
 # (Not the fuzz seeds: a buffer holding slices of several frames makes the
 # overlapping slices race on the picture by construction.) Only their
 # targets: the allocation tests replace operator new, which TSan's runtime
 # defines too.
-targets=(istrel_tests c_host istrel loader_host)
-run_build tsan 'VectorDecoding|CompatibleMode|ExportedVectors|Handle\.|HandleThreads|SharedLibrary|c_host_calling_order|loader_host|WorkerPool' \
+targets=(istrel_tests istrel host_example loader_host)
+run_build tsan 'VectorDecoding|CompatibleMode|Handle\.|HandleThreads|example_host|loader_host|WorkerPool' \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DISTREL_TSAN=ON
 targets=()

@@ -1,5 +1,6 @@
-// The six exported functions: their statuses and what each refuses. (The C
-// host, tests/host/c_host.c, goes through the calling order.)
+// The six exported functions: their statuses and what each refuses. (Hosts
+// that load the library at run time go through the calling order:
+// examples/host_example.c and tests/loader.)
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,16 +1,11 @@
 // The worker threads as a host meets them: started by the first decode,
-// shared by every handle, joined when the last handle is closed; handles
-// used from several host threads at once; and, on Linux, the shared library
-// loaded, used and unloaded again three times with no thread left behind.
+// shared by every handle, joined when the last handle is closed. (Handles on
+// several host threads, and the library loaded and unloaded with no thread
+// left behind: tests/loader/loader_host.cpp.)
 #include <gtest/gtest.h>
 #include <zoncore/threads.h>
 
-#include <algorithm>
-#include <atomic>
-#include <filesystem>
-#include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "istrel/istrel.h"
@@ -97,60 +92,5 @@ TEST_F(HandleThreads, TheLastCloseJoinsTheWorkers) {
     EXPECT_EQ(RunningWorkerCount(), 0) << "still running after the last AVCIFileClose";
   }
 }
-
-// Handles of their own on several host threads at once, each opened,
-// decoding and closed while the others are at any step of theirs.
-TEST_F(HandleThreads, HandlesOnSeveralHostThreadsAtOnce) {
-  std::atomic<int> failures{0};
-  std::vector<std::thread> hosts;
-  for (int t = 0; t < 3; ++t) {
-    hosts.emplace_back([this, &failures] {
-      try {
-        for (int round = 0; round < 4; ++round) {
-          HostHandle h(functions, stream);
-          for (std::size_t i = 0; i < stream.frames.size(); ++i) failures += !h.decodes(i);
-        }
-      } catch (const std::exception&) {
-        ++failures;
-      }
-    });
-  }
-  for (std::thread& host : hosts) host.join();
-  EXPECT_EQ(failures.load(), 0);
-  EXPECT_EQ(RunningWorkerCount(), 0);
-}
-
-#if defined(__linux__)
-// The threads of this process, as the system lists them.
-std::size_t processThreads() {
-  const std::filesystem::directory_iterator tasks("/proc/self/task");
-  return static_cast<std::size_t>(std::distance(begin(tasks), end(tasks)));
-}
-
-// dlopen, decode on two handles, close them, dlclose: three times. The
-// library's workers (one per processor but the caller) run while a handle is
-// open and are gone once the last one is closed, before the library is.
-TEST(SharedLibrary, LoadDecodeUnloadThreeTimesLeavesNoThread) {
-  const TenSlices stream{};
-  // A sanitizer's runtime starts a helper thread with the first thread a
-  // process creates: that one is counted in `before`.
-  std::thread([] {}).join();
-  const std::size_t before = processThreads();
-  const std::size_t workers = std::max(1u, std::thread::hardware_concurrency()) - 1;
-  for (int round = 0; round < 3; ++round) {
-    SCOPED_TRACE("round " + std::to_string(round));
-    istrel::test::LoadedLibrary lib(ISTREL_SHARED_LIBRARY);
-    {
-      HostHandle first(lib, stream), second(lib, stream);
-      EXPECT_TRUE(first.decodes(0));
-      EXPECT_TRUE(second.decodes(1));
-      EXPECT_EQ(processThreads(), before + workers);
-    }
-    EXPECT_EQ(processThreads(), before) << "threads left after the last AVCIFileClose";
-    lib.unload();
-  }
-  EXPECT_EQ(processThreads(), before);
-}
-#endif
 
 }  // namespace

@@ -8,7 +8,10 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
+
+#include "api/v210_geometry.h"
 
 namespace istrel::test {
 
@@ -61,6 +64,30 @@ inline bool unpackV210Row(const char* row, int groups, V210Words got[3]) {
     }
   }
   return clean;
+}
+
+// What is wrong with the v210 rows `output` laid out as `g` for the picture
+// `p`: the rows the stripes write must hold the model's values and leave the
+// bytes after their last group as they were (`untouched`), the rows after the
+// last whole stripe too. Empty when nothing is.
+inline std::string v210Problem(const V210Source& p, const H264::V210Geometry& g, const char* output,
+                               char untouched) {
+  const int groups = v210Groups(g.width);
+  for (int o = 0; o < g.height; ++o) {
+    const char* row = output + std::size_t(o) * std::size_t(g.rowBytes);
+    const bool written = o < g.rowsWritten();
+    for (int b = written ? 16 * groups : 0; b < g.rowBytes; ++b) {
+      if (row[b] != untouched) return "row " + std::to_string(o) + ": a byte not to be written";
+    }
+    if (!written) continue;
+    V210Words want[3], got[3];
+    expectedV210Row(p, g.step == 1, o, g.width, want);
+    if (!unpackV210Row(row, groups, got)) return "row " + std::to_string(o) + ": top bits set";
+    for (int c = 0; c < 3; ++c) {
+      if (got[c] != want[c]) return "row " + std::to_string(o) + " component " + std::to_string(c);
+    }
+  }
+  return "";
 }
 
 }  // namespace istrel::test

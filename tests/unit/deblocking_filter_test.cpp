@@ -1,6 +1,6 @@
-// Rules of the deblocking filter that the loop-filter vectors never reach:
-// disable_deblocking_filter_idc 2, macroblocks no slice decoded, field
-// pictures.
+// A rule of the deblocking filter no whole stream reaches: macroblocks that
+// no slice decoded. (disable_deblocking_filter_idc 2 and field pictures:
+// tests/streams/loop_filter_test.cpp.)
 #include "recon/deblocking_filter.h"
 
 #include <gtest/gtest.h>
@@ -33,20 +33,6 @@ struct TwoSlices {
   MacroblockMap map() const { return {mbs.data(), slices.data(), usable.data(), 2, 2}; }
 };
 
-TEST(DeblockingEdges, SliceEdgesFollowDisableDeblockingFilterIdc) {
-  MacroblockEdges e;
-  ASSERT_TRUE(TwoSlices(0).map().pictureEdges(1, 1, false, e));
-  EXPECT_EQ(e.leftRuns, 1);
-  EXPECT_EQ(e.topRuns, 1);
-  EXPECT_EQ(e.top[0].bS, 4);
-  // 2: the edge to the other slice counts as unavailable, the one inside stays.
-  ASSERT_TRUE(TwoSlices(2).map().pictureEdges(1, 1, false, e));
-  EXPECT_EQ(e.leftRuns, 1);
-  EXPECT_EQ(e.topRuns, 0);
-  // 1: no edge of the macroblock.
-  EXPECT_FALSE(TwoSlices(1).map().pictureEdges(1, 1, false, e));
-}
-
 TEST(DeblockingEdges, UndecodedMacroblocksAreNeitherFilteredNorAvailable) {
   TwoSlices t(0);
   t.mbs[1].slice = 0;
@@ -57,14 +43,6 @@ TEST(DeblockingEdges, UndecodedMacroblocksAreNeitherFilteredNorAvailable) {
   // Nor are the macroblocks of a slice the filter leaves out.
   t.usable[1] = 0;
   EXPECT_FALSE(t.map().pictureEdges(0, 1, false, e));
-}
-
-TEST(DeblockingEdges, FieldPicturesHaveBoundaryStrength3OnHorizontalEdges) {
-  MacroblockEdges e;
-  ASSERT_TRUE(TwoSlices(0).map().pictureEdges(0, 1, true, e));
-  ASSERT_EQ(e.topRuns, 1);
-  EXPECT_EQ(e.top[0].bS, 3);
-  EXPECT_EQ(e.top[0].acrossRows, 1);  // rows of the field
 }
 
 }  // namespace

@@ -51,123 +51,102 @@ std::function<void(BitWriter&)> firstDelta(int delta) {
   };
 }
 
-struct SpsBound {
+// A bounded field at its limit (accepted) and one beyond it (refused).
+template <typename Fields>
+struct Bound {
   const char* field;
-  std::function<void(SpsFields&)> change;
-  bool accepted;
+  std::function<void(Fields&)> atLimit, beyond;
 };
 
-// Every field the parser bounds, at its largest legal value (or smallest,
-// for a lower bound) and one beyond; the defaults are a 1920x1088 4:2:2
-// 10-bit frame.
-const SpsBound kSpsBounds[] = {
-    {"seq_parameter_set_id", [](SpsFields& f) { f.id = 31; }, true},
-    {"seq_parameter_set_id", [](SpsFields& f) { f.id = 32; }, false},
-    {"chroma_format_idc", [](SpsFields& f) { f.chroma_format_idc = 3; }, true},
-    {"chroma_format_idc", [](SpsFields& f) { f.chroma_format_idc = 4; }, false},
-    {"bit_depth_luma_minus8", [](SpsFields& f) { f.bitDepthMinus8 = 6; }, true},
-    {"bit_depth_luma_minus8", [](SpsFields& f) { f.bitDepthMinus8 = 7; }, false},
-    {"bit_depth_chroma_minus8", [](SpsFields& f) { f.bitDepthChromaMinus8 = 6; }, true},
-    {"bit_depth_chroma_minus8", [](SpsFields& f) { f.bitDepthChromaMinus8 = 7; }, false},
-    {"log2_max_frame_num_minus4", [](SpsFields& f) { f.log2_max_frame_num_minus4 = 12; }, true},
-    {"log2_max_frame_num_minus4", [](SpsFields& f) { f.log2_max_frame_num_minus4 = 13; }, false},
-    {"pic_order_cnt_type", [](SpsFields& f) { f.pic_order_cnt_type = 2; }, true},
-    {"pic_order_cnt_type", [](SpsFields& f) { f.pic_order_cnt_type = 3; }, false},
-    {"log2_max_pic_order_cnt_lsb_minus4",
-     [](SpsFields& f) {
-       f.pic_order_cnt_type = 0;
-       f.log2_max_pic_order_cnt_lsb_minus4 = 12;
-     },
-     true},
-    {"log2_max_pic_order_cnt_lsb_minus4",
-     [](SpsFields& f) {
-       f.pic_order_cnt_type = 0;
-       f.log2_max_pic_order_cnt_lsb_minus4 = 13;
-     },
-     false},
-    {"num_ref_frames_in_pic_order_cnt_cycle",
-     [](SpsFields& f) {
-       f.pic_order_cnt_type = 1;
-       f.num_ref_frames_in_pic_order_cnt_cycle = 255;
-     },
-     true},
-    {"num_ref_frames_in_pic_order_cnt_cycle",
-     [](SpsFields& f) {
-       f.pic_order_cnt_type = 1;
-       f.num_ref_frames_in_pic_order_cnt_cycle = 256;
-     },
-     false},
-    {"pic_width_in_mbs_minus1", [](SpsFields& f) { f.widthInMbsMinus1 = 1023; }, true},
-    {"pic_width_in_mbs_minus1", [](SpsFields& f) { f.widthInMbsMinus1 = 1024; }, false},
-    {"pic_width_in_mbs_minus1", [](SpsFields& f) { f.widthInMbsMinus1 = 0xFFFFFFFE; }, false},
-    {"pic_height_in_map_units_minus1", [](SpsFields& f) { f.heightInMapUnitsMinus1 = 1023; }, true},
-    {"pic_height_in_map_units_minus1", [](SpsFields& f) { f.heightInMapUnitsMinus1 = 1024; },
-     false},
-    {"pic_height_in_map_units_minus1 of fields",
-     [](SpsFields& f) {
-       f.frameMbsOnly = false;
-       f.heightInMapUnitsMinus1 = 511;
-     },
-     true},
-    {"pic_height_in_map_units_minus1 of fields",
-     [](SpsFields& f) {
-       f.frameMbsOnly = false;
-       f.heightInMapUnitsMinus1 = 512;
-     },
-     false},
-    // 4:2:2: CropUnitX 2 of 1920 columns, CropUnitY 1 of 1088 rows.
-    {"frame_crop_left/right_offset",
-     [](SpsFields& f) {
-       f.cropping = true;
-       f.crop[0] = 480;
-       f.crop[1] = 479;
-     },
-     true},
-    {"frame_crop_left/right_offset",
-     [](SpsFields& f) {
-       f.cropping = true;
-       f.crop[0] = 480;
-       f.crop[1] = 480;
-     },
-     false},
-    {"frame_crop_top/bottom_offset",
-     [](SpsFields& f) {
-       f.cropping = true;
-       f.crop[2] = 1000;
-       f.crop[3] = 87;
-     },
-     true},
-    {"frame_crop_top/bottom_offset",
-     [](SpsFields& f) {
-       f.cropping = true;
-       f.crop[2] = 1000;
-       f.crop[3] = 88;
-     },
-     false},
-    {"cpb_cnt_minus1", [](SpsFields& f) { f.vui = hrdVui(31); }, true},
-    {"cpb_cnt_minus1", [](SpsFields& f) { f.vui = hrdVui(32); }, false},
-    {"delta_scale", [](SpsFields& f) { f.scalingMatrix = firstDelta(127); }, true},
-    {"delta_scale", [](SpsFields& f) { f.scalingMatrix = firstDelta(128); }, false},
-    {"delta_scale", [](SpsFields& f) { f.scalingMatrix = firstDelta(-128); }, true},
-    {"delta_scale", [](SpsFields& f) { f.scalingMatrix = firstDelta(-129); }, false},
-    {"level_idc", [](SpsFields& f) { f.level_idc = 0; }, false},
-    {"constraint_set4_flag", [](SpsFields& f) { f.constraintByte = 0x18; }, false},
-    {"reserved_zero_2bits", [](SpsFields& f) { f.constraintByte = 0x11; }, false},
-    {"rbsp_stop_one_bit", [](SpsFields& f) { f.stopBit = false; }, false},
-};
+template <typename Fields, typename T>
+Bound<Fields> upTo(const char* name, T Fields::*field, T largest) {
+  return {name, [=](Fields& f) { f.*field = largest; }, [=](Fields& f) { f.*field = largest + 1; }};
+}
 
+template <typename Fields, typename T>
+Bound<Fields> downTo(const char* name, T Fields::*field, T smallest) {
+  return {name, [=](Fields& f) { f.*field = smallest; },
+          [=](Fields& f) { f.*field = smallest - 1; }};
+}
+
+// Both changes after `first`.
+template <typename Fields>
+Bound<Fields> after(std::function<void(Fields&)> first, Bound<Fields> bound) {
+  return {bound.field, [=](Fields& f) { first(f), bound.atLimit(f); },
+          [=](Fields& f) { first(f), bound.beyond(f); }};
+}
+
+// Parses `rbsp` into a store that holds the default set; a refused set must
+// leave the stored one in place. Returns the thrown code, or 0.
+int parseOverDefault(const std::vector<std::uint8_t>& rbsp, bool isSps) {
+  ParametersDecoder pd;
+  EXPECT_EQ(parseInto(pd, writeSps(SpsFields{}), true), 0);
+  EXPECT_EQ(parseInto(pd, writePps(PpsFields{}), false), 0);
+  const SeqParameterSet* sps = pd.sps(0);
+  const PicParameterSet* pps = pd.pps(0);
+  const int code = parseInto(pd, rbsp, isSps);
+  if (code) {
+    EXPECT_TRUE(pd.sps(0) == sps && pd.pps(0) == pps) << "a refused set was stored";
+  }
+  return code;
+}
+
+// Each bound: accepted at its limit, refused beyond it.
+template <typename Fields, std::size_t N, typename Write>
+void expectBounds(const Bound<Fields> (&bounds)[N], Write write, bool isSps) {
+  for (const Bound<Fields>& b : bounds) {
+    Fields atLimit, beyond;
+    b.atLimit(atLimit);
+    b.beyond(beyond);
+    EXPECT_EQ(parseOverDefault(write(atLimit), isSps), 0) << b.field << " at its limit";
+    EXPECT_EQ(parseOverDefault(write(beyond), isSps), kParameterSetError) << b.field;
+  }
+}
+
+// Every field the SPS parser bounds, at its limit and one beyond; the
+// defaults are a 1920x1088 4:2:2 10-bit frame (CropUnitX 2, CropUnitY 1).
 TEST(SequenceParameterSet, BoundsOfEveryField) {
-  for (const SpsBound& c : kSpsBounds) {
-    ParametersDecoder pd;
-    ASSERT_EQ(parseInto(pd, writeSps(SpsFields{}), true), 0);
-    const SeqParameterSet* before = pd.sps(0);
-    SpsFields fields;
-    c.change(fields);
-    EXPECT_EQ(parseInto(pd, writeSps(fields), true), c.accepted ? 0 : kParameterSetError)
-        << c.field << (c.accepted ? " accepted" : " refused");
-    if (!c.accepted) {
-      EXPECT_EQ(pd.sps(0), before) << c.field << ": a refused set replaced the stored one";
-    }
+  using F = SpsFields;
+  auto field = [](bool frames) { return [=](F& f) { f.frameMbsOnly = frames; }; };
+  auto poc = [](std::uint32_t type) { return [=](F& f) { f.pic_order_cnt_type = type; }; };
+  auto crop = [](int side, std::uint32_t first, std::uint32_t second) {
+    return [=](F& f) { f.cropping = true, f.crop[side] = first, f.crop[side + 1] = second; };
+  };
+  auto depth = [](std::uint32_t v) { return [=](F& f) { f.bitDepthChromaMinus8 = v; }; };
+  const Bound<F> bounds[] = {
+      upTo("seq_parameter_set_id", &F::id, 31u),
+      upTo("chroma_format_idc", &F::chroma_format_idc, 3u),
+      upTo("bit_depth_luma_minus8", &F::bitDepthMinus8, 6u),
+      {"bit_depth_chroma_minus8", depth(6), depth(7)},
+      upTo("log2_max_frame_num_minus4", &F::log2_max_frame_num_minus4, 12u),
+      upTo("pic_order_cnt_type", &F::pic_order_cnt_type, 2u),
+      after<F>(poc(0), upTo("log2_max_poc_lsb_minus4", &F::log2_max_pic_order_cnt_lsb_minus4, 12u)),
+      after<F>(poc(1), upTo("num_ref_frames_in_poc_cycle",
+                            &F::num_ref_frames_in_pic_order_cnt_cycle, 255u)),
+      upTo("pic_width_in_mbs_minus1", &F::widthInMbsMinus1, 1023u),
+      upTo("pic_height_in_map_units_minus1", &F::heightInMapUnitsMinus1, 1023u),
+      after<F>(field(false), upTo("map units of fields", &F::heightInMapUnitsMinus1, 511u)),
+      {"frame_crop_left/right_offset", crop(0, 480, 479), crop(0, 480, 480)},
+      {"frame_crop_top/bottom_offset", crop(2, 1000, 87), crop(2, 1000, 88)},
+      {"cpb_cnt_minus1", [](F& f) { f.vui = hrdVui(31); }, [](F& f) { f.vui = hrdVui(32); }},
+      {"delta_scale", [](F& f) { f.scalingMatrix = firstDelta(127); },
+       [](F& f) { f.scalingMatrix = firstDelta(128); }},
+      {"delta_scale", [](F& f) { f.scalingMatrix = firstDelta(-128); },
+       [](F& f) { f.scalingMatrix = firstDelta(-129); }},
+  };
+  expectBounds(
+      bounds, [](const F& f) { return writeSps(f); }, true);
+  const std::function<void(F&)> refused[] = {
+      [](F& f) { f.level_idc = 0; },
+      [](F& f) { f.constraintByte = 0x18; },  // constraint_set4_flag
+      [](F& f) { f.constraintByte = 0x11; },  // a reserved bit
+      [](F& f) { f.widthInMbsMinus1 = 0xFFFFFFFE; },
+      [](F& f) { f.stopBit = false; },
+  };
+  for (std::size_t i = 0; i < std::size(refused); ++i) {
+    F fields;
+    refused[i](fields);
+    EXPECT_EQ(parseOverDefault(writeSps(fields), true), kParameterSetError) << "case " << i;
   }
 }
 
@@ -215,47 +194,21 @@ TEST(PictureParameterSet, WithoutTheHighProfileTailTakesInferredValues) {
   EXPECT_EQ(pps.second_chroma_qp_index_offset, -3);
 }
 
-struct PpsBound {
-  const char* field;
-  std::function<void(PpsFields&)> change;
-  bool accepted;
-};
-
-const PpsBound kPpsBounds[] = {
-    {"pic_parameter_set_id", [](PpsFields& f) { f.id = 255; }, true},
-    {"pic_parameter_set_id", [](PpsFields& f) { f.id = 256; }, false},
-    {"seq_parameter_set_id", [](PpsFields& f) { f.spsId = 31; }, true},
-    {"seq_parameter_set_id", [](PpsFields& f) { f.spsId = 32; }, false},
-    {"num_slice_groups_minus1", [](PpsFields& f) { f.num_slice_groups_minus1 = 1; }, false},
-    {"chroma_qp_index_offset", [](PpsFields& f) { f.chroma_qp_index_offset = 12; }, true},
-    {"chroma_qp_index_offset", [](PpsFields& f) { f.chroma_qp_index_offset = 13; }, false},
-    {"chroma_qp_index_offset", [](PpsFields& f) { f.chroma_qp_index_offset = -12; }, true},
-    {"chroma_qp_index_offset", [](PpsFields& f) { f.chroma_qp_index_offset = -13; }, false},
-    {"second_chroma_qp_index_offset", [](PpsFields& f) { f.second_chroma_qp_index_offset = 12; },
-     true},
-    {"second_chroma_qp_index_offset", [](PpsFields& f) { f.second_chroma_qp_index_offset = 13; },
-     false},
-    {"second_chroma_qp_index_offset", [](PpsFields& f) { f.second_chroma_qp_index_offset = -12; },
-     true},
-    {"second_chroma_qp_index_offset", [](PpsFields& f) { f.second_chroma_qp_index_offset = -13; },
-     false},
-    {"delta_scale", [](PpsFields& f) { f.scalingMatrix = firstDelta(127); }, true},
-    {"delta_scale", [](PpsFields& f) { f.scalingMatrix = firstDelta(128); }, false},
-};
-
-// The PPS bounds the same way; a refused set stores nothing under its id.
 TEST(PictureParameterSet, BoundsOfEveryField) {
-  for (const PpsBound& c : kPpsBounds) {
-    ParametersDecoder pd;
-    ASSERT_EQ(parseInto(pd, writeSps(SpsFields{}), true), 0);
-    PpsFields fields;
-    c.change(fields);
-    EXPECT_EQ(parseInto(pd, writePps(fields), false), c.accepted ? 0 : kParameterSetError)
-        << c.field << (c.accepted ? " accepted" : " refused");
-    if (!c.accepted && fields.id < ParametersDecoder::kMaxPpsCount) {
-      EXPECT_EQ(pd.pps(fields.id), nullptr) << c.field;
-    }
-  }
+  using F = PpsFields;
+  const Bound<F> bounds[] = {
+      upTo("pic_parameter_set_id", &F::id, 255u),
+      upTo("seq_parameter_set_id", &F::spsId, 31u),
+      upTo("num_slice_groups_minus1", &F::num_slice_groups_minus1, 0u),
+      upTo("chroma_qp_index_offset", &F::chroma_qp_index_offset, 12),
+      downTo("chroma_qp_index_offset", &F::chroma_qp_index_offset, -12),
+      upTo("second_chroma_qp_index_offset", &F::second_chroma_qp_index_offset, 12),
+      downTo("second_chroma_qp_index_offset", &F::second_chroma_qp_index_offset, -12),
+      {"delta_scale", [](F& f) { f.scalingMatrix = firstDelta(127); },
+       [](F& f) { f.scalingMatrix = firstDelta(128); }},
+  };
+  expectBounds(
+      bounds, [](const F& f) { return writePps(f); }, false);
 }
 
 struct Stream {
