@@ -49,11 +49,15 @@ struct SliceDataConfig {
   static SliceDataConfig read(const std::uint8_t* b) {
     static constexpr std::uint32_t kDepths[4] = {8, 9, 10, 14};
     static constexpr int kChromaOffsets[4] = {0, -12, 12, 5};
+    // `count` bits of `byte` from bit `shift` on.
+    auto field = [](std::uint8_t byte, int shift, int count) {
+      return (byte >> shift) & ((1u << count) - 1);
+    };
     SliceDataConfig c;
     c.cabac = b[0] & 1;
-    c.chromaFormat = (b[0] >> 1) & 3;
-    c.bitDepth = kDepths[(b[0] >> 3) & 3];
-    c.structure = (b[0] >> 5) & 3;
+    c.chromaFormat = field(b[0], 1, 2);
+    c.bitDepth = kDepths[field(b[0], 3, 2)];
+    c.structure = field(b[0], 5, 2);
     c.transform8x8 = b[0] & 0x80;
     c.transformBypass = b[1] & 1;
     c.spsScaling = b[1] & 2;
@@ -69,8 +73,8 @@ struct SliceDataConfig {
     std::uint32_t units =
         c.structure == 0 ? kWidthInMbs * kHeightInMbs : kWidthInMbs * kHeightInMbs / 2;
     c.firstMb = (b[3] & 15u) % units;
-    c.colourPlane = ((b[3] >> 4) & 3u) % 3;
-    c.chromaQpOffset = kChromaOffsets[(b[3] >> 6) & 3];
+    c.colourPlane = field(b[3], 4, 2) % 3;
+    c.chromaQpOffset = kChromaOffsets[field(b[3], 6, 2)];
     return c;
   }
 
