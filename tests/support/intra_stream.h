@@ -12,6 +12,7 @@
 
 #include "support/bit_writer.h"
 #include "support/parameter_set_writer.h"
+#include "support/pcm_stream.h"
 
 namespace istrel::test {
 
@@ -141,19 +142,8 @@ inline void writeMacroblock(const IntraStream& s, int picture, int mbAddr, int& 
   const int mbX = mbAddr % s.widthInMbs, mbY = mbAddr / s.widthInMbs;
   if (mb.pcm) {
     w.ue(25);
-    while (w.bitCount() % 8) w.bit(0);
-    const int step = s.fields ? 2 : 1;
-    for (int plane = 0; plane < 3; ++plane) {
-      const int width = plane ? 8 : 16, height = plane ? s.mbHeightC() : 16;
-      for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-          const int frameY = (mbY * height + y) * step + (s.fields ? picture : 0);
-          w.bits(static_cast<std::uint32_t>(pcmSample(s, plane, mbX * width + x, frameY)),
-                 s.bitDepth);
-        }
-      }
-    }
-    return;
+    return writePcmMacroblock(w, s, s.mbHeightC(), mbX, mbY, s.fields ? 2 : 1,
+                              s.fields ? picture : 0);
   }
   const bool chroma = mb.chromaLevel[0] || mb.chromaLevel[1];
   // I_16x16_2_x_0 (DC prediction), intra_chroma_pred_mode DC, mb_qp_delta.

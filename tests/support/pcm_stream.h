@@ -39,23 +39,26 @@ inline std::uint16_t pcmSample(const PcmStream& s, int plane, int x, int y) {
   return static_cast<std::uint16_t>(value % (1 << s.bitDepth));
 }
 
-namespace pcm_detail {
-
-inline int chromaHeight(const PcmStream& s) { return s.chromaFormat == 2 ? 16 : 8; }
-
-// The samples of macroblock (mbX, mbY) of a picture whose rows are every
-// `step`-th frame row from `parity` on.
-inline void writeSamples(const PcmStream& s, BitWriter& w, int mbX, int mbY, int step, int parity) {
+// An I_PCM macroblock of stream `s` after its mb_type: pcm_alignment_zero_bits,
+// then the samples pcmSample(s, ...) gives for macroblock (mbX, mbY) of a
+// picture whose rows are every `step`-th frame row from `parity` on.
+template <typename Stream>
+void writePcmMacroblock(BitWriter& w, const Stream& s, int mbHeightC, int mbX, int mbY, int step,
+                        int parity) {
+  while (w.bitCount() % 8) w.bit(0);
   for (int plane = 0; plane < 3; ++plane) {
-    const int width = plane ? 8 : 16, height = plane ? chromaHeight(s) : 16;
+    const int width = plane ? 8 : 16, height = plane ? mbHeightC : 16;
     for (int y = 0; y < height; ++y) {
       const int frameRow = (mbY * height + y) * step + parity;
       for (int x = 0; x < width; ++x) {
-        w.bits(pcmSample(s, plane, mbX * width + x, frameRow), s.bitDepth);
+        w.bits(static_cast<std::uint32_t>(pcmSample(s, plane, mbX * width + x, frameRow)),
+               s.bitDepth);
       }
     }
   }
 }
+
+namespace pcm_detail {
 
 // One slice of macroblocks [first, end) of a picture `widthInMbs` wide:
 // structure 0 a frame, 1 a top field, 2 a bottom field; the first picture of
@@ -89,8 +92,7 @@ inline Bytes slice(const PcmStream& s, int first, int end, int structure, bool i
     } else {
       w.ue(25);
     }
-    while (w.bitCount() % 8) w.bit(0);
-    writeSamples(s, w, x, mb / s.widthInMbs, step, parity);
+    writePcmMacroblock(w, s, s.chromaFormat == 2 ? 16 : 8, x, mb / s.widthInMbs, step, parity);
   }
   if (s.cabac) {
     CabacWriter(w).encode(contexts, {{2, 0, 1}});  // end_of_slice_flag, then the stop bit
