@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/bit_writer.h"
+#include "support/thrown.h"
 
 namespace H264 {
 namespace {
@@ -133,15 +134,12 @@ int decodeError(const std::string& bits, int nC, int maxNumCoeff, int blocks = 1
   writer.code(bits.c_str());
   const std::vector<std::uint8_t>& bytes = writer.w.bytes();
   StreamParser parser(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
-  try {
+  return istrel::test::thrownCode([&] {
     for (int i = 0; i < blocks; ++i) {
       ResidualLevels out;
       readResidualBlock(parser, nC, maxNumCoeff, out);
     }
-  } catch (int code) {
-    return code;
-  }
-  return 0;
+  });
 }
 
 TEST(CavlcMalformed, ThrowSliceError) {
