@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "support/parameter_set_writer.h"
+#include "support/thrown.h"
 #include "syntax/nal_unit.h"
 #include "syntax/parameters_decoder.h"
 #include "syntax/scaling_lists.h"
@@ -17,12 +18,7 @@ namespace {
 // Parses one SPS or PPS RBSP into `parameters`; returns the thrown code, or 0.
 int parseInto(ParametersDecoder& parameters, const std::vector<std::uint8_t>& rbsp, bool isSps) {
   StreamParser parser(rbsp.data(), static_cast<std::uint32_t>(rbsp.size()), kParameterSetError);
-  try {
-    parameters.parseNal(parser, isSps ? kNalSps : kNalPps);
-  } catch (int thrown) {
-    return thrown;
-  }
-  return 0;
+  return istrel::test::thrownCode([&] { parameters.parseNal(parser, isSps ? kNalSps : kNalPps); });
 }
 
 using istrel::test::BitWriter;
@@ -42,12 +38,16 @@ std::function<void(BitWriter&)> hrdVui(std::uint32_t cpbCntMinus1) {
   };
 }
 
-// A scaling matrix whose first 4x4 list starts with delta_scale `delta`.
-std::function<void(BitWriter&)> firstDelta(int delta) {
-  return [delta](BitWriter& w) {
-    w.bit(1).se(delta);
-    for (int j = 1; j < 16; ++j) w.se(0);
-    for (int i = 1; i < 8; ++i) w.bit(0);
+// A scaling matrix of eight lists that sends only 4x4 list `slot`: its first
+// delta_scale `delta`, the rest 0, so every entry is 8 + `delta`.
+std::function<void(BitWriter&)> oneList(int slot, int delta) {
+  return [slot, delta](BitWriter& w) {
+    for (int i = 0; i < 8; ++i) {
+      w.flag(i == slot);
+      if (i != slot) continue;
+      w.se(delta);
+      for (int j = 1; j < 16; ++j) w.se(0);
+    }
   };
 }
 
@@ -76,17 +76,36 @@ Bound<Fields> after(std::function<void(Fields&)> first, Bound<Fields> bound) {
           [=](Fields& f) { first(f), bound.beyond(f); }};
 }
 
+// A store holding the default sets, or those given.
+struct Stream {
+  ParametersDecoder pd;
+  Stream(const SpsFields& sps = {}, const PpsFields& pps = {}) {
+    EXPECT_EQ(parseInto(pd, writeSps(sps), true), 0);
+    EXPECT_EQ(parseInto(pd, writePps(pps), false), 0);
+  }
+  // Parses `bits`; returns the thrown code or 0.
+  int parse(const BitWriter& bits, unsigned refIdc, unsigned type, SliceHeader& h) {
+    std::vector<std::uint8_t> bytes = bits.bytes();
+    StreamParser parser(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+    ActiveParameters active;
+    const int code =
+        istrel::test::thrownCode([&] { parseSliceHeader(parser, pd, refIdc, type, h, active); });
+    if (code) return code;
+    EXPECT_EQ(active.pps, pd.pps(0));
+    EXPECT_EQ(active.sps, pd.sps(0));
+    return 0;
+  }
+};
+
 // Parses `rbsp` into a store that holds the default set; a refused set must
 // leave the stored one in place. Returns the thrown code, or 0.
 int parseOverDefault(const std::vector<std::uint8_t>& rbsp, bool isSps) {
-  ParametersDecoder pd;
-  EXPECT_EQ(parseInto(pd, writeSps(SpsFields{}), true), 0);
-  EXPECT_EQ(parseInto(pd, writePps(PpsFields{}), false), 0);
-  const SeqParameterSet* sps = pd.sps(0);
-  const PicParameterSet* pps = pd.pps(0);
-  const int code = parseInto(pd, rbsp, isSps);
+  Stream s;
+  const SeqParameterSet* sps = s.pd.sps(0);
+  const PicParameterSet* pps = s.pd.pps(0);
+  const int code = parseInto(s.pd, rbsp, isSps);
   if (code) {
-    EXPECT_TRUE(pd.sps(0) == sps && pd.pps(0) == pps) << "a refused set was stored";
+    EXPECT_TRUE(s.pd.sps(0) == sps && s.pd.pps(0) == pps) << "a refused set was stored";
   }
   return code;
 }
@@ -129,10 +148,10 @@ TEST(SequenceParameterSet, BoundsOfEveryField) {
       {"frame_crop_left/right_offset", crop(0, 480, 479), crop(0, 480, 480)},
       {"frame_crop_top/bottom_offset", crop(2, 1000, 87), crop(2, 1000, 88)},
       {"cpb_cnt_minus1", [](F& f) { f.vui = hrdVui(31); }, [](F& f) { f.vui = hrdVui(32); }},
-      {"delta_scale", [](F& f) { f.scalingMatrix = firstDelta(127); },
-       [](F& f) { f.scalingMatrix = firstDelta(128); }},
-      {"delta_scale", [](F& f) { f.scalingMatrix = firstDelta(-128); },
-       [](F& f) { f.scalingMatrix = firstDelta(-129); }},
+      {"delta_scale", [](F& f) { f.scalingMatrix = oneList(0, 127); },
+       [](F& f) { f.scalingMatrix = oneList(0, 128); }},
+      {"delta_scale", [](F& f) { f.scalingMatrix = oneList(0, -128); },
+       [](F& f) { f.scalingMatrix = oneList(0, -129); }},
   };
   expectBounds(
       bounds, [](const F& f) { return writeSps(f); }, true);
@@ -204,34 +223,12 @@ TEST(PictureParameterSet, BoundsOfEveryField) {
       downTo("chroma_qp_index_offset", &F::chroma_qp_index_offset, -12),
       upTo("second_chroma_qp_index_offset", &F::second_chroma_qp_index_offset, 12),
       downTo("second_chroma_qp_index_offset", &F::second_chroma_qp_index_offset, -12),
-      {"delta_scale", [](F& f) { f.scalingMatrix = firstDelta(127); },
-       [](F& f) { f.scalingMatrix = firstDelta(128); }},
+      {"delta_scale", [](F& f) { f.scalingMatrix = oneList(0, 127); },
+       [](F& f) { f.scalingMatrix = oneList(0, 128); }},
   };
   expectBounds(
       bounds, [](const F& f) { return writePps(f); }, false);
 }
-
-struct Stream {
-  ParametersDecoder pd;
-  Stream(const SpsFields& sps = {}, const PpsFields& pps = {}) {
-    EXPECT_EQ(parseInto(pd, istrel::test::writeSps(sps), true), 0);
-    EXPECT_EQ(parseInto(pd, istrel::test::writePps(pps), false), 0);
-  }
-  // Parses `bits`; returns the thrown code or 0.
-  int parse(const BitWriter& bits, unsigned refIdc, unsigned type, SliceHeader& h) {
-    std::vector<std::uint8_t> bytes = bits.bytes();
-    StreamParser parser(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
-    ActiveParameters active;
-    try {
-      parseSliceHeader(parser, pd, refIdc, type, h, active);
-    } catch (int code) {
-      return code;
-    }
-    EXPECT_EQ(active.pps, pd.pps(0));
-    EXPECT_EQ(active.sps, pd.sps(0));
-    return 0;
-  }
-};
 
 // An IDR slice of the default stream with nal_ref_idc 0 (no marking).
 struct IdrSlice {
@@ -336,12 +333,6 @@ TEST(SliceHeader, ReadsFieldAndOrderSyntaxOnlyWhenPresent) {
   EXPECT_EQ(h.disable_deblocking_filter_idc, 0u);
 }
 
-// A list whose every entry is `value`: first delta reaches it, the rest are 0.
-void writeConstantList(BitWriter& w, int size, int value) {
-  w.se(value - 8);
-  for (int j = 1; j < size; ++j) w.se(0);
-}
-
 struct Selection : Stream {
   WeightLists lists;
   Selection(const SpsFields& sps, const PpsFields& pps)
@@ -350,11 +341,7 @@ struct Selection : Stream {
 
 TEST(WeightLists, SequenceListsRepeatAlongTheirChains) {
   SpsFields sps;
-  sps.scalingMatrix = [](BitWriter& w) {
-    w.bit(1);
-    writeConstantList(w, 16, 20);  // slot 0 only
-    for (int i = 1; i < 8; ++i) w.bit(0);
-  };
+  sps.scalingMatrix = oneList(0, 12);  // slot 0 only, every entry 20
   Selection s(sps, PpsFields{});
   EXPECT_FALSE(s.lists.flat);
   const ScalingMatrix& m = s.pd.sps(0)->scaling;
@@ -367,11 +354,7 @@ TEST(WeightLists, SequenceListsRepeatAlongTheirChains) {
 
 TEST(WeightLists, AbsentPictureListFallsBackBySequenceMatrix) {
   PpsFields pps;
-  pps.scalingMatrix = [](BitWriter& w) {
-    w.bit(0).bit(1);
-    writeConstantList(w, 16, 30);  // slot 1 only
-    for (int i = 2; i < 8; ++i) w.bit(0);
-  };
+  pps.scalingMatrix = oneList(1, 22);  // slot 1 only, every entry 30
   // Rule A: no sequence matrix, so an absent slot 0 takes the default.
   Selection a(SpsFields{}, pps);
   EXPECT_EQ(a.lists.list4x4[0], kDefaultScaling4x4Intra);
@@ -380,11 +363,7 @@ TEST(WeightLists, AbsentPictureListFallsBackBySequenceMatrix) {
 
   // Rule B: slot 0 keeps the sequence's own list 0.
   SpsFields sps;
-  sps.scalingMatrix = [](BitWriter& w) {
-    w.bit(1);
-    writeConstantList(w, 16, 20);
-    for (int i = 1; i < 8; ++i) w.bit(0);
-  };
+  sps.scalingMatrix = oneList(0, 12);
   Selection b(sps, pps);
   EXPECT_EQ(b.lists.list4x4[0], b.pd.sps(0)->scaling.ScalingList4x4[0]);
   EXPECT_EQ(b.lists.list4x4[1], b.pd.pps(0)->scaling.ScalingList4x4[1]);
