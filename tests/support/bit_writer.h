@@ -23,6 +23,13 @@ class BitWriter {
     return *this;
   }
   BitWriter& flag(bool value) { return bit(value ? 1 : 0); }
+  // A code written out as '0' and '1' characters; spaces between them are skipped.
+  BitWriter& code(const char* text) {
+    for (; *text; ++text) {
+      if (*text != ' ') bit(*text == '1');
+    }
+    return *this;
+  }
   BitWriter& ue(std::uint32_t value) {
     std::uint64_t code = std::uint64_t{value} + 1;
     int length = 0;

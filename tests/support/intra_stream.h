@@ -95,10 +95,6 @@ inline int chromaQpFor(int qpY, int offset, int qpBdOffsetC) {
 
 namespace intra_detail {
 
-inline void putCode(BitWriter& w, const char* bits) {
-  for (; *bits; ++bits) w.bit(*bits == '1');
-}
-
 // A residual block of one coefficient `level` at scan index `index` (none
 // when 0), in table 0 (4x4 blocks, nC 0), 1 (chroma DC 4:2:0) or 2 (chroma
 // DC 4:2:2): coeff_token (Table 9-5), the level, total_zeros (Tables 9-7, 9-9).
@@ -107,9 +103,9 @@ inline void writeOneCoefficient(BitWriter& w, int table, int level, int index) {
       {"1", "01", "000101"}, {"01", "1", "000111"}, {"1", "01", "0001111"}};
   static const char* const kTotalZeros[3][3] = {
       {"1", "011", "010"}, {"1", "01", "001"}, {"1", "010", "011"}};
-  if (level == 0) return putCode(w, kTokens[table][0]);
   const bool trailingOne = level == 1 || level == -1;
-  putCode(w, kTokens[table][trailingOne ? 1 : 2]);
+  w.code(kTokens[table][level == 0 ? 0 : trailingOne ? 1 : 2]);
+  if (level == 0) return;
   if (trailingOne) {
     w.bit(level < 0);
   } else {
@@ -124,7 +120,7 @@ inline void writeOneCoefficient(BitWriter& w, int table, int level, int index) {
       w.bits(1, 16).bits(static_cast<std::uint32_t>(code - 30), 12);
     }
   }
-  putCode(w, kTotalZeros[table][index]);
+  w.code(kTotalZeros[table][index]);
 }
 
 // mb_qp_delta from QPY,pred to `qp`, within its range (clause 7.4.5).

@@ -32,12 +32,6 @@ struct Writer {
   BitWriter w;
   std::set<std::pair<int, int>> escapes;  // (suffixLength, level_prefix) for prefixes from 14
 
-  void code(const char* bits) {
-    for (; *bits; ++bits) {
-      if (*bits != ' ') w.bit(*bits == '1');
-    }
-  }
-
   void levelCode(int levelCode, int suffixLength) {
     int prefix = levelCode >> suffixLength;
     int suffix = levelCode & ((1 << suffixLength) - 1);
@@ -72,7 +66,7 @@ struct Writer {
       if (suffixLength == 0) suffixLength = 1;
       if (std::abs(levels[i]) > (3 << (suffixLength - 1)) && suffixLength < 6) ++suffixLength;
     }
-    if (total < maxNumCoeff) code(kNoZeros4x4[total - 1]);
+    if (total < maxNumCoeff) w.code(kNoZeros4x4[total - 1]);
   }
 };
 
@@ -130,9 +124,8 @@ TEST(CavlcRoundTrip, LevelsAndEveryEscape) {
 }
 
 int decodeError(const std::string& bits, int nC, int maxNumCoeff, int blocks = 1) {
-  Writer writer;
-  writer.code(bits.c_str());
-  const std::vector<std::uint8_t>& bytes = writer.w.bytes();
+  BitWriter w;
+  const std::vector<std::uint8_t>& bytes = w.code(bits.c_str()).bytes();
   StreamParser parser(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
   return istrel::test::thrownCode([&] {
     for (int i = 0; i < blocks; ++i) {
