@@ -62,10 +62,8 @@ inline std::vector<VectorCase> vectorsWhereCompatibleIs(const std::string& what)
 
 // The entry of a committed vector in either manifest.
 inline VectorCase vectorNamed(const std::string& name) {
-  for (const char* manifest : {"vectors.txt", "loop_filter.txt"}) {
-    for (const VectorCase& c : loadVectorManifest(manifest)) {
-      if (c.name == name) return c;
-    }
+  for (const VectorCase& c : everyVector()) {
+    if (c.name == name) return c;
   }
   throw std::invalid_argument("no vector " + name);
 }
