@@ -92,30 +92,27 @@ TEST(V210Geometry, RowsStripesAndBytes) {
 }
 
 // Output widths with remainders 1..5 after the whole groups, full size and
-// preview, each component scaled from its own depth (the padding never).
+// preview, each component scaled from its own depth (the padding never); and
+// 1088 rows, whose last two are beyond the last whole stripe of 181.
 TEST(V210Converter, PartialGroupsArePaddedAndBytesAfterThemUntouched) {
   const struct {
     int width;
     bool is422, full;
     int lumaDepth, chromaDepth;
-  } layouts[] = {{7, true, true, 10, 10},    {8, true, true, 8, 8},    {9, false, true, 12, 12},
-                 {10, false, true, 8, 10},   {11, true, true, 10, 8},  {14, true, false, 14, 9},
-                 {16, false, false, 10, 10}, {22, true, false, 9, 14}, {96, false, false, 10, 10},
-                 {96, true, false, 8, 12}};
+    int height = 24;
+  } layouts[] = {
+      {7, true, true, 10, 10},    {8, true, true, 8, 8},         {9, false, true, 12, 12},
+      {10, false, true, 8, 10},   {11, true, true, 10, 8},       {14, true, false, 14, 9},
+      {16, false, false, 10, 10}, {22, true, false, 9, 14},      {96, false, false, 10, 10},
+      {96, true, false, 8, 12},   {96, true, true, 10, 10, 1088}};
   for (const auto& l : layouts) {
-    SCOPED_TRACE(testing::Message() << l.width << (l.is422 ? " 4:2:2 " : " 4:2:0 ") << l.full << " "
-                                    << l.lumaDepth << " " << l.chromaDepth);
-    const Picture p(l.width, 24, l.is422, l.lumaDepth, l.chromaDepth);
+    SCOPED_TRACE(testing::Message()
+                 << l.width << "x" << l.height << (l.is422 ? " 4:2:2 " : " 4:2:0 ") << l.full << " "
+                 << l.lumaDepth << " " << l.chromaDepth);
+    const Picture p(l.width, l.height, l.is422, l.lumaDepth, l.chromaDepth);
     const Output out(p, l.full);
     expectConverted(p, out);
   }
-}
-
-TEST(V210Converter, RowsBeyondTheLastWholeStripeStayUntouched) {
-  const Picture p(96, 1088, true);
-  const Output out(p, true);  // 181 rows per stripe
-  EXPECT_EQ(out.geometry.rowsWritten(), 1086);
-  expectConverted(p, out);
 }
 
 }  // namespace
