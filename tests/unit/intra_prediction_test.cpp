@@ -35,17 +35,7 @@ Block run(const Kernel& kernel, int w, int h) {
   return block;
 }
 
-using Predictor = bool (*)(int, const IntraEdges&, int, std::int32_t*, int);
-
 const PlaneRowKernel kPlaneRow = kernelsFor<unsigned short>(KernelLevel::kPlain).planeRow;
-
-bool intra16x16(int mode, const IntraEdges& e, int bitDepth, std::int32_t* pred, int stride) {
-  return predictIntra16x16(mode, e, bitDepth, pred, stride, kPlaneRow);
-}
-
-Block luma(Predictor predict, int n, int mode, const IntraEdges& e, int bitDepth = 8) {
-  return run([&](std::int32_t* p, int s) { return predict(mode, e, bitDepth, p, s); }, n, n);
-}
 
 IntraEdges edges(bool top, bool topRight, bool left, bool topLeft) {
   IntraEdges e{};
@@ -57,7 +47,10 @@ TEST(IntraPrediction, PlaneClipsAtFourteenBits) {
   IntraEdges e = edges(true, false, true, true);
   for (int i = 0; i < 16; ++i) e.top[i] = e.left[i] = i < 8 ? 0 : 16383;
   // H = V = 36 * 16383, b = c = 46077, a = 524256.
-  const Block b = luma(intra16x16, 16, 3, e, 14);
+  const Kernel plane = [&](std::int32_t* p, int stride) {
+    return predictIntra16x16(3, e, 14, p, stride, kPlaneRow);  // Intra_16x16_Plane at 14 bits
+  };
+  const Block b = run(plane, 16, 16);
   EXPECT_EQ(b.at(0), 0);
   EXPECT_EQ(b.at(16 * 15 + 15), 16383);
   EXPECT_EQ(b.at(16 * 7 + 7), 16383);  // 524272 >> 5
