@@ -27,7 +27,12 @@ using istrel::test::SpsFields;
 using istrel::test::writePps;
 using istrel::test::writeSps;
 
-void writeHrd(BitWriter& w, std::uint32_t cpbCntMinus1);
+// hrd_parameters with `cpbCntMinus1` + 1 schedules.
+void writeHrd(BitWriter& w, std::uint32_t cpbCntMinus1) {
+  w.ue(cpbCntMinus1).bits(4, 4).bits(6, 4);
+  for (std::uint32_t i = 0; i <= cpbCntMinus1; ++i) w.ue(1000 + i).ue(2000).bit(i & 1);
+  w.bits(23, 5).bits(23, 5).bits(23, 5).bits(24, 5);
+}
 
 // A VUI with only HRD parameters of `cpbCntMinus1` + 1 schedules.
 std::function<void(BitWriter&)> hrdVui(std::uint32_t cpbCntMinus1) {
@@ -167,12 +172,6 @@ TEST(SequenceParameterSet, BoundsOfEveryField) {
     refused[i](fields);
     EXPECT_EQ(parseOverDefault(writeSps(fields), true), kParameterSetError) << "case " << i;
   }
-}
-
-void writeHrd(BitWriter& w, std::uint32_t cpbCntMinus1) {
-  w.ue(cpbCntMinus1).bits(4, 4).bits(6, 4);
-  for (std::uint32_t i = 0; i <= cpbCntMinus1; ++i) w.ue(1000 + i).ue(2000).bit(i & 1);
-  w.bits(23, 5).bits(23, 5).bits(23, 5).bits(24, 5);
 }
 
 TEST(SequenceParameterSet, ReadsAFullVuiToItsTrailingBits) {
