@@ -173,17 +173,15 @@ inline Bytes intraAccessUnit(const IntraStream& s) {
     const IntraPicture& p = s.pictures[picture];
     for (std::size_t i = 0; i < p.slices.size(); ++i) {
       const IntraSlice& slice = p.slices[i];
-      SliceHeaderFields header;
-      header.firstMb = static_cast<std::uint32_t>(slice.firstMb);
-      header.ppsId = p.ppsId;
-      header.frameMbsOnly = !s.fields;
-      header.structure = s.fields ? 1 + picture : 0;
-      header.idr = picture == 0;
-      header.disableDeblockingFilterIdc = slice.disableIdc;
-      header.alphaOffsetDiv2 = slice.alphaDiv2;
-      header.betaOffsetDiv2 = slice.betaDiv2;
       BitWriter w;
-      writeSliceHeader(w, header);
+      writeSliceHeader(w, {.firstMb = static_cast<std::uint32_t>(slice.firstMb),
+                           .ppsId = p.ppsId,
+                           .frameMbsOnly = !s.fields,
+                           .structure = s.fields ? 1 + picture : 0,
+                           .idr = picture == 0,
+                           .disableDeblockingFilterIdc = slice.disableIdc,
+                           .alphaOffsetDiv2 = slice.alphaDiv2,
+                           .betaOffsetDiv2 = slice.betaDiv2});
       const int end =
           i + 1 < p.slices.size() ? p.slices[i + 1].firstMb : static_cast<int>(p.mbs.size());
       int qpPred = 26;

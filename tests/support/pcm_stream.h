@@ -66,15 +66,13 @@ namespace pcm_detail {
 inline Bytes slice(const PcmStream& s, int first, int end, int structure, bool idr) {
   const int step = structure ? 2 : 1, parity = structure == 2 ? 1 : 0;
   BitWriter w;
-  SliceHeaderFields header;
-  header.firstMb = static_cast<std::uint32_t>(first);
-  header.frameMbsOnly = !s.fields;
-  header.structure = structure;
-  header.idr = idr;
-  header.disableDeblockingFilterIdc = s.disableDeblockingFilterIdc;
-  header.alphaOffsetDiv2 = s.alphaOffsetDiv2;
-  header.betaOffsetDiv2 = s.betaOffsetDiv2;
-  writeSliceHeader(w, header);
+  writeSliceHeader(w, {.firstMb = static_cast<std::uint32_t>(first),
+                       .frameMbsOnly = !s.fields,
+                       .structure = structure,
+                       .idr = idr,
+                       .disableDeblockingFilterIdc = s.disableDeblockingFilterIdc,
+                       .alphaOffsetDiv2 = s.alphaOffsetDiv2,
+                       .betaOffsetDiv2 = s.betaOffsetDiv2});
   std::vector<H264::ContextVariable> contexts(H264::kContextCount);
   H264::initCabacContexts(contexts.data(), 26);
   if (s.cabac) w.alignWithOnes();
