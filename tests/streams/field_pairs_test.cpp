@@ -10,6 +10,7 @@ namespace istrel::test {
 namespace {
 
 struct Case {
+  const char* name;
   bool cabac;
   H264::DecodeMode mode;
 };
@@ -31,16 +32,13 @@ TEST_P(FieldPairs, DecodeBothFieldsOfTheFrame) {
   EXPECT_EQ(pcmMismatches(decoder.picture(), s), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Pcm, FieldPairs,
-                         testing::Values(Case{false, H264::DecodeMode::kCompatible},
-                                         Case{true, H264::DecodeMode::kCompatible},
-                                         Case{false, H264::DecodeMode::kConformant},
-                                         Case{true, H264::DecodeMode::kConformant}),
-                         [](const testing::TestParamInfo<Case>& info) {
-                           return std::string(info.param.cabac ? "Cabac" : "Cavlc") +
-                                  (info.param.mode == H264::DecodeMode::kConformant ? "Conformant"
-                                                                                    : "Compatible");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Pcm, FieldPairs,
+    testing::Values(Case{"CavlcCompatible", false, H264::DecodeMode::kCompatible},
+                    Case{"CabacCompatible", true, H264::DecodeMode::kCompatible},
+                    Case{"CavlcConformant", false, H264::DecodeMode::kConformant},
+                    Case{"CabacConformant", true, H264::DecodeMode::kConformant}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace istrel::test
