@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "support/v210_model.h"
@@ -14,53 +15,44 @@ namespace {
 
 constexpr char kCanary = static_cast<char>(0xA5);
 
-struct Picture {
-  int width, height;
-  bool is422;
+// The layout of a picture and of its conversion.
+struct Layout {
+  int width;
+  bool is422, full;
   int lumaDepth, chromaDepth;
+  int height = 24;
+};
+
+// Converts a picture of random samples in layout `l` into a host buffer
+// prefilled with a canary, so untouched bytes show; what is wrong with the
+// rows as the model packs them (v210Problem), empty when nothing is.
+std::string conversionProblem(const Layout& l) {
+  std::mt19937 random(static_cast<unsigned>(l.width * 7919 + l.height));
   std::vector<unsigned short> planes[3];  // luma, Cb, Cr
-
-  Picture(int w, int h, bool is422, int lumaDepth = 10, int chromaDepth = 10)
-      : width(w), height(h), is422(is422), lumaDepth(lumaDepth), chromaDepth(chromaDepth) {
-    std::mt19937 random(static_cast<unsigned>(w * 7919 + h));
-    for (int c = 0; c < 3; ++c) {
-      planes[c].resize(c ? std::size_t(w / 2) * (is422 ? h : h / 2) : std::size_t(w) * h);
-      for (auto& s : planes[c])
-        s = static_cast<unsigned short>(random() % (1u << (c ? chromaDepth : lumaDepth)));
-    }
+  for (int c = 0; c < 3; ++c) {
+    const int rows = c && !l.is422 ? l.height / 2 : l.height;
+    planes[c].resize(std::size_t(c ? l.width / 2 : l.width) * rows);
+    for (auto& s : planes[c])
+      s = static_cast<unsigned short>(random() % (1u << (c ? l.chromaDepth : l.lumaDepth)));
   }
-};
-
-// A host buffer prefilled with a canary, so untouched bytes show; with a
-// picture, what V210Converter writes into it.
-struct Output {
-  H264::V210Geometry geometry;
-  std::vector<char> bytes;
-
-  Output(const Picture& p, bool full)
-      : geometry(H264::V210Geometry::of(p.width, p.height, full)),
-        bytes(geometry.bytes(), kCanary) {
-    H264::V210Job job{};
-    job.output = bytes.data();
-    for (int c = 0; c < 3; ++c) job.planes[c] = p.planes[c].data();
-    job.width = p.width;
-    job.is422 = p.is422;
-    job.bitDepthLuma = p.lumaDepth;
-    job.bitDepthChroma = p.chromaDepth;
-    job.kernels = &H264::kernelsFor<unsigned short>(H264::defaultKernelLevel());
-    job.geometry = geometry;
-    H264::convertToV210(job);
-  }
-};
-
-// The rows of `out` hold `p` as the model packs it.
-void expectConverted(const Picture& p, const Output& out) {
-  const V210Source source{{p.planes[0].data(), p.planes[1].data(), p.planes[2].data()},
-                          p.width,
-                          p.is422,
-                          p.lumaDepth,
-                          p.chromaDepth};
-  EXPECT_EQ(v210Problem(source, out.geometry, out.bytes.data(), kCanary), "");
+  const H264::V210Geometry geometry = H264::V210Geometry::of(l.width, l.height, l.full);
+  std::vector<char> output(geometry.bytes(), kCanary);
+  H264::V210Job job{};
+  job.output = output.data();
+  for (int c = 0; c < 3; ++c) job.planes[c] = planes[c].data();
+  job.width = l.width;
+  job.is422 = l.is422;
+  job.bitDepthLuma = l.lumaDepth;
+  job.bitDepthChroma = l.chromaDepth;
+  job.kernels = &H264::kernelsFor<unsigned short>(H264::defaultKernelLevel());
+  job.geometry = geometry;
+  H264::convertToV210(job);
+  const V210Source source{{planes[0].data(), planes[1].data(), planes[2].data()},
+                          l.width,
+                          l.is422,
+                          l.lumaDepth,
+                          l.chromaDepth};
+  return v210Problem(source, geometry, output.data(), kCanary);
 }
 
 // The rows a conversion writes: half width and height for the preview, six
@@ -95,12 +87,7 @@ TEST(V210Geometry, RowsStripesAndBytes) {
 // preview, each component scaled from its own depth (the padding never); and
 // 1088 rows, whose last two are beyond the last whole stripe of 181.
 TEST(V210Converter, PartialGroupsArePaddedAndBytesAfterThemUntouched) {
-  const struct {
-    int width;
-    bool is422, full;
-    int lumaDepth, chromaDepth;
-    int height = 24;
-  } layouts[] = {
+  const Layout layouts[] = {
       {7, true, true, 10, 10},    {8, true, true, 8, 8},         {9, false, true, 12, 12},
       {10, false, true, 8, 10},   {11, true, true, 10, 8},       {14, true, false, 14, 9},
       {16, false, false, 10, 10}, {22, true, false, 9, 14},      {96, false, false, 10, 10},
@@ -109,9 +96,7 @@ TEST(V210Converter, PartialGroupsArePaddedAndBytesAfterThemUntouched) {
     SCOPED_TRACE(testing::Message()
                  << l.width << "x" << l.height << (l.is422 ? " 4:2:2 " : " 4:2:0 ") << l.full << " "
                  << l.lumaDepth << " " << l.chromaDepth);
-    const Picture p(l.width, l.height, l.is422, l.lumaDepth, l.chromaDepth);
-    const Output out(p, l.full);
-    expectConverted(p, out);
+    EXPECT_EQ(conversionProblem(l), "");
   }
 }
 
