@@ -22,14 +22,16 @@ using istrel::fuzz::ExactCopy;
 // Pictures above this many luma samples are skipped: they only slow the run.
 constexpr std::uint64_t kMaxLumaSamples = std::uint64_t{1} << 22;
 
+// The coded size and cropped height AVCIReadAspectRatio will find (without a
+// sequence parameter set 1920x1088, 1080 rows shown), read from a copy by a
+// separate decoder so that the host fields can be chosen before the call, as
+// a host does.
 struct Probe {
-  bool hasSps = false;
-  H264::PictureFormat format;
-  std::uint32_t croppedHeight = 0;
+  std::uint64_t width = 1920;
+  std::uint64_t height = 1088;
+  std::uint64_t croppedHeight = 1080;
 };
 
-// What AVCIReadAspectRatio will find, read from a copy by a separate decoder
-// so that the host fields can be chosen before the call, as a host does.
 Probe probe(const std::uint8_t* data, std::size_t size) {
   Probe result;
   ExactCopy copy(data, size);
@@ -39,9 +41,8 @@ Probe probe(const std::uint8_t* data, std::size_t size) {
   } catch (...) {
   }
   if (const H264::SeqParameterSet* sps = decoder.parameters().sps(0)) {
-    result.hasSps = true;
-    result.format = H264::PictureFormat::of(*sps);
-    result.croppedHeight = H264::croppedHeight(*sps);
+    const H264::PictureFormat format = H264::PictureFormat::of(*sps);
+    result = {format.lumaWidth, format.lumaHeight, H264::croppedHeight(*sps)};
   }
   return result;
 }
@@ -93,14 +94,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t* frame = data + 2;
   const std::size_t frameSize = size - 2;
 
-  Probe found = probe(frame, frameSize);
-  if (found.hasSps &&
-      std::uint64_t{found.format.lumaWidth} * found.format.lumaHeight > kMaxLumaSamples) {
-    return 0;
-  }
-  int codedWidth = found.hasSps ? static_cast<int>(found.format.lumaWidth) : 1920;
-  int codedHeight = found.hasSps ? static_cast<int>(found.format.lumaHeight) : 1088;
-  int croppedHeight = found.hasSps ? static_cast<int>(found.croppedHeight) : 1080;
+  const Probe found = probe(frame, frameSize);
+  if (found.width * found.height > kMaxLumaSamples) return 0;
+  const int codedWidth = static_cast<int>(found.width);
+  const int codedHeight = static_cast<int>(found.height);
+  const int croppedHeight = static_cast<int>(found.croppedHeight);
 
   AVCIntraInfo* handle = AVCINewTepDecoder();
   if (!handle) return 0;

@@ -1,24 +1,17 @@
-// Pieces the fuzz targets and their seed maker share: the tests' bit writer
-// and Annex B framing, and heap copies with no readable slack.
+// Pieces the fuzz targets and their seed maker share: the tests' bit writer,
+// and heap copies with no readable slack.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <vector>
 
 #include "tests/support/bit_writer.h"
 
 namespace istrel::fuzz {
 
 using istrel::test::BitWriter;
-
-// A NAL unit with a four-byte start code and emulation-prevention bytes.
-inline void appendNal(std::vector<std::uint8_t>& out, std::uint8_t header,
-                      const std::vector<std::uint8_t>& rbsp) {
-  istrel::test::appendNal(out, header, rbsp, true, true);
-}
 
 // A heap block of exactly `size` bytes holding `data`: any read past the end
 // is a heap overflow the address sanitizer reports.

@@ -44,20 +44,18 @@ void appendNalBytes(std::vector<std::uint8_t>& out, const AnnexBStream& s, const
              s.bytes.begin() + static_cast<std::ptrdiff_t>(nal.offset + size));
 }
 
-void parseSet(H264::ParametersDecoder& parameters, const std::vector<std::uint8_t>& rbsp,
-              bool isSps) {
-  H264::StreamParser parser(rbsp.data(), static_cast<std::uint32_t>(rbsp.size()),
-                            H264::kParameterSetError);
-  parameters.parseNal(parser, isSps ? H264::kNalSps : H264::kNalPps);
-}
-
 // The configuration bytes closest to the stream's first slice, then its
 // slice data.
 std::vector<std::uint8_t> sliceDataSeed(const AnnexBStream& s) {
   H264::ParametersDecoder parameters;
   const NalUnit* slice = nullptr;
   for (const NalUnit& nal : s.nals) {
-    if (nal.isParameterSet()) parseSet(parameters, rbspOf(s, nal), nal.type() == H264::kNalSps);
+    if (nal.isParameterSet()) {
+      std::vector<std::uint8_t> rbsp = rbspOf(s, nal);
+      H264::StreamParser parser(rbsp.data(), static_cast<std::uint32_t>(rbsp.size()),
+                                H264::kParameterSetError);
+      parameters.parseNal(parser, nal.type());
+    }
     if (nal.isSlice()) {
       slice = &nal;
       break;
@@ -104,26 +102,22 @@ void cut(const fs::path& input, const fs::path& outDir) {
   if (s.units.empty()) return;
   const std::string name = input.stem().string();
 
-  bool is422 = false;
   const auto& unit = s.units.front();
   std::vector<std::uint8_t> parameterSeed;
   bool sliceTaken = false;
   for (std::size_t i = unit.firstNal; i < unit.firstNal + unit.nalCount; ++i) {
     const NalUnit& nal = s.nals[i];
-    if (nal.type() == H264::kNalSps) {
-      H264::ParametersDecoder parameters;
-      parseSet(parameters, rbspOf(s, nal), true);
-      is422 = parameters.format().chromaFormat == 2;
-    }
-    if (nal.isSlice()) {
-      if (sliceTaken) continue;
-      sliceTaken = true;
-      appendNalBytes(parameterSeed, s, nal, kSliceStartBytes);
-    } else {
-      appendNalBytes(parameterSeed, s, nal, nal.size);
-    }
+    if (nal.isSlice() && sliceTaken) continue;
+    appendNalBytes(parameterSeed, s, nal, nal.isSlice() ? kSliceStartBytes : nal.size);
+    sliceTaken = sliceTaken || nal.isSlice();
   }
   write(outDir / "parameter_sets" / name, parameterSeed);
+
+  // The slice seed's configuration holds the chroma format of the first slice.
+  std::vector<std::uint8_t> sliceSeed = sliceDataSeed(s);
+  if (!sliceSeed.empty()) write(outDir / "slice_data" / name, sliceSeed);
+  const bool is422 =
+      !sliceSeed.empty() && istrel::fuzz::SliceDataConfig::read(sliceSeed.data()).chromaFormat == 2;
 
   // Large pictures only slow the exported-path fuzzer down.
   std::size_t end = s.bytes.size() < kSmallStream ? s.bytes.size() : unit.end;
@@ -134,9 +128,6 @@ void cut(const fs::path& input, const fs::path& outDir) {
                         s.bytes.begin() + static_cast<std::ptrdiff_t>(end));
     write(outDir / "exported_api" / name, exportedSeed);
   }
-
-  std::vector<std::uint8_t> sliceSeed = sliceDataSeed(s);
-  if (!sliceSeed.empty()) write(outDir / "slice_data" / name, sliceSeed);
 }
 
 }  // namespace

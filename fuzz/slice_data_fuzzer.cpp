@@ -18,9 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < SliceDataConfig::kBytes || size > (1u << 20)) return 0;
   const SliceDataConfig config = SliceDataConfig::read(data);
 
+  // Four-byte start codes, emulation prevention as an encoder inserts it.
   std::vector<std::uint8_t> parameterSets;
-  istrel::fuzz::appendNal(parameterSets, istrel::test::kSpsNal, istrel::fuzz::sliceDataSps(config));
-  istrel::fuzz::appendNal(parameterSets, istrel::test::kPpsNal, istrel::fuzz::sliceDataPps(config));
+  istrel::test::appendNal(parameterSets, istrel::test::kSpsNal, istrel::fuzz::sliceDataSps(config),
+                          true, true);
+  istrel::test::appendNal(parameterSets, istrel::test::kPpsNal, istrel::fuzz::sliceDataPps(config),
+                          true, true);
 
   H264::H264Decoder decoder(config.conformant ? H264::DecodeMode::kConformant
                                               : H264::DecodeMode::kCompatible);

@@ -167,14 +167,9 @@ inline BitWriter sliceDataHeader(const SliceDataConfig& c) {
     w.flag(c.structure >= 2);
     if (c.structure >= 2) w.flag(c.structure == 3);
   }
-  if (c.idr) w.ue(0);  // idr_pic_id
-  if (c.nalRefIdc() != 0) {
-    if (c.idr) {
-      w.bit(0).bit(0);
-    } else {
-      w.bit(0);
-    }
-  }
+  // Only IDR slices are reference slices: idr_pic_id, then dec_ref_pic_marking
+  // (no_output_of_prior_pics_flag, long_term_reference_flag).
+  if (c.idr) w.ue(0).bit(0).bit(0);
   w.se(c.sliceQp - 26);
   if (c.deblockingControl) w.ue(1);
   if (c.cabac) w.alignWithOnes();

@@ -30,28 +30,25 @@ bool replay(const std::filesystem::path& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int replayed = 0;
-  bool ok = true;
+  std::vector<std::filesystem::path> files;
   for (int i = 1; i < argc; ++i) {
     std::string argument = argv[i];
     if (!argument.empty() && argument[0] == '-') continue;  // libFuzzer flags
     std::filesystem::path path(argument);
     std::error_code error;
-    if (std::filesystem::is_directory(path, error)) {
-      std::vector<std::filesystem::path> files;
-      for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) {
-        if (entry.is_regular_file()) files.push_back(entry.path());
-      }
-      std::sort(files.begin(), files.end());
-      for (const auto& file : files) {
-        ok = replay(file) && ok;
-        ++replayed;
-      }
-    } else {
-      ok = replay(path) && ok;
-      ++replayed;
+    if (!std::filesystem::is_directory(path, error)) {
+      files.push_back(path);
+      continue;
     }
+    // A directory's files in name order.
+    const auto first = files.size();
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) {
+      if (entry.is_regular_file()) files.push_back(entry.path());
+    }
+    std::sort(files.begin() + static_cast<std::ptrdiff_t>(first), files.end());
   }
-  std::fprintf(stderr, "replayed %d input%s\n", replayed, replayed == 1 ? "" : "s");
+  bool ok = true;
+  for (const auto& file : files) ok = replay(file) && ok;
+  std::fprintf(stderr, "replayed %zu input%s\n", files.size(), files.size() == 1 ? "" : "s");
   return ok ? 0 : 1;
 }

@@ -20,18 +20,6 @@ using istrel::test::HostFunctions;
 using istrel::test::VectorCase;
 using zoncore::threads::RunningWorkerCount;
 
-// The functions this test binary links.
-HostFunctions linkedFunctions() {
-  HostFunctions f;
-  f.newDecoder = &AVCINewTepDecoder;
-  f.fileOpen = &AVCIFileOpen;
-  f.fileClose = &AVCIFileClose;
-  f.dispose = &AVCIntraDispose;
-  f.readAspectRatio = &AVCIReadAspectRatio;
-  f.decodeFrame = &AVCIDecodeFrame;
-  return f;
-}
-
 // A vector of ten slices a frame, its frames and the encoder's md5 lines.
 struct TenSlices {
   VectorCase c = istrel::test::vectorNamed("slices10_422_10bit");
@@ -73,7 +61,13 @@ class HandleThreads : public testing::Test {
  protected:
   void SetUp() override { zoncore::threads::SetWorkerCount(3); }
   void TearDown() override { zoncore::threads::SetWorkerCount(0); }
-  const HostFunctions functions = linkedFunctions();
+  // The functions this test binary links.
+  const HostFunctions functions{.newDecoder = &AVCINewTepDecoder,
+                                .fileOpen = &AVCIFileOpen,
+                                .fileClose = &AVCIFileClose,
+                                .dispose = &AVCIntraDispose,
+                                .readAspectRatio = &AVCIReadAspectRatio,
+                                .decodeFrame = &AVCIDecodeFrame};
   const TenSlices stream{};
 };
 

@@ -49,22 +49,6 @@ inline std::set<std::string> vectorEntries(KernelLevel level) {
   return entries;
 }
 
-// The levels this processor runs whose table has a vector version of any of
-// `entries`.
-inline std::vector<KernelLevel> levelsReplacing(const std::set<std::string>& entries) {
-  std::vector<KernelLevel> levels;
-  for (KernelLevel l : kernelLevelsHere()) {
-    const std::set<std::string> replaced = vectorEntries(l);
-    for (const std::string& e : entries) {
-      if (replaced.count(e)) {
-        levels.push_back(l);
-        break;
-      }
-    }
-  }
-  return levels;
-}
-
 // Every entry of a table by name, as the address it holds.
 template <typename T>
 std::vector<std::pair<std::string, const void*>> tableEntries(const Kernels<T>& k) {
