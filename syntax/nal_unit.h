@@ -19,8 +19,6 @@ enum NalUnitType {
   kNalSps = 7,
   kNalPps = 8,
   kNalAccessUnitDelimiter = 9,
-  kNalEndOfSequence = 10,
-  kNalEndOfStream = 11,
   kNalFiller = 12
 };
 
