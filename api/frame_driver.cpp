@@ -152,8 +152,7 @@ void FrameDriver::decodeSlices(unsigned char* data, const std::vector<WorkItem>&
 void FrameDriver::deblockPicture() {
   const int tasks = core_.beginDeblocking();
   if (tasks == 0) return;
-  H264Decoder& core = core_;
-  boost::function<void(int)> task = [&core](int) { core.deblockTask(); };
+  boost::function<void(int)> task = [this](int) { core_.deblockTask(); };
   zoncore::threads::ExecuteCPUBoundTaskOnAllProcessors(task, tasks);
 }
 
