@@ -23,9 +23,9 @@ void BlockReconstructor<T>::predictLuma(int plane, int x, int y, int size, int m
                                         const IntraEdges& edges) {
   std::int32_t* pred = pred_ + y * 16 + x;
   const int depth = bitDepth_[plane];
-  const bool ok = size == 4   ? predictIntra4x4(mode, edges, depth, pred, 16)
-                  : size == 8 ? predictIntra8x8(mode, edges, depth, pred, 16)
-                              : predictIntra16x16(mode, edges, depth, pred, 16, kernels_.planeRow);
+  const bool ok = size == 16 ? predictIntra16x16(mode, edges, depth, pred, 16, kernels_.planeRow)
+                             : predictIntraNxN(mode, edges, depth, pred, 16,
+                                               size == 4 ? kernels_.intra4x4 : kernels_.intra8x8);
   if (!ok) fail(kSliceError);
 }
 

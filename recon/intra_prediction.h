@@ -31,9 +31,9 @@ struct IntraEdges {
 // Intra_16x16: 0..3, chroma: 0..3) or needs samples marked unavailable (e.g. vertical without
 // top): a malformed slice, which the caller reports as an error. Nothing is written then.
 // DC modes never fail (they fall back as clause 8.3 says). bitDepth is 8..14.
-bool predictIntra4x4(int mode, const IntraEdges& e, int bitDepth, std::int32_t* pred, int stride);
-// Filters the references itself (clause 8.3.2.2.1).
-bool predictIntra8x8(int mode, const IntraEdges& e, int bitDepth, std::int32_t* pred, int stride);
+// Intra_4x4 or Intra_8x8, by the kernel given (the table's intra4x4 or intra8x8).
+bool predictIntraNxN(int mode, const IntraEdges& e, int bitDepth, std::int32_t* pred, int stride,
+                     IntraNxNKernel kernel);
 // The plane modes compute their rows with `planeRow` (the kernel table's).
 bool predictIntra16x16(int mode, const IntraEdges& e, int bitDepth, std::int32_t* pred, int stride,
                        PlaneRowKernel planeRow);

@@ -166,6 +166,32 @@ Output planeRow(const Table& table, Draw& draw, int) {
   return {{row.begin(), row.end()}};
 }
 
+// Intra_8x8 prediction: every mode with every combination of available
+// sides (the kernels must agree whatever they are given), references of
+// bit depths 8 to 14, random or only 0 and the maximum.
+Output intra8x8(const Table& table, Draw& draw, int trial) {
+  const int bitDepth = draw(8, 14), max = (1 << bitDepth) - 1;
+  std::int32_t top[16], left[8];
+  for (auto* side : {top, left}) {
+    for (int i = 0; i < (side == top ? 16 : 8); ++i)
+      side[i] = trial % 8 == 7 ? draw(0, 1) * max : draw(0, max);
+  }
+  const std::int32_t topLeft = draw(0, max);
+  const int mode = trial % 9, sides = trial / 9 % 16;
+  return onCanvas(8, 8, [&](Sample* d) {
+    std::int32_t pred[8 * kPredStride];
+    std::fill_n(pred, 8 * kPredStride, -1);
+    table.intra8x8(mode, top, left, topLeft, static_cast<unsigned>(sides), bitDepth, pred,
+                   kPredStride);
+    // Samples are never negative: what is left of the -1s beside the block is a stray write.
+    for (int y = 0; y < 8; ++y) {
+      for (int x = 0; x < kPredStride; ++x) {
+        if (pred[y * kPredStride + x] >= 0) d[y * kCanvas + x] = Sample(pred[y * kPredStride + x]);
+      }
+    }
+  });
+}
+
 // 4:2:2 chroma DC: levels of conforming magnitudes and the extremes the
 // kernel accepts (magnitudes up to 2^27 - 1), LevelScale of any weight, every
 // QP'C,DC of bit depths 8 to 14 and both roundings.
@@ -290,6 +316,7 @@ const Kernel kKernels[] = {
     {"addDc4x4", 7500, addDc},
     {"copyPrediction", 900, copyPrediction},
     {"planeRow", 20000, planeRow},
+    {"intra8x8", 14400, intra8x8},
     {"chromaDc422", 20000, chromaDc422},
     {"packV210", 3000, packV210<false>},
     {"packV210Preview", 3000, packV210<true>},

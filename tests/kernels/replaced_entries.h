@@ -23,9 +23,10 @@ inline const std::map<KernelLevel, std::set<std::string>>& ownEntries() {
     return entries;
   };
   static const std::map<KernelLevel, std::set<std::string>> kOwn = {
-      {KernelLevel::kSse41, with({"reconstruct4x4", "reconstruct8x8", "addDc4x4", "chromaDc422",
-                                  "copyPrediction", "planeRow", "packV210", "packV210Preview"},
-                                 kEdges)},
+      {KernelLevel::kSse41,
+       with({"reconstruct4x4", "reconstruct8x8", "addDc4x4", "chromaDc422", "copyPrediction",
+             "planeRow", "intra8x8", "packV210", "packV210Preview"},
+            kEdges)},
       {KernelLevel::kAvx2, with({"reconstruct8x8", "packV210", "packV210Preview"}, kEdges)},
       {KernelLevel::kNeon, with({"reconstruct4x4", "reconstruct8x8", "addDc4x4", "chromaDc422",
                                  "copyPrediction", "planeRow", "packV210", "packV210Preview"},
@@ -60,6 +61,8 @@ std::vector<std::pair<std::string, const void*>> tableEntries(const Kernels<T>& 
       {"chromaDc422", address(k.chromaDc422)},
       {"copyPrediction", address(k.copyPrediction)},
       {"planeRow", address(k.planeRow)},
+      {"intra4x4", address(k.intra4x4)},
+      {"intra8x8", address(k.intra8x8)},
       {"packV210", address(k.packV210)},
       {"packV210Preview", address(k.packV210Preview)}};
   for (int o = 0; o < 2; ++o) {
@@ -71,7 +74,7 @@ std::vector<std::pair<std::string, const void*>> tableEntries(const Kernels<T>& 
     }
   }
   // Every entry of the table is listed: a new one must be added here.
-  static_assert(sizeof(Kernels<T>) == 16 * sizeof(void (*)()));
+  static_assert(sizeof(Kernels<T>) == 18 * sizeof(void (*)()));
   return entries;
 }
 

@@ -35,7 +35,8 @@ Block run(const Kernel& kernel, int w, int h) {
   return block;
 }
 
-const PlaneRowKernel kPlaneRow = kernelsFor<unsigned short>(KernelLevel::kPlain).planeRow;
+const Kernels<unsigned short>& kPlain = kernelsFor<unsigned short>(KernelLevel::kPlain);
+const PlaneRowKernel kPlaneRow = kPlain.planeRow;
 
 IntraEdges edges(bool top, bool topRight, bool left, bool topLeft) {
   IntraEdges e{};
@@ -63,8 +64,8 @@ TEST(IntraPrediction, RefusesIllegalModesAndMissingSamplesWritingNothing) {
   std::int32_t* p = pred.data();
   IntraEdges e = edges(true, true, true, true);
   for (int mode : {-1, 9, 100}) {
-    EXPECT_FALSE(predictIntra4x4(mode, e, 8, p, 16));
-    EXPECT_FALSE(predictIntra8x8(mode, e, 8, p, 16));
+    EXPECT_FALSE(predictIntraNxN(mode, e, 8, p, 16, kPlain.intra4x4));
+    EXPECT_FALSE(predictIntraNxN(mode, e, 8, p, 16, kPlain.intra8x8));
   }
   for (int mode : {-1, 4}) {
     EXPECT_FALSE(predictIntra16x16(mode, e, 8, p, 16, kPlaneRow));
@@ -73,18 +74,20 @@ TEST(IntraPrediction, RefusesIllegalModesAndMissingSamplesWritingNothing) {
   EXPECT_FALSE(predictIntraChroma(0, e, 8, 4, 8, p, 16, kPlaneRow));
   EXPECT_FALSE(predictIntraChroma(0, e, 16, 16, 8, p, 16, kPlaneRow));
   e = edges(true, true, false, false);
-  EXPECT_FALSE(predictIntra4x4(1, e, 8, p, 16));  // horizontal without left
-  EXPECT_FALSE(predictIntra8x8(8, e, 8, p, 16));  // Horizontal_Up without left
+  EXPECT_FALSE(predictIntraNxN(1, e, 8, p, 16, kPlain.intra4x4));  // horizontal without left
+  EXPECT_FALSE(predictIntraNxN(8, e, 8, p, 16, kPlain.intra8x8));  // Horizontal_Up without left
   e.hasLeft = true;
-  EXPECT_FALSE(predictIntra4x4(4, e, 8, p, 16));  // Diagonal_Down_Right without p[-1, -1]
-  EXPECT_FALSE(predictIntra8x8(5, e, 8, p, 16));  // Vertical_Right without p[-1, -1]
+  EXPECT_FALSE(
+      predictIntraNxN(4, e, 8, p, 16, kPlain.intra4x4));  // Diagonal_Down_Right without p[-1, -1]
+  EXPECT_FALSE(
+      predictIntraNxN(5, e, 8, p, 16, kPlain.intra8x8));       // Vertical_Right without p[-1, -1]
   EXPECT_FALSE(predictIntra16x16(3, e, 8, p, 16, kPlaneRow));  // plane without p[-1, -1]
   EXPECT_FALSE(predictIntraChroma(3, e, 8, 16, 8, p, 16, kPlaneRow));
   e.hasTop = false;
   EXPECT_FALSE(predictIntra16x16(0, e, 8, p, 16, kPlaneRow));
   EXPECT_FALSE(predictIntraChroma(2, e, 8, 8, 8, p, 16, kPlaneRow));  // chroma vertical
-  EXPECT_FALSE(predictIntra8x8(7, e, 8, p, 16));                      // Vertical_Left
-  EXPECT_FALSE(predictIntra4x4(3, e, 8, p, 16));                      // Diagonal_Down_Left
+  EXPECT_FALSE(predictIntraNxN(7, e, 8, p, 16, kPlain.intra8x8));     // Vertical_Left
+  EXPECT_FALSE(predictIntraNxN(3, e, 8, p, 16, kPlain.intra4x4));     // Diagonal_Down_Left
   EXPECT_EQ(pred, std::vector<std::int32_t>(16 * 16, kUntouched));
 }
 
