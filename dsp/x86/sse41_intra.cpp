@@ -49,12 +49,11 @@ ISTREL_FORCE_INLINE V taps11(V at, V after) {
   return _mm_srai_epi32(_mm_add_epi32(_mm_add_epi32(at, after), _mm_set1_epi32(1)), 1);
 }
 
-// a[kA], b[kB0], b[kB1], 0.
-template <int kA, int kB0, int kB1>
-ISTREL_FORCE_INLINE V lanes(V a, V b) {
-  const __m128 picked =
-      _mm_shuffle_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), _MM_SHUFFLE(kB1, kB0, kA, kA));
-  return _mm_srli_si128(_mm_castps_si128(picked), 4);
+// Lanes 1 and 3 (kOdd) or 0 and 2 of a, then the same of b.
+template <bool kOdd>
+ISTREL_FORCE_INLINE V alternateLanes(V a, V b) {
+  constexpr int kImm = kOdd ? _MM_SHUFFLE(3, 1, 3, 1) : _MM_SHUFFLE(2, 0, 2, 0);
+  return _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), kImm));
 }
 
 // The four samples of a sequence of vectors from sample kOffset on.
@@ -172,11 +171,11 @@ void intra8x8(int mode, const std::int32_t* top, const std::int32_t* left, std::
     case 4:  // Diagonal_Down_Right: g at 9 + x - y
       return rows<8, -1, 8>(g, pred, stride);
     case 5: {  // Vertical_Right: even rows g4 g6 g8 h9.., odd rows g3 g5 g7 g9 g10..
-      const V gEven = lanes<3, 1, 3>(g[0], g[1]), gOdd = lanes<2, 0, 2>(g[0], g[1]);
-      const V even[3] = {_mm_insert_epi32(gEven, _mm_cvtsi128_si32(h[2]), 3), samplesAt<9>(h),
-                         samplesAt<13>(h)};
-      const V odd[3] = {_mm_insert_epi32(gOdd, _mm_cvtsi128_si32(g[2]), 3), samplesAt<9>(g),
-                        samplesAt<13>(g)};
+      // g at positions 2, 4, 6, 8 and 1, 3, 5, 7, each moved on by one.
+      const V even[3] = {_mm_alignr_epi8(h[2], alternateLanes<true>(g[0], g[1]), 4),
+                         samplesAt<9>(h), samplesAt<13>(h)};
+      const V odd[3] = {_mm_alignr_epi8(g[2], alternateLanes<false>(g[0], g[1]), 4),
+                        samplesAt<9>(g), samplesAt<13>(g)};
       rows<3, -1, 4>(even, pred, 2 * stride);
       return rows<3, -1, 4>(odd, pred + stride, 2 * stride);
     }
