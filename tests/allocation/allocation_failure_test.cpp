@@ -25,19 +25,13 @@ std::atomic<long> allocationsLeft{-1};
 std::atomic<bool> failureHappened{false};
 std::atomic<long> liveAllocations{0};
 
-void* allocate(std::size_t size, std::size_t alignment) {
+void* allocate(std::size_t size) {
   if (allocationsLeft.load(std::memory_order_relaxed) >= 0 &&
       allocationsLeft.fetch_sub(1, std::memory_order_relaxed) == 0) {
     failureHappened.store(true, std::memory_order_relaxed);
     return nullptr;
   }
-  void* p = nullptr;
-  if (alignment <= alignof(std::max_align_t)) {
-    p = std::malloc(size ? size : 1);
-  } else {
-    std::size_t rounded = (size + alignment - 1) / alignment * alignment;
-    p = std::aligned_alloc(alignment, rounded ? rounded : alignment);
-  }
+  void* p = std::malloc(size ? size : 1);
   if (p) liveAllocations.fetch_add(1, std::memory_order_relaxed);
   return p;
 }
@@ -48,48 +42,21 @@ void release(void* p) noexcept {
   std::free(p);
 }
 
-void* allocateOrThrow(std::size_t size, std::size_t alignment) {
-  void* p = allocate(size, alignment);
+}  // namespace
+
+// The forms the library, GoogleTest and the standard library call: nothing
+// allocated is over-aligned, and no array is allocated with std::nothrow.
+void* operator new(std::size_t size) {
+  void* p = allocate(size);
   if (!p) throw std::bad_alloc();
   return p;
 }
-
-constexpr std::size_t kPlain = alignof(std::max_align_t);
-
-}  // namespace
-
-void* operator new(std::size_t size) { return allocateOrThrow(size, kPlain); }
-void* operator new[](std::size_t size) { return allocateOrThrow(size, kPlain); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  return allocate(size, kPlain);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  return allocate(size, kPlain);
-}
-void* operator new(std::size_t size, std::align_val_t a) {
-  return allocateOrThrow(size, static_cast<std::size_t>(a));
-}
-void* operator new[](std::size_t size, std::align_val_t a) {
-  return allocateOrThrow(size, static_cast<std::size_t>(a));
-}
-void* operator new(std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept {
-  return allocate(size, static_cast<std::size_t>(a));
-}
-void* operator new[](std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept {
-  return allocate(size, static_cast<std::size_t>(a));
-}
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
 void operator delete(void* p) noexcept { release(p); }
 void operator delete[](void* p) noexcept { release(p); }
 void operator delete(void* p, std::size_t) noexcept { release(p); }
 void operator delete[](void* p, std::size_t) noexcept { release(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { release(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { release(p); }
-void operator delete(void* p, std::align_val_t) noexcept { release(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { release(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { release(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { release(p); }
-void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { release(p); }
-void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { release(p); }
 
 namespace {
 

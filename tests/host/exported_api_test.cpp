@@ -1,7 +1,8 @@
-// The six exported functions: their statuses and what each refuses. (Hosts
-// that load the library at run time go through the calling order:
-// examples/host_example.c and tests/loader.)
+// The six exported functions: their statuses, what each refuses, and the
+// worker threads as a host meets them. (Hosts that load the library at run
+// time go through the calling order: examples/host_example.c and tests/loader.)
 #include <gtest/gtest.h>
+#include <zoncore/threads.h>
 
 #include <algorithm>
 #include <vector>
@@ -91,6 +92,35 @@ TEST_F(Handle, RefusesAndWaits) {
   EXPECT_TRUE(outputUntouched());
 }
 
+// Host fields that do not fit the picture are refused without a byte written:
+// another width, more rows than coded, negative sizes, 4:2:2 rows of a 4:2:0
+// picture. Fewer rows, none, and 4:2:0 rows of a 4:2:2 picture are decoded.
+TEST_F(Handle, RefusesHostFieldsThatDoNotFit) {
+  const int refused = ISTREL_STATUS_REFUSED, ok = ISTREL_STATUS_OK;
+  auto expect = [&](const Bytes& frame, int width, int height, bool is422, int status) {
+    h->width = width, h->height = height, h->is422 = is422;
+    for (bool full : {true, false}) {
+      std::fill(output.begin(), output.end(), kCanary);
+      EXPECT_EQ(decode(frame, full), status) << width << "x" << height << " is422 " << is422;
+      EXPECT_TRUE(status == ok || outputUntouched()) << width << "x" << height;
+    }
+  };
+  const Bytes frame = sampleFrame();  // 1280x720, coded as such
+  openAs(true, 1280, 720);
+  ASSERT_EQ(readAspect(frame), ok);
+  for (int width : {1296, 1264, 1282, 1279, 0, -1280}) expect(frame, width, 720, true, refused);
+  for (int height : {721, 736, -1}) expect(frame, 1280, height, true, refused);
+  for (int height : {361, 0}) expect(frame, 1280, height, true, ok);
+  expect(frame, 1280, 720, false, ok);
+  const istrel::test::VectorCase c = istrel::test::vectorNamed("cabac_420_8bit");
+  const Bytes frame420 =
+      istrel::test::unitBytes(istrel::tools::splitAnnexB(istrel::tools::readFile(c.path())), 0);
+  AVCIFileClose(h);
+  openAs(false, c.width, c.height);
+  ASSERT_EQ(readAspect(frame420), ok);
+  expect(frame420, c.width, c.height, true, refused);
+}
+
 TEST_F(Handle, ParameterSetFailuresKeepTheHandleAsItWas) {
   openAs(false, 1920, 1088);
   istrel::test::SpsFields sps;
@@ -142,6 +172,35 @@ TEST_F(Handle, SampleAspectRatioOfTheVui) {
       EXPECT_EQ(h->sarHeight, height) << "aspect_ratio_idc " << c.idc << " is422 " << h->is422;
     }
   }
+}
+
+// The worker threads: started by the first decode, shared by every handle,
+// joined when the last handle is closed (no thread of the library outlives it).
+TEST_F(Handle, TheLastCloseJoinsTheWorkers) {
+  using zoncore::threads::RunningWorkerCount;
+  zoncore::threads::SetWorkerCount(3);
+  const Bytes frame = sampleFrame();
+  AVCIntraInfo* second = AVCINewTepDecoder();
+  for (AVCIntraInfo* each : {h, second}) {
+    EXPECT_EQ(AVCIFileOpen(each), 1);
+    each->is422 = true, each->width = 1280, each->height = 720;
+    Bytes data = frame;
+    EXPECT_EQ(AVCIReadAspectRatio(each, data.data(), static_cast<int>(data.size())), 0);
+  }
+  EXPECT_EQ(RunningWorkerCount(), 0) << "started before the first decode";
+  for (AVCIntraInfo* each : {h, second}) {
+    Bytes data = frame;
+    EXPECT_EQ(AVCIDecodeFrame(nullptr, each, data.data(), static_cast<int>(data.size()),
+                              output.data(), true),
+              ISTREL_STATUS_OK);
+    EXPECT_EQ(RunningWorkerCount(), 2) << "the handles do not share the workers";
+  }
+  AVCIFileClose(h);
+  EXPECT_EQ(RunningWorkerCount(), 2) << "stopped while a handle is open";
+  AVCIFileClose(second);
+  EXPECT_EQ(RunningWorkerCount(), 0) << "still running after the last AVCIFileClose";
+  AVCIntraDispose(second);
+  zoncore::threads::SetWorkerCount(0);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -50,27 +51,6 @@ TEST_F(WorkerPoolTest, CallsEveryIndexExactlyOnce) {
   EXPECT_EQ(calls, 0);
 }
 
-// Runs failures(t) on threads t = 0, 1, 2 at once; the sum of what they return.
-template <typename Failures>
-int failuresOnThreeThreads(Failures failures) {
-  std::atomic<int> sum{0};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 3; ++t) threads.emplace_back([&sum, &failures, t] { sum += failures(t); });
-  for (std::thread& thread : threads) thread.join();
-  return sum.load();
-}
-
-TEST_F(WorkerPoolTest, CallersOnSeveralThreadsEachGetTheirOwnJob) {
-  SetWorkerCount(3);
-  EXPECT_EQ(failuresOnThreeThreads([](int t) {
-              int failures = 0;
-              // Distinct sizes, so crossed jobs would be noticed.
-              for (int round = 0; round < 200; ++round) failures += !eachIndexOnce(5 + t);
-              return failures;
-            }),
-            0);
-}
-
 // Whatever a task throws (a standard exception, an integer as the decoder's
 // errors are, anything else), on a worker or on the calling thread, every
 // index still runs and the call returns.
@@ -96,7 +76,8 @@ TEST_F(WorkerPoolTest, SurvivesATaskThatThrows) {
 }
 
 // Workers start with the first call under a lease, are shared by every
-// lease, and are joined when the last lease goes, not before.
+// lease, and are joined when the last lease goes, not before; a call without
+// a lease joins its own before it returns.
 TEST_F(WorkerPoolTest, TheLastLeaseJoinsTheWorkers) {
   SetWorkerCount(3);
   ASSERT_EQ(RunningWorkerCount(), 0);
@@ -113,12 +94,8 @@ TEST_F(WorkerPoolTest, TheLastLeaseJoinsTheWorkers) {
     EXPECT_EQ(RunningWorkerCount(), 2) << "stopped while a lease is held";
   }
   EXPECT_EQ(RunningWorkerCount(), 0) << "still running after the last lease";
-}
-
-TEST_F(WorkerPoolTest, ACallWithoutALeaseJoinsItsWorkersBeforeReturning) {
-  SetWorkerCount(3);
   EXPECT_TRUE(eachIndexOnce(10));
-  EXPECT_EQ(RunningWorkerCount(), 0);
+  EXPECT_EQ(RunningWorkerCount(), 0) << "still running after a call without a lease";
 }
 
 TEST_F(WorkerPoolTest, ANewCountRetiresTheRunningWorkers) {
@@ -133,19 +110,24 @@ TEST_F(WorkerPoolTest, ANewCountRetiresTheRunningWorkers) {
   EXPECT_EQ(RunningWorkerCount(), 4);
 }
 
-// Host threads taking and dropping leases while others call: every call
-// gets its indices run, and no worker outlives the last lease.
-TEST_F(WorkerPoolTest, LeasesComeAndGoOnSeveralThreads) {
+// Host threads calling at once, each its own sizes (crossed jobs would be
+// noticed), taking and dropping leases or holding none: every call gets its
+// indices run, and no worker outlives the last lease.
+TEST_F(WorkerPoolTest, CallersOnSeveralThreadsEachGetTheirOwnJob) {
   SetWorkerCount(3);
-  EXPECT_EQ(failuresOnThreeThreads([](int t) {
-              int failures = 0;
-              for (int round = 0; round < 30; ++round) {
-                WorkerLease lease;
-                for (int call = 0; call < 3; ++call) failures += !eachIndexOnce(4 + t + call);
-              }
-              return failures;
-            }),
-            0);
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 3; ++t) {
+    threads.emplace_back([&failures, t] {
+      for (int round = 0; round < 60; ++round) {
+        std::optional<WorkerLease> lease;
+        if (round % 2) lease.emplace();
+        for (int call = 0; call < 3; ++call) failures += !eachIndexOnce(4 + t + call);
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(failures, 0);
   EXPECT_EQ(RunningWorkerCount(), 0);
 }
 

@@ -23,17 +23,7 @@
 
 namespace istrel::test {
 
-// The six functions, wherever they come from.
-struct HostFunctions {
-  decltype(&::AVCINewTepDecoder) newDecoder = nullptr;
-  decltype(&::AVCIFileOpen) fileOpen = nullptr;
-  decltype(&::AVCIFileClose) fileClose = nullptr;
-  decltype(&::AVCIntraDispose) dispose = nullptr;
-  decltype(&::AVCIReadAspectRatio) readAspectRatio = nullptr;
-  decltype(&::AVCIDecodeFrame) decodeFrame = nullptr;
-};
-
-class LoadedLibrary : public HostFunctions {
+class LoadedLibrary {
  public:
   explicit LoadedLibrary(const std::string& path) {
 #if defined(_WIN32)
@@ -63,6 +53,13 @@ class LoadedLibrary : public HostFunctions {
 #endif
     module_ = nullptr;
   }
+
+  decltype(&::AVCINewTepDecoder) newDecoder = nullptr;
+  decltype(&::AVCIFileOpen) fileOpen = nullptr;
+  decltype(&::AVCIFileClose) fileClose = nullptr;
+  decltype(&::AVCIntraDispose) dispose = nullptr;
+  decltype(&::AVCIReadAspectRatio) readAspectRatio = nullptr;
+  decltype(&::AVCIDecodeFrame) decodeFrame = nullptr;
 
  private:
   template <typename Function>

@@ -54,7 +54,7 @@ inline void setHostFields(AVCIntraInfo& h, const VectorCase& c) {
 // A new handle, opened, its host fields set for `c` and its parameter sets
 // read from `first`; `status` is what AVCIReadAspectRatio returned. Null
 // when no handle could be opened.
-inline AVCIntraInfo* openFor(const HostFunctions& f, const VectorCase& c, const Frame& first,
+inline AVCIntraInfo* openFor(const LoadedLibrary& f, const VectorCase& c, const Frame& first,
                              int& status) {
   AVCIntraInfo* h = f.newDecoder();
   if (h && f.fileOpen(h) != 1) {
@@ -74,7 +74,7 @@ inline H264::V210Geometry v210Of(const AVCIntraInfo& h, bool full) {
 }
 
 // AVCIDecodeFrame on a copy of `frame` into `output`.
-inline int decodeCopy(const HostFunctions& f, AVCIntraInfo* h, const Frame& frame,
+inline int decodeCopy(const LoadedLibrary& f, AVCIntraInfo* h, const Frame& frame,
                       std::vector<char>& output, bool full) {
   Frame work = frame;
   return f.decodeFrame(nullptr, h, work.data(), static_cast<int>(work.size()), output.data(), full);
