@@ -79,7 +79,7 @@ run_build asan "" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_
 # targets: the allocation tests replace operator new, which TSan's runtime
 # defines too.
 targets=(istrel_tests istrel host_example loader_host)
-run_build tsan 'VectorDecoding|CompatibleMode|Handle\.|HandleThreads|example_host|loader_host|WorkerPool' \
+run_build tsan 'VectorDecoding|CompatibleMode|Handle\.|example_host|loader_host|WorkerPool' \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DISTREL_TSAN=ON
 targets=()
