@@ -28,9 +28,10 @@ inline const std::map<KernelLevel, std::set<std::string>>& ownEntries() {
              "planeRow", "intra8x8", "packV210", "packV210Preview"},
             kEdges)},
       {KernelLevel::kAvx2, with({"reconstruct8x8", "packV210", "packV210Preview"}, kEdges)},
-      {KernelLevel::kNeon, with({"reconstruct4x4", "reconstruct8x8", "addDc4x4", "chromaDc422",
-                                 "copyPrediction", "planeRow", "packV210", "packV210Preview"},
-                                kEdges)},
+      {KernelLevel::kNeon,
+       with({"reconstruct4x4", "reconstruct8x8", "addDc4x4", "chromaDc422", "copyPrediction",
+             "planeRow", "intra8x8", "packV210", "packV210Preview"},
+            kEdges)},
   };
   return kOwn;
 }
