@@ -154,20 +154,18 @@ inline void writeMacroblock(const IntraStream& s, int picture, int mbAddr, int& 
 }  // namespace intra_detail
 
 inline Bytes intraAccessUnit(const IntraStream& s) {
-  SpsFields sps;
-  sps.chroma_format_idc = static_cast<std::uint32_t>(s.chromaFormat);
-  sps.bitDepthMinus8 = static_cast<std::uint32_t>(s.bitDepth - 8);
-  sps.widthInMbsMinus1 = static_cast<std::uint32_t>(s.widthInMbs - 1);
-  sps.heightInMapUnitsMinus1 = static_cast<std::uint32_t>(s.heightInMbs - 1);
-  sps.frameMbsOnly = !s.fields;
   Bytes stream;
-  appendNal(stream, kSpsNal, writeSps(sps));
+  appendNal(stream, kSpsNal,
+            writeSps({.chroma_format_idc = static_cast<std::uint32_t>(s.chromaFormat),
+                      .bitDepthMinus8 = static_cast<std::uint32_t>(s.bitDepth - 8),
+                      .widthInMbsMinus1 = static_cast<std::uint32_t>(s.widthInMbs - 1),
+                      .heightInMapUnitsMinus1 = static_cast<std::uint32_t>(s.heightInMbs - 1),
+                      .frameMbsOnly = !s.fields}));
   for (std::size_t id = 0; id < s.chromaQpOffsets.size(); ++id) {
-    PpsFields pps;
-    pps.id = static_cast<std::uint32_t>(id);
-    pps.chroma_qp_index_offset = s.chromaQpOffsets[id][0];
-    pps.second_chroma_qp_index_offset = s.chromaQpOffsets[id][1];
-    appendNal(stream, kPpsNal, writePps(pps));
+    appendNal(stream, kPpsNal,
+              writePps({.id = static_cast<std::uint32_t>(id),
+                        .chroma_qp_index_offset = s.chromaQpOffsets[id][0],
+                        .second_chroma_qp_index_offset = s.chromaQpOffsets[id][1]}));
   }
   for (int picture = 0; picture < static_cast<int>(s.pictures.size()); ++picture) {
     const IntraPicture& p = s.pictures[picture];

@@ -104,22 +104,18 @@ inline Bytes slice(const PcmStream& s, int first, int end, int structure, bool i
 
 // The sequence and picture parameter sets of the stream.
 inline Bytes pcmParameterSets(const PcmStream& s) {
-  SpsFields sps;
-  sps.id = s.spsId;
-  sps.profile_idc = s.profileIdc;
-  sps.constraintByte = s.constraintByte;
-  sps.chroma_format_idc = static_cast<std::uint32_t>(s.chromaFormat);
-  sps.bitDepthMinus8 = static_cast<std::uint32_t>(s.bitDepth - 8);
-  sps.widthInMbsMinus1 = static_cast<std::uint32_t>(s.widthInMbs - 1);
-  sps.frameMbsOnly = !s.fields;
-  sps.heightInMapUnitsMinus1 =
-      static_cast<std::uint32_t>(s.frameHeightInMbs / (s.fields ? 2 : 1) - 1);
-  PpsFields pps;
-  pps.spsId = s.spsId;
-  pps.cabac = s.cabac;
   Bytes stream;
-  appendNal(stream, kSpsNal, writeSps(sps));
-  appendNal(stream, kPpsNal, writePps(pps));
+  const int heightInMapUnits = s.frameHeightInMbs / (s.fields ? 2 : 1);
+  appendNal(stream, kSpsNal,
+            writeSps({.profile_idc = s.profileIdc,
+                      .constraintByte = s.constraintByte,
+                      .id = s.spsId,
+                      .chroma_format_idc = static_cast<std::uint32_t>(s.chromaFormat),
+                      .bitDepthMinus8 = static_cast<std::uint32_t>(s.bitDepth - 8),
+                      .widthInMbsMinus1 = static_cast<std::uint32_t>(s.widthInMbs - 1),
+                      .heightInMapUnitsMinus1 = static_cast<std::uint32_t>(heightInMapUnits - 1),
+                      .frameMbsOnly = !s.fields}));
+  appendNal(stream, kPpsNal, writePps({.spsId = s.spsId, .cabac = s.cabac}));
   return stream;
 }
 
