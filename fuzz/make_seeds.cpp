@@ -1,133 +1,66 @@
-// Cuts Annex B streams into seed inputs for the three fuzz targets:
+// Cuts Annex B streams into seeds for the slice-data fuzzer:
 //   fuzz_seeds OUT_DIR FILE.264...
-// writes OUT_DIR/exported_api/NAME (host bytes, then the whole stream when it
-// is below 64 KB, else its first access unit when that is),
-// OUT_DIR/parameter_sets/NAME (the first unit's parameter sets and the start
-// of its first slice) and OUT_DIR/slice_data/NAME (configuration bytes that
-// mirror the stream, then the slice data of its first slice).
+// writes OUT_DIR/NAME: the configuration bytes of fuzz/slice_data_fuzzer.cpp
+// closest to the stream's first slice, then the slice data of that slice
+// (at most 4 KB). The other fuzz targets take the streams as they are
+// (fuzz/make_corpus.sh).
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <fstream>
-#include <string>
 #include <vector>
 
-#include "base/errors.h"
 #include "common/annexb_file.h"
-#include "fuzz/slice_data_stream.h"
+#include "support/bit_writer.h"
 #include "syntax/parameters_decoder.h"
 #include "syntax/slice_header.h"
 #include "syntax/stream_parser.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using istrel::tools::AnnexBStream;
 using istrel::tools::NalUnit;
 
-constexpr std::size_t kSmallStream = 64 * 1024;
-constexpr std::size_t kSliceStartBytes = 48;
-constexpr std::size_t kSliceDataBytes = 4 * 1024;
-
-void write(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-}
-
-void appendNalBytes(std::vector<std::uint8_t>& out, const AnnexBStream& s, const NalUnit& nal,
-                    std::size_t limit) {
-  out.insert(out.end(), {0, 0, 1});
-  std::size_t size = std::min(nal.size, limit);
-  out.insert(out.end(), s.bytes.begin() + static_cast<std::ptrdiff_t>(nal.offset),
-             s.bytes.begin() + static_cast<std::ptrdiff_t>(nal.offset + size));
-}
-
-// The configuration bytes closest to the stream's first slice, then its
-// slice data.
-std::vector<std::uint8_t> sliceDataSeed(const AnnexBStream& s) {
+std::vector<std::uint8_t> seedOf(const istrel::tools::AnnexBStream& s) {
   H264::ParametersDecoder parameters;
-  const NalUnit* slice = nullptr;
   for (const NalUnit& nal : s.nals) {
-    if (nal.isParameterSet()) {
-      std::vector<std::uint8_t> rbsp = rbspOf(s, nal);
-      H264::StreamParser parser(rbsp.data(), static_cast<std::uint32_t>(rbsp.size()),
-                                H264::kParameterSetError);
-      parameters.parseNal(parser, nal.type());
+    std::vector<std::uint8_t> rbsp = rbspOf(s, nal);
+    H264::StreamParser parser(rbsp.data(), static_cast<std::uint32_t>(rbsp.size()));
+    if (nal.isParameterSet()) parameters.parseNal(parser, nal.type());
+    if (!nal.isSlice()) continue;
+    H264::SliceHeader h;
+    H264::ActiveParameters active;
+    H264::parseSliceHeader(parser, parameters, nal.refIdc(), nal.type(), h, active);
+    const H264::SeqParameterSet& sps = *active.sps;
+    const H264::PicParameterSet& pps = *active.pps;
+    // The codes of bit depths 8, 9, 10, 14 and chroma offsets 0, -12, 12, 5.
+    const unsigned depth = sps.BitDepthY;
+    const int offset = pps.chroma_qp_index_offset;
+    const unsigned depthCode = depth == 9 ? 1 : depth == 10 ? 2 : depth >= 14 ? 3 : 0;
+    const unsigned offsetCode = offset == -12 ? 1 : offset == 12 ? 2 : offset == 5 ? 3 : 0;
+    const unsigned structure = h.field_pic_flag ? 2 + h.bottom_field_flag : h.MbaffFrameFlag;
+    std::vector<std::uint8_t> seed = {
+        static_cast<std::uint8_t>(pps.entropy_coding_mode_flag | sps.chroma_format_idc << 1 |
+                                  depthCode << 3 | structure << 5 |
+                                  pps.transform_8x8_mode_flag << 7),
+        static_cast<std::uint8_t>(
+            sps.qpprime_y_zero_transform_bypass_flag | sps.seq_scaling_matrix_present_flag << 1 |
+            pps.pic_scaling_matrix_present_flag << 2 | pps.constrained_intra_pred_flag << 3 |
+            (nal.type() == H264::kNalIdrSlice) << 4 |
+            pps.deblocking_filter_control_present_flag << 7),
+        static_cast<std::uint8_t>(h.SliceQPY + 6 * static_cast<int>(depth - 8)),
+        static_cast<std::uint8_t>(offsetCode << 6)};
+    // The slice data: for CABAC from the byte boundary on.
+    std::size_t bit = parser.bitOffset();
+    if (pps.entropy_coding_mode_flag) bit = (bit + 7) & ~std::size_t{7};
+    istrel::test::BitWriter data;
+    for (const std::size_t end = std::min(rbsp.size() * 8, bit + 4096 * 8); bit < end; ++bit) {
+      data.bit((rbsp[bit / 8] >> (7 - bit % 8)) & 1);
     }
-    if (nal.isSlice()) {
-      slice = &nal;
-      break;
-    }
+    seed.insert(seed.end(), data.bytes().begin(), data.bytes().end());
+    return seed;
   }
-  if (!slice) return {};
-  std::vector<std::uint8_t> rbsp = rbspOf(s, *slice);
-  H264::StreamParser parser(rbsp.data(), static_cast<std::uint32_t>(rbsp.size()));
-  H264::SliceHeader header;
-  H264::ActiveParameters active;
-  H264::parseSliceHeader(parser, parameters, slice->refIdc(), slice->type(), header, active);
-
-  const H264::SeqParameterSet& sps = *active.sps;
-  const H264::PicParameterSet& pps = *active.pps;
-  istrel::fuzz::SliceDataConfig c;
-  c.cabac = pps.entropy_coding_mode_flag;
-  c.chromaFormat = sps.chroma_format_idc;
-  c.bitDepth = sps.BitDepthY;
-  c.structure =
-      header.field_pic_flag ? (header.bottom_field_flag ? 3 : 2) : (header.MbaffFrameFlag ? 1 : 0);
-  c.transform8x8 = pps.transform_8x8_mode_flag;
-  c.transformBypass = sps.qpprime_y_zero_transform_bypass_flag;
-  c.spsScaling = sps.seq_scaling_matrix_present_flag;
-  c.ppsScaling = pps.pic_scaling_matrix_present_flag;
-  c.constrainedIntra = pps.constrained_intra_pred_flag;
-  c.idr = slice->type() == H264::kNalIdrSlice;
-  c.deblockingControl = pps.deblocking_filter_control_present_flag;
-  c.sliceQp = header.SliceQPY;
-  c.chromaQpOffset = pps.chroma_qp_index_offset;
-
-  std::vector<std::uint8_t> seed = c.bytes();
-  istrel::fuzz::BitWriter data;
-  std::size_t bit = parser.bitOffset();
-  if (c.cabac) bit = (bit + 7) & ~std::size_t{7};
-  for (; bit < rbsp.size() * 8 && data.bitCount() < kSliceDataBytes * 8; ++bit) {
-    data.bit((rbsp[bit / 8] >> (7 - bit % 8)) & 1);
-  }
-  seed.insert(seed.end(), data.bytes().begin(), data.bytes().end());
-  return seed;
-}
-
-void cut(const fs::path& input, const fs::path& outDir) {
-  AnnexBStream s = istrel::tools::splitAnnexB(istrel::tools::readFile(input.string()));
-  if (s.units.empty()) return;
-  const std::string name = input.stem().string();
-
-  const auto& unit = s.units.front();
-  std::vector<std::uint8_t> parameterSeed;
-  bool sliceTaken = false;
-  for (std::size_t i = unit.firstNal; i < unit.firstNal + unit.nalCount; ++i) {
-    const NalUnit& nal = s.nals[i];
-    if (nal.isSlice() && sliceTaken) continue;
-    appendNalBytes(parameterSeed, s, nal, nal.isSlice() ? kSliceStartBytes : nal.size);
-    sliceTaken = sliceTaken || nal.isSlice();
-  }
-  write(outDir / "parameter_sets" / name, parameterSeed);
-
-  // The slice seed's configuration holds the chroma format of the first slice.
-  std::vector<std::uint8_t> sliceSeed = sliceDataSeed(s);
-  if (!sliceSeed.empty()) write(outDir / "slice_data" / name, sliceSeed);
-  const bool is422 =
-      !sliceSeed.empty() && istrel::fuzz::SliceDataConfig::read(sliceSeed.data()).chromaFormat == 2;
-
-  // Large pictures only slow the exported-path fuzzer down.
-  std::size_t end = s.bytes.size() < kSmallStream ? s.bytes.size() : unit.end;
-  if (end - unit.begin <= kSmallStream) {
-    std::vector<std::uint8_t> exportedSeed = {static_cast<std::uint8_t>(is422 ? 1 : 0), 0};
-    exportedSeed.insert(exportedSeed.end(),
-                        s.bytes.begin() + static_cast<std::ptrdiff_t>(unit.begin),
-                        s.bytes.begin() + static_cast<std::ptrdiff_t>(end));
-    write(outDir / "exported_api" / name, exportedSeed);
-  }
+  return {};
 }
 
 }  // namespace
@@ -137,10 +70,16 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s OUT_DIR FILE.264...\n", argv[0]);
     return 2;
   }
+  std::filesystem::create_directories(argv[1]);
   int failures = 0;
   for (int i = 2; i < argc; ++i) {
     try {
-      cut(argv[i], argv[1]);
+      const std::vector<std::uint8_t> seed =
+          seedOf(istrel::tools::splitAnnexB(istrel::tools::readFile(argv[i])));
+      std::ofstream(std::filesystem::path(argv[1]) / std::filesystem::path(argv[i]).stem(),
+                    std::ios::binary)
+          .write(reinterpret_cast<const char*>(seed.data()),
+                 static_cast<std::streamsize>(seed.size()));
     } catch (const std::exception& e) {
       std::fprintf(stderr, "%s: %s\n", argv[i], e.what());
       ++failures;

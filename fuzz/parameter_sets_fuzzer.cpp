@@ -8,9 +8,9 @@
 // slice header (nal_unit_type 5 for type 5, 1 otherwise).
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "base/errors.h"
-#include "fuzz/fuzz_support.h"
 #include "syntax/annexb.h"
 #include "syntax/nal_unit.h"
 #include "syntax/parameters_decoder.h"
@@ -20,15 +20,13 @@
 
 namespace {
 
-using istrel::fuzz::ExactCopy;
-
 volatile std::uint32_t sink;
 
 void parseUnit(H264::ParametersDecoder& parameters, const std::uint8_t* unit, std::size_t size) {
   if (size == 0) return;
   const unsigned header = unit[0];
   const unsigned type = H264::nalUnitType(header);
-  ExactCopy payload(unit + 1, size - 1);
+  std::vector<std::uint8_t> payload(unit + 1, unit + size);  // no slack past its end
   H264::UnescapedNal nal = H264::unescapeInPlace(payload.data(), payload.size(), 0, 0);
   const auto length = static_cast<std::uint32_t>(nal.length);
   try {

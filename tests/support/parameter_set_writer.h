@@ -19,10 +19,10 @@ struct SpsFields {
   std::uint32_t chroma_format_idc = 2;
   bool separateColourPlanes = false;  // with chroma_format_idc 3
   std::uint32_t bitDepthMinus8 = 2;
-  std::optional<std::uint32_t> bitDepthChromaMinus8;  // the luma depth when empty
+  std::optional<std::uint32_t> bitDepthChromaMinus8{};  // the luma depth when empty
   bool transformBypass = false;
   // Writes the scaling matrix after its present flag; none when empty.
-  std::function<void(BitWriter&)> scalingMatrix;
+  std::function<void(BitWriter&)> scalingMatrix{};
   std::uint32_t log2_max_frame_num_minus4 = 0;
   std::uint32_t pic_order_cnt_type = 2;
   std::uint32_t log2_max_pic_order_cnt_lsb_minus4 = 0;
@@ -34,7 +34,7 @@ struct SpsFields {
   bool cropping = false;
   std::uint32_t crop[4] = {0, 0, 0, 0};
   // Writes the VUI after its present flag; none when empty.
-  std::function<void(BitWriter&)> vui;
+  std::function<void(BitWriter&)> vui{};
   bool stopBit = true;
 };
 
@@ -87,10 +87,11 @@ struct PpsFields {
   std::int32_t pic_init_qp_minus26 = 0;
   std::int32_t chroma_qp_index_offset = 0;
   bool deblockingControl = true;
+  bool constrainedIntraPred = false;
   bool redundantPicCnt = false;
   bool highTail = true;  // transform_8x8_mode_flag and what follows
   bool transform8x8 = true;
-  std::function<void(BitWriter&)> scalingMatrix;
+  std::function<void(BitWriter&)> scalingMatrix{};
   std::int32_t second_chroma_qp_index_offset = 0;
 };
 
@@ -98,7 +99,7 @@ inline std::vector<std::uint8_t> writePps(const PpsFields& f) {
   BitWriter w;
   w.ue(f.id).ue(f.spsId).flag(f.cabac).flag(f.bottomFieldPicOrder).ue(f.num_slice_groups_minus1);
   w.ue(0).ue(0).bit(0).bits(0, 2).se(f.pic_init_qp_minus26).se(0).se(f.chroma_qp_index_offset);
-  w.flag(f.deblockingControl).bit(0).flag(f.redundantPicCnt);
+  w.flag(f.deblockingControl).flag(f.constrainedIntraPred).flag(f.redundantPicCnt);
   if (f.highTail) {
     w.flag(f.transform8x8).flag(static_cast<bool>(f.scalingMatrix));
     if (f.scalingMatrix) f.scalingMatrix(w);
@@ -116,14 +117,18 @@ struct SliceHeaderFields {
   bool frameMbsOnly = true;  // of the sequence parameter set
   int structure = 0;         // 0 a frame, 1 a top field, 2 a bottom field
   bool idr = true;
+  std::optional<std::uint32_t> colourPlaneId{};  // with separate_colour_plane_flag
   std::int32_t sliceQpDelta = 0;
-  std::uint32_t disableDeblockingFilterIdc = 1;
+  // None when the picture parameter set has no deblocking_filter_control_present_flag.
+  std::optional<std::uint32_t> disableDeblockingFilterIdc = 1;
   std::int32_t alphaOffsetDiv2 = 0;
   std::int32_t betaOffsetDiv2 = 0;
 };
 
 inline void writeSliceHeader(BitWriter& w, const SliceHeaderFields& f) {
-  w.ue(f.firstMb).ue(7).ue(f.ppsId).bits(0, 4);  // slice_type I, frame_num 0
+  w.ue(f.firstMb).ue(7).ue(f.ppsId);  // slice_type I
+  if (f.colourPlaneId) w.bits(*f.colourPlaneId, 2);
+  w.bits(0, 4);  // frame_num
   if (!f.frameMbsOnly) {
     w.flag(f.structure != 0);
     if (f.structure) w.flag(f.structure == 2);
@@ -133,8 +138,9 @@ inline void writeSliceHeader(BitWriter& w, const SliceHeaderFields& f) {
   } else {
     w.bit(0);  // adaptive_ref_pic_marking_mode_flag
   }
-  w.se(f.sliceQpDelta).ue(f.disableDeblockingFilterIdc);
-  if (f.disableDeblockingFilterIdc != 1) w.se(f.alphaOffsetDiv2).se(f.betaOffsetDiv2);
+  w.se(f.sliceQpDelta);
+  if (f.disableDeblockingFilterIdc) w.ue(*f.disableDeblockingFilterIdc);
+  if (f.disableDeblockingFilterIdc.value_or(1) != 1) w.se(f.alphaOffsetDiv2).se(f.betaOffsetDiv2);
 }
 
 }  // namespace istrel::test

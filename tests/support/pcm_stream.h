@@ -80,20 +80,20 @@ inline Bytes slice(const PcmStream& s, int first, int end, int structure, bool i
     const int x = mb % s.widthInMbs;
     if (s.cabac) {
       // mb_type I_PCM: bin 0 with condTermFlagA + condTermFlagB (I_PCM
-      // neighbours count), then the terminating bin.
+      // neighbours count), then the terminating bin; end_of_slice_flag 0
+      // before every macroblock but the first.
       const int inc = (x > 0 && mb - 1 >= first) + (mb - s.widthInMbs >= first);
-      std::vector<Bin> bins;
-      if (mb > first) bins.push_back({2, 0, 0});  // end_of_slice_flag
-      bins.push_back({0, 3 + inc, 1});
-      bins.push_back({2, 0, 1});
-      CabacWriter(w).encode(contexts, bins);
+      CabacWriter cabac(w);
+      if (mb > first) cabac.terminate(0);
+      cabac.decision(contexts[3 + inc], 1);
+      cabac.terminate(1);
     } else {
       w.ue(25);
     }
     writePcmMacroblock(w, s, s.chromaFormat == 2 ? 16 : 8, x, mb / s.widthInMbs, step, parity);
   }
   if (s.cabac) {
-    CabacWriter(w).encode(contexts, {{2, 0, 1}});  // end_of_slice_flag, then the stop bit
+    CabacWriter(w).terminate(1);  // end_of_slice_flag, then the stop bit
   } else {
     w.trailing();
   }
@@ -104,22 +104,18 @@ inline Bytes slice(const PcmStream& s, int first, int end, int structure, bool i
 
 // The sequence and picture parameter sets of the stream.
 inline Bytes pcmParameterSets(const PcmStream& s) {
-  SpsFields sps;
-  sps.id = s.spsId;
-  sps.profile_idc = s.profileIdc;
-  sps.constraintByte = s.constraintByte;
-  sps.chroma_format_idc = static_cast<std::uint32_t>(s.chromaFormat);
-  sps.bitDepthMinus8 = static_cast<std::uint32_t>(s.bitDepth - 8);
-  sps.widthInMbsMinus1 = static_cast<std::uint32_t>(s.widthInMbs - 1);
-  sps.frameMbsOnly = !s.fields;
-  sps.heightInMapUnitsMinus1 =
-      static_cast<std::uint32_t>(s.frameHeightInMbs / (s.fields ? 2 : 1) - 1);
-  PpsFields pps;
-  pps.spsId = s.spsId;
-  pps.cabac = s.cabac;
   Bytes stream;
-  appendNal(stream, kSpsNal, writeSps(sps));
-  appendNal(stream, kPpsNal, writePps(pps));
+  const int heightInMapUnits = s.frameHeightInMbs / (s.fields ? 2 : 1);
+  appendNal(stream, kSpsNal,
+            writeSps({.profile_idc = s.profileIdc,
+                      .constraintByte = s.constraintByte,
+                      .id = s.spsId,
+                      .chroma_format_idc = static_cast<std::uint32_t>(s.chromaFormat),
+                      .bitDepthMinus8 = static_cast<std::uint32_t>(s.bitDepth - 8),
+                      .widthInMbsMinus1 = static_cast<std::uint32_t>(s.widthInMbs - 1),
+                      .heightInMapUnitsMinus1 = static_cast<std::uint32_t>(heightInMapUnits - 1),
+                      .frameMbsOnly = !s.fields}));
+  appendNal(stream, kPpsNal, writePps({.spsId = s.spsId, .cabac = s.cabac}));
   return stream;
 }
 

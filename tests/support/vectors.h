@@ -27,27 +27,22 @@ struct VectorCase {
 
 inline void PrintTo(const VectorCase& c, std::ostream* os) { *os << c.name; }
 
-// The cases of a manifest: vectors.txt, or loop_filter.txt for the vectors
-// coded with the deblocking filter on.
-inline std::vector<VectorCase> loadVectorManifest(const std::string& manifest = "vectors.txt") {
-  std::ifstream in(std::string(ISTREL_VECTOR_DIR) + "/" + manifest);
-  std::vector<VectorCase> cases;
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    VectorCase c;
-    fields >> c.name >> c.width >> c.height >> c.csp >> c.depth >> c.frames >> c.entropy >>
-        c.slices >> c.compatible;
-    if (fields) cases.push_back(c);
-  }
-  return cases;
-}
-
-// Every committed vector: vectors.txt, then loop_filter.txt.
+// Every committed vector: vectors.txt, then loop_filter.txt (the vectors
+// coded with the deblocking filter on).
 inline std::vector<VectorCase> everyVector() {
-  std::vector<VectorCase> cases = loadVectorManifest();
-  for (const VectorCase& c : loadVectorManifest("loop_filter.txt")) cases.push_back(c);
+  std::vector<VectorCase> cases;
+  for (const char* manifest : {"/vectors.txt", "/loop_filter.txt"}) {
+    std::ifstream in(std::string(ISTREL_VECTOR_DIR) + manifest);
+    std::string line;
+    while (std::getline(in, line)) {
+      if (line.empty() || line[0] == '#') continue;
+      std::istringstream fields(line);
+      VectorCase c;
+      fields >> c.name >> c.width >> c.height >> c.csp >> c.depth >> c.frames >> c.entropy >>
+          c.slices >> c.compatible;
+      if (fields) cases.push_back(c);
+    }
+  }
   return cases;
 }
 
