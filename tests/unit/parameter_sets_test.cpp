@@ -270,19 +270,18 @@ TEST(SliceHeader, RefusesSlicesTheDecoderCannotPlace) {
   }
 }
 
-TEST(SliceHeader, AdaptiveMarkingKeepsEveryOperation) {
+// dec_ref_pic_marking is read, never acted on: each operation with its own
+// fields, all above 6 here, so that a field read as an operation is refused.
+TEST(SliceHeader, ReadsPastEveryMarkingOperation) {
   Stream s;
   BitWriter w;
-  w.ue(0).ue(2).ue(0).bits(9, 4);  // non-IDR, frame_num 9
-  w.bit(1).ue(1).ue(5).ue(4).ue(2).ue(0);
-  w.se(0).ue(1);
+  w.ue(0).ue(2).ue(0).bits(9, 4).bit(1);  // non-IDR, frame_num 9, adaptive marking
+  for (int v : {1, 9, 2, 8, 3, 10, 11, 4, 12, 5, 6, 13, 0}) w.ue(static_cast<std::uint32_t>(v));
+  w.se(-4).ue(1);
   SliceHeader h;
   ASSERT_EQ(s.parse(w, 2, 1, h), 0);
-  ASSERT_EQ(h.mmco.size(), 3u);
-  EXPECT_EQ(h.mmco[0].memory_management_control_operation, 1u);
-  EXPECT_EQ(h.mmco[0].difference_of_pic_nums_minus1, 5u);
-  EXPECT_EQ(h.mmco[1].max_long_term_frame_idx_plus1, 2u);
-  EXPECT_EQ(h.mmco[2].memory_management_control_operation, 0u);
+  EXPECT_EQ(h.mmco.size(), 7u);
+  EXPECT_EQ(h.SliceQPY, 22);
 }
 
 TEST(SliceHeader, ReadsFieldAndOrderSyntaxOnlyWhenPresent) {
