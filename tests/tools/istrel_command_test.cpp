@@ -63,19 +63,15 @@ Bytes pcmFrames(const std::vector<PcmStream>& frames) {
 
 // The `istrel decode --md5` line of frame `index` when it shows the frame `s` codes.
 std::string pcmMd5Line(const PcmStream& s, std::size_t index) {
-  const int width = 16 * s.widthInMbs, height = 16 * s.frameHeightInMbs;
-  const int chromaHeight = s.chromaFormat == 2 ? height : height / 2;
   std::vector<std::uint16_t> planes[3];
   tools::PictureView view{};
   view.chromaFormat = s.chromaFormat;
   for (int p = 0; p < 3; ++p) {
-    view.width[p] = p ? width / 2 : width;
-    view.height[p] = p ? chromaHeight : height;
-    view.stride[p] = view.width[p];
+    view.stride[p] = view.width[p] = 16 * s.widthInMbs / (p ? 2 : 1);
+    view.height[p] = 16 * s.frameHeightInMbs / (p && s.chromaFormat == 1 ? 2 : 1);
     view.bitDepth[p] = s.bitDepth;
-    for (int y = 0; y < view.height[p]; ++y) {
+    for (int y = 0; y < view.height[p]; ++y)
       for (int x = 0; x < view.width[p]; ++x) planes[p].push_back(pcmSample(s, p, x, y));
-    }
     view.plane[p] = planes[p].data();
   }
   return tools::md5Line(index, view);
