@@ -22,16 +22,15 @@ inline const std::map<KernelLevel, std::set<std::string>>& ownEntries() {
     entries.insert(more.begin(), more.end());
     return entries;
   };
+  // SSE4.1 and NEON replace every entry but Intra_4x4 prediction.
+  static const std::set<std::string> kEvery =
+      with({"reconstruct4x4", "reconstruct8x8", "addDc4x4", "chromaDc422", "copyPrediction",
+            "planeRow", "intra8x8", "packV210", "packV210Preview"},
+           kEdges);
   static const std::map<KernelLevel, std::set<std::string>> kOwn = {
-      {KernelLevel::kSse41,
-       with({"reconstruct4x4", "reconstruct8x8", "addDc4x4", "chromaDc422", "copyPrediction",
-             "planeRow", "intra8x8", "packV210", "packV210Preview"},
-            kEdges)},
+      {KernelLevel::kSse41, kEvery},
       {KernelLevel::kAvx2, with({"reconstruct8x8", "packV210", "packV210Preview"}, kEdges)},
-      {KernelLevel::kNeon,
-       with({"reconstruct4x4", "reconstruct8x8", "addDc4x4", "chromaDc422", "copyPrediction",
-             "planeRow", "intra8x8", "packV210", "packV210Preview"},
-            kEdges)},
+      {KernelLevel::kNeon, kEvery},
   };
   return kOwn;
 }
@@ -66,13 +65,10 @@ std::vector<std::pair<std::string, const void*>> tableEntries(const Kernels<T>& 
       {"intra8x8", address(k.intra8x8)},
       {"packV210", address(k.packV210)},
       {"packV210Preview", address(k.packV210Preview)}};
-  for (int o = 0; o < 2; ++o) {
-    for (int strong = 0; strong < 2; ++strong) {
-      const char index[] = {
-          '[', static_cast<char>('0' + o), ']', '[', static_cast<char>('0' + strong), ']', '\0'};
-      entries.push_back({std::string("lumaEdge") + index, address(k.lumaEdge[o][strong])});
-      entries.push_back({std::string("chromaEdge") + index, address(k.chromaEdge[o][strong])});
-    }
+  const char* const kIndex[] = {"[0][0]", "[0][1]", "[1][0]", "[1][1]"};  // [orientation][strong]
+  for (int i = 0; i < 4; ++i) {
+    entries.push_back({std::string("lumaEdge") + kIndex[i], address(k.lumaEdge[i / 2][i % 2])});
+    entries.push_back({std::string("chromaEdge") + kIndex[i], address(k.chromaEdge[i / 2][i % 2])});
   }
   // Every entry of the table is listed: a new one must be added here.
   static_assert(sizeof(Kernels<T>) == 18 * sizeof(void (*)()));
