@@ -11,6 +11,7 @@
 
 #include "common/picture_view.h"
 #include "istrel/command_line.h"
+#include "istrel/progress_line.h"
 #include "istrel/version.h"
 #include "support/pcm_stream.h"
 #include "support/processor.h"
@@ -382,6 +383,29 @@ TEST(KernelLevel, VersionAndCpuSayWhichLevelDecodes) {
     EXPECT_NE(run.out.find("\nkernels:  " + name + "\n"), std::string::npos) << run.out;
     EXPECT_EQ(run.err, "") << name;
   }
+}
+
+// The progress line of `istrel decode` on a terminal: whatever else is
+// printed, on either stream, starts on a cleared line.
+TEST(ProgressLine, ClearedBeforeAnythingElseIsPrinted) {
+  std::ostringstream console;  // standard output and error on one terminal
+  {
+    tools::ProgressLine progress(console, console, 3, true);
+    progress.update(1);
+    progress.out() << "0 md5\n";
+    progress.update(2);
+    progress.err() << "istrel: note\n";
+    progress.finish(3);
+  }
+  // The line is drawn at once, then redrawn at most ten times a second.
+  const std::string text = console.str();
+  EXPECT_EQ(text.rfind("\rDecoded 1/3 frames (33%) - ", 0), 0u) << text;
+  for (const char* line : {"0 md5\n", "istrel: note\n", "Decoded 3/3 frames - "}) {
+    const std::size_t at = text.find(line);
+    ASSERT_NE(at, std::string::npos) << line;
+    EXPECT_TRUE(text[at - 1] == '\r' || text[at - 1] == '\n') << text.substr(0, at);
+  }
+  EXPECT_EQ(text.substr(text.find('\r', 1), 4), "\r   ") << "the line cleared";
 }
 
 }  // namespace
