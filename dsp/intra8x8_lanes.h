@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "base/compiler.h"
+#include "dsp/intra_samples.h"
 #include "dsp/kernels.h"
 
 namespace H264::intra8x8_lanes {
@@ -129,11 +130,7 @@ ISTREL_FORCE_INLINE void predict(int mode, const std::int32_t* top, const std::i
       const bool useTop = sides & kIntraTop, useLeft = sides & kIntraLeft;
       const std::int32_t topSum = L::sum(L::add(samplesAt<L, 9>(f), samplesAt<L, 13>(f)));
       const std::int32_t leftSum = L::sum(L::add(f[0], f[1]));
-      const std::int32_t value = useTop && useLeft ? (topSum + leftSum + 8) >> 4
-                                 : useTop          ? (topSum + 4) >> 3
-                                 : useLeft         ? (leftSum + 4) >> 3
-                                                   : 1 << (bitDepth - 1);
-      const V dc = L::splat(value);
+      const V dc = L::splat(intra::dcValue(useTop, useLeft, topSum, leftSum, 3, bitDepth));
       const V across[8] = {dc, dc, dc, dc, dc, dc, dc, dc};
       return fill<L>(pred, stride, across);
     }

@@ -1,7 +1,5 @@
 #include "recon/intra_prediction.h"
 
-#include <array>
-
 #include "base/compiler.h"
 #include "base/level.h"
 #include "dsp/intra_samples.h"
