@@ -41,6 +41,7 @@ void BlockReconstructor<T>::predictChroma(int plane, int mode, int width, int he
 template <typename T>
 void BlockReconstructor<T>::stash(int x, int y, int width) {
   for (int j = 0; j < 4; ++j) std::copy_n(&coeff_[4 * j], 4, &residual_[(y + j) * width + x]);
+  std::fill_n(coeff_, 16, 0);
 }
 
 template <typename T>

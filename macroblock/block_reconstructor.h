@@ -3,6 +3,7 @@
 // kernel table (clauses 8.3 and 8.5.12 to 8.5.15).
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -34,7 +35,9 @@ class BlockReconstructor {
 
   const Kernels<T>& kernels() const { return kernels_; }
 
-  // The coefficients of the block being decoded, raster order, scaled.
+  // The coefficients of the block being decoded, raster order, scaled. All
+  // zero when a block starts: the residual readers write only the nonzero
+  // ones, and finish() and stash() clear what the block used.
   std::int32_t* coefficients() { return coeff_; }
 
   // The block's residual added to its prediction and stored at dst; a
@@ -55,7 +58,7 @@ class BlockReconstructor {
   bool enabled_ = true;
   bool bypass_ = false;
   alignas(16) std::int32_t pred_[16 * 16];
-  alignas(16) std::int32_t coeff_[64];
+  alignas(16) std::int32_t coeff_[64] = {};
   alignas(16) std::int32_t residual_[16 * 16];
 };
 
@@ -65,17 +68,18 @@ template <typename T>
 ISTREL_FORCE_INLINE void BlockReconstructor<T>::finish(int plane, int x, int y, int size,
                                                        bool coded, int direction, T* dst,
                                                        std::ptrdiff_t stride) {
-  if (!enabled_) return;
   const std::int32_t* pred = pred_ + y * 16 + x;
   const int max = maxValue_[plane];
-  if (bypass_) {
+  if (!enabled_) {
+    // Nothing is written, but the next block still starts from zeros.
+  } else if (bypass_) {
     bypassReconstruct(coeff_, size, size, direction, pred, 16, dst, stride, max);
   } else if (size == 8) {
-    if (coded) {
-      kernels_.reconstruct8x8(coeff_, pred, 16, dst, stride, max);
-    } else {
+    if (!coded) {
       kernels_.copyPrediction(pred, 16, dst, stride, 8, 8);
+      return;  // nothing was written into the coefficients
     }
+    kernels_.reconstruct8x8(coeff_, pred, 16, dst, stride, max);
   } else if (coded) {
     kernels_.reconstruct4x4(coeff_, pred, 16, dst, stride, max);
   } else if (coeff_[0] != 0) {
@@ -83,6 +87,7 @@ ISTREL_FORCE_INLINE void BlockReconstructor<T>::finish(int plane, int x, int y, 
   } else {
     kernels_.copyPrediction(pred, 16, dst, stride, 4, 4);
   }
+  std::fill_n(coeff_, size * size, 0);
 }
 
 ISTREL_LEVEL_END

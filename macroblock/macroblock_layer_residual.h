@@ -62,7 +62,6 @@ ISTREL_FORCE_INLINE int MacroblockLayer<T, Derived>::readBlockIfCoded(Reader& re
                                                                       BlockKind kind, int plane,
                                                                       int blockIndex,
                                                                       std::int32_t* coeff) {
-  std::fill_n(coeff, 16, 0);
   if (coded) return read4x4Block(reader, kind, plane, blockIndex, coeff);
   markUncoded(plane, blockIndex);
   return 0;
@@ -149,7 +148,6 @@ void MacroblockLayer<T, Derived>::decodeIntra8x8(Reader& reader, int plane) {
     const int mode = mb.intra8x8PredMode[b];
     predictBlock(plane, x, y, 8, mode);
     const bool coded = cbpLuma_ & (1 << b);
-    std::fill_n(coeff, 64, 0);
     markUncoded(plane, 4 * b, 4);
     if (coded) {
       const std::uint8_t* scan = scan8x8_;
