@@ -111,6 +111,9 @@ class MacroblockLayer : public MacroblockDecoder<T> {
   void decodeChroma(Reader& reader);
   template <typename Reader>
   void decodeChromaComponent(Reader& reader, int plane);
+  // The 8x8 block block8x8 of `plane` into the coefficients.
+  template <typename Reader>
+  void read8x8Block(Reader& reader, int plane, int block8x8, std::int32_t* coeff);
   // A 4x4 block of scan positions startIdx..15 into the coefficients.
   template <typename Reader>
   int read4x4Block(Reader& reader, BlockKind kind, int plane, int blockIndex, std::int32_t* coeff);

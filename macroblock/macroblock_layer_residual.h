@@ -54,6 +54,27 @@ int MacroblockLayer<T, Derived>::read4x4Block(Reader& reader, BlockKind kind, in
                               });
 }
 
+template <typename T, typename Derived>
+template <typename Reader>
+void MacroblockLayer<T, Derived>::read8x8Block(Reader& reader, int plane, int block8x8,
+                                               std::int32_t* coeff) {
+  const auto neighbours = [this](int k) { return neighboursOf(false, k); };
+  const std::uint8_t* scan = scan8x8_;
+  if (blocks_.bypass()) {
+    reader.residual8x8(
+        plane, block8x8, neighbours, *at_.current, fieldMacroblock_,
+        [scan, coeff](int position, std::int32_t level) { coeff[scan[position]] = level; });
+    return;
+  }
+  const std::int32_t* scale = levelScale8x8_[plane][qp_[plane] % 6];
+  const int shift = qp_[plane] / 6;
+  reader.residual8x8(plane, block8x8, neighbours, *at_.current, fieldMacroblock_,
+                     [scan, scale, shift, coeff](int position, std::int32_t level) {
+                       const int pos = scan[position];
+                       coeff[pos] = residual::scaleLevel(level, scale[pos], shift, 6);
+                     });
+}
+
 // A 4x4 block of the residual: read when its pattern bit says it is coded,
 // else marked as holding no coefficients. Returns TotalCoeff.
 template <typename T, typename Derived>
@@ -139,9 +160,6 @@ template <typename T, typename Derived>
 template <typename Reader>
 void MacroblockLayer<T, Derived>::decodeIntra8x8(Reader& reader, int plane) {
   const MacroblockRecord& mb = *at_.current;
-  const std::int32_t* scale = levelScale8x8_[plane][qp_[plane] % 6];
-  const int shift = qp_[plane] / 6;
-  const bool bypass = blocks_.bypass();
   std::int32_t* coeff = blocks_.coefficients();
   for (int b = 0; b < 4; ++b) {
     const int x = 8 * (b % 2), y = 8 * (b / 2);
@@ -149,16 +167,7 @@ void MacroblockLayer<T, Derived>::decodeIntra8x8(Reader& reader, int plane) {
     predictBlock(plane, x, y, 8, mode);
     const bool coded = cbpLuma_ & (1 << b);
     markUncoded(plane, 4 * b, 4);
-    if (coded) {
-      const std::uint8_t* scan = scan8x8_;
-      reader.residual8x8(
-          plane, b, [this](int k) { return neighboursOf(false, k); }, *at_.current,
-          fieldMacroblock_,
-          [=](int position, std::int32_t level) {
-            const int pos = scan[position];
-            coeff[pos] = bypass ? level : residual::scaleLevel(level, scale[pos], shift, 6);
-          });
-    }
+    if (coded) read8x8Block(reader, plane, b, coeff);
     blocks_.finish(plane, x, y, 8, coded, residual::bypassDirection(mode), blockAt(plane, x, y),
                    at_.stride[plane]);
   }
