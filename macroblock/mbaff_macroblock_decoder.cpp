@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/level.h"
+#include "macroblock/edge_samples.h"
 #include "macroblock/macroblock_layer_residual.h"
 #include "macroblock/macroblock_layer_syntax.h"
 #include "macroblock/mbaff_neighbours.h"
@@ -234,13 +235,6 @@ ISTREL_FORCE_INLINE NeighbourBlock MbaffMacroblockDecoder<T>::chromaNeighbour(in
   return neighbourBlock(1, xN, yN);
 }
 
-// The picture sample at (xN, yN) relative to the current macroblock, or null
-// when it is not available.
-template <typename T>
-const T* MbaffMacroblockDecoder<T>::sampleAt(int plane, int xN, int yN) const {
-  return sampleOf(plane, locate(plane == 0 ? 0 : 1, xN, yN), xN);
-}
-
 // The sample of location l at column xN relative to the current macroblock.
 template <typename T>
 const T* MbaffMacroblockDecoder<T>::sampleOf(int plane, const Location& l, int xN) const {
@@ -269,7 +263,8 @@ void MbaffMacroblockDecoder<T>::gatherEdges(int plane, int x, int y, int width, 
   if (y > 0) {
     top = this->blockAt(plane, x, y - 1);
     topRight = inside ? top + width : nullptr;
-    topLeft = x > 0 ? top - 1 : sampleAt(plane, -1, y - 1);
+    // (-1, y - 1) lies left of the macroblock: beside it (see below).
+    topLeft = x > 0 || pairA_.top ? top - 1 : nullptr;
   } else {
     const AboveSamples& above = above_[plane];
     top = above.row ? above.row + x : nullptr;
@@ -282,17 +277,11 @@ void MbaffMacroblockDecoder<T>::gatherEdges(int plane, int x, int y, int width, 
   e.hasTopLeft = topLeft != nullptr;
   // Left of the macroblock, Table 6-4 always names pair A.
   e.hasLeft = x > 0 || pairA_.top != nullptr;
-  if (topLeft) e.topLeft = *topLeft;
-  if (top) std::copy_n(top, width, e.top);
-  if (topRight) std::copy_n(topRight, width, e.top + width);
   // Table 6-4 puts every location left of the macroblock (0 <= yN < maxH)
   // beside it in the picture, whatever the two pairs' coding: the left
   // column is the one next to the macroblock's own rows.
-  if (e.hasLeft) {
-    const T* left = this->blockAt(plane, x - 1, y);
-    std::ptrdiff_t stride = this->at_.stride[plane];
-    for (int j = 0; j < height; ++j) e.left[j] = left[j * stride];
-  }
+  edges::copy(width, height, top, topRight, topLeft, this->blockAt(plane, x - 1, y),
+              this->at_.stride[plane], e);
 }
 
 template class MbaffMacroblockDecoder<unsigned short>;

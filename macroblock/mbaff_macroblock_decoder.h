@@ -78,7 +78,6 @@ class MbaffMacroblockDecoder final : public MacroblockLayer<T, MbaffMacroblockDe
   Location locate(int kind, int xN, int yN) const;
   // The block of kind 0 (luma) or 1 (chroma) holding location (xN, yN).
   NeighbourBlock neighbourBlock(int kind, int xN, int yN) const;
-  const T* sampleAt(int plane, int xN, int yN) const;
   const T* sampleOf(int plane, const Location& l, int xN) const;
 
   std::uint32_t picSizeInMbs_;

@@ -2,6 +2,7 @@
 
 #include "base/compiler.h"
 #include "base/level.h"
+#include "macroblock/edge_samples.h"
 #include "macroblock/macroblock_layer_residual.h"
 #include "macroblock/macroblock_layer_syntax.h"
 #include "recon/block_layout.h"
@@ -107,26 +108,6 @@ ISTREL_FORCE_INLINE NeighbourBlock NonMbaffMacroblockDecoder<T>::chromaNeighbour
                      static_cast<int>(this->active_.format.mbHeightC));
 }
 
-namespace {
-
-// The edge samples of a W x H block at p: loops of a fixed length, which the
-// compiler unrolls and vectorises.
-template <int W, int H, typename T>
-ISTREL_FORCE_INLINE void copyEdges(const T* p, std::ptrdiff_t stride, IntraEdges& e) {
-  if (e.hasTop) {
-    for (int i = 0; i < W; ++i) e.top[i] = p[i - stride];
-  }
-  if (e.hasTopRight) {
-    for (int i = W; i < 2 * W; ++i) e.top[i] = p[i - stride];
-  }
-  if (e.hasLeft) {
-    for (int j = 0; j < H; ++j) e.left[j] = p[j * stride - 1];
-  }
-  if (e.hasTopLeft) e.topLeft = p[-stride - 1];
-}
-
-}  // namespace
-
 // Blocks are 4x4, 8x8 or 16x16, and chroma 8x16 in 4:2:2.
 template <typename T>
 ISTREL_FORCE_INLINE void NonMbaffMacroblockDecoder<T>::gatherEdges(int plane, int x, int y,
@@ -140,13 +121,7 @@ ISTREL_FORCE_INLINE void NonMbaffMacroblockDecoder<T>::gatherEdges(int plane, in
   e.hasTop = y > 0 || at.B;
   e.hasTopRight = e.hasTop && topRightUsable;
   e.hasTopLeft = x > 0 ? (y > 0 || at.B) : (y > 0 ? at.A != nullptr : at.D != nullptr);
-  if (width == 4) {
-    copyEdges<4, 4>(p, stride, e);
-  } else if (width == 8) {
-    height == 8 ? copyEdges<8, 8>(p, stride, e) : copyEdges<8, 16>(p, stride, e);
-  } else {
-    copyEdges<16, 16>(p, stride, e);
-  }
+  edges::copy(width, height, p - stride, p - stride + width, p - stride - 1, p - 1, stride, e);
 }
 
 template class NonMbaffMacroblockDecoder<unsigned short>;
