@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "base/compiler.h"
 #include "base/errors.h"
 #include "base/level.h"
 #include "macroblock/macroblock_record.h"
@@ -59,33 +60,45 @@ class CavlcMacroblockReader {
   template <typename Place>
   int residualBlock(BlockKind kind, int plane, int blockIndex, int maxNumCoeff, NeighbourBlock a,
                     NeighbourBlock b, MacroblockRecord& current, bool /*fieldCoded*/, Place place) {
+    BitWindow bits = parser_.window();
+    const int count = readBlock(bits, kind, plane, blockIndex, maxNumCoeff, a, b, current, place);
+    parser_.window() = bits;
+    return count;
+  }
+  // An 8x8 block as four interleaved 4x4 blocks (clause 7.3.5.3.2): part i's
+  // coefficient n is number 4n + i of the 8x8 block. neighbours(k) gives
+  // block k's A and B. The bit window stays in registers through the four.
+  template <typename Neighbours, typename Place>
+  void residual8x8(int plane, int block8x8, Neighbours neighbours, MacroblockRecord& current,
+                   bool /*fieldCoded*/, Place place) {
+    BitWindow bits = parser_.window();
+    for (int i = 0; i < 4; ++i) {
+      const int k = 4 * block8x8 + i;
+      const auto [a, b] = neighbours(k);
+      readBlock(bits, BlockKind::k4x4, plane, k, 16, a, b, current,
+                [&place, i](int n, std::int32_t level) { place(4 * n + i, level); });
+    }
+    parser_.window() = bits;
+  }
+
+ private:
+  template <typename Place>
+  ISTREL_FORCE_INLINE int readBlock(BitWindow& bits, BlockKind kind, int plane, int blockIndex,
+                                    int maxNumCoeff, NeighbourBlock a, NeighbourBlock b,
+                                    MacroblockRecord& current, Place place) {
     int nC = mbHeightC_ == 8 ? -1 : -2;  // chroma DC
     if (kind != BlockKind::kChromaDc) {
       const int nA = a.mb ? a.mb->totalCoeff[plane][a.blockIndex] : 0;
       const int nB = b.mb ? b.mb->totalCoeff[plane][b.blockIndex] : 0;
       nC = a.mb && b.mb ? (nA + nB + 1) >> 1 : nA + nB;
     }
-    const int count = readResidualBlock(parser_, nC, maxNumCoeff, place);
+    const int count = readResidualBlock(bits, nC, maxNumCoeff, place);
     if (kind != BlockKind::kDc && kind != BlockKind::kChromaDc) {
       current.totalCoeff[plane][blockIndex] = static_cast<std::uint8_t>(count);
     }
     return count;
   }
-  // An 8x8 block as four interleaved 4x4 blocks (clause 7.3.5.3.2): part i's
-  // coefficient n is number 4n + i of the 8x8 block. neighbours(k) gives
-  // block k's A and B.
-  template <typename Neighbours, typename Place>
-  void residual8x8(int plane, int block8x8, Neighbours neighbours, MacroblockRecord& current,
-                   bool fieldCoded, Place place) {
-    for (int i = 0; i < 4; ++i) {
-      const int k = 4 * block8x8 + i;
-      const auto [a, b] = neighbours(k);
-      residualBlock(BlockKind::k4x4, plane, k, 16, a, b, current, fieldCoded,
-                    [&place, i](int n, std::int32_t level) { place(4 * n + i, level); });
-    }
-  }
 
- private:
   StreamParser& parser_;
   int chromaArrayType_;
   int mbHeightC_;

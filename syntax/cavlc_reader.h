@@ -152,12 +152,10 @@ ISTREL_FORCE_INLINE void placeLevels(BitWindow& parser, int totalCoeff, int zero
 // holds: invalid codes, TotalCoeff above maxNumCoeff, total_zeros or a run_before beyond the
 // zeros left, and a level_prefix above 25. Prefixes up to 25 reach level magnitudes just under
 // 2^22, more than the levels of 14-bit video need, and keep every intermediate value far inside
-// int32.
+// int32. The window is the caller's, which keeps it in registers across blocks.
 template <typename Place>
-ISTREL_FORCE_INLINE int readResidualBlock(StreamParser& parser, int nC, int maxNumCoeff,
-                                          Place place) {
+ISTREL_FORCE_INLINE int readResidualBlock(BitWindow& bits, int nC, int maxNumCoeff, Place place) {
   using namespace cavlc;
-  BitWindow bits = parser.window();
   const int value = readCoeffToken(bits, kCoeffTokenClass[std::min(nC, 8) + 2]);
   const CoeffToken token{value & kTotalCoeffMask, value >> kTrailingOnesShift};
   if (token.totalCoeff > maxNumCoeff) fail(kSliceError);
@@ -168,11 +166,10 @@ ISTREL_FORCE_INLINE int readResidualBlock(StreamParser& parser, int nC, int maxN
         token.totalCoeff < maxNumCoeff ? readTotalZeros(bits, token.totalCoeff, maxNumCoeff) : 0;
     placeLevels(bits, token.totalCoeff, totalZeros, level, place);
   }
-  parser.window() = bits;
   return token.totalCoeff;
 }
 
-// The same into `out`, in the order read.
+// The same from the parser's position into `out`, in the order read.
 void readResidualBlock(StreamParser& parser, int nC, int maxNumCoeff, ResidualLevels& out);
 
 ISTREL_LEVEL_END
