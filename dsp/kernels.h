@@ -35,14 +35,13 @@ enum EdgeOrientation { kVerticalEdge = 0, kHorizontalEdge = 1 };
 // The neighbour samples of an intra block that are available, as bits.
 enum IntraSides : unsigned { kIntraTop = 1, kIntraLeft = 2, kIntraTopLeft = 4, kIntraTopRight = 8 };
 
-// Intra_4x4 and Intra_8x8 prediction of one N x N block (clauses 8.3.1.2 and 8.3.2.2; for 8x8
-// the reference filter of 8.3.2.2.1 first), mode 0..8, the samples it needs available. top:
-// p[0..2N-1, -1] (its second half read only with kIntraTopRight, else p[N-1, -1] stands in),
-// left: p[-1, 0..N-1], topLeft: p[-1, -1]; `sides` are IntraSides; an unavailable side is
-// never read. Writes N rows of N samples into pred.
-using IntraNxNKernel = void (*)(int mode, const std::int32_t* top, const std::int32_t* left,
-                                std::int32_t topLeft, unsigned sides, int bitDepth,
-                                std::int32_t* pred, int predStride);
+// Intra prediction of one block from its neighbour samples (the entries below say which
+// blocks and modes), the samples its mode needs available. top: p[0.., -1], left: p[-1, 0..],
+// topLeft: p[-1, -1]; `sides` are IntraSides. An unavailable side is never read: a mode that
+// needs it predicts as if its samples were 0. Writes the block's rows into pred.
+using IntraKernel = void (*)(int mode, const std::int32_t* top, const std::int32_t* left,
+                             std::int32_t topLeft, unsigned sides, int bitDepth, std::int32_t* pred,
+                             int predStride);
 
 template <typename T>
 struct Kernels {
@@ -76,8 +75,11 @@ struct Kernels {
   // One row of plane prediction (clauses 8.3.3.4, 8.3.4.4): dst[x] =
   // Clip3(0, maxValue, (start + step * x) >> 5), width a multiple of 4.
   PlaneRowKernel planeRow;
-  IntraNxNKernel intra4x4;
-  IntraNxNKernel intra8x8;
+  // Intra_4x4 and Intra_8x8 prediction of one N x N block (clauses 8.3.1.2 and 8.3.2.2; for
+  // 8x8 the reference filter of 8.3.2.2.1 first), mode 0..8. top: p[0..2N-1, -1], its second
+  // half read only with kIntraTopRight (else p[N-1, -1] stands in); left: p[-1, 0..N-1].
+  IntraKernel intra4x4;
+  IntraKernel intra8x8;
   // `groups` whole groups of six pixels of one v210 row, from 6 * groups
   // luma and 3 * groups chroma samples of each plane (the preview: every
   // second sample of twice as many).

@@ -114,7 +114,7 @@ bool predictChroma(int mode, const IntraEdges& e, int bitDepth, Sample* pred, in
 }  // namespace
 
 bool predictIntraNxN(int mode, const IntraEdges& e, int bitDepth, Sample* pred, int stride,
-                     IntraNxNKernel kernel) {
+                     IntraKernel kernel) {
   if (!nxnModeUsable(mode, e)) return false;
   kernel(mode, e.top, e.left, e.topLeft, sidesOf(e), bitDepth, pred, stride);
   return true;

@@ -33,7 +33,7 @@ struct IntraEdges {
 // DC modes never fail (they fall back as clause 8.3 says). bitDepth is 8..14.
 // Intra_4x4 or Intra_8x8, by the kernel given (the table's intra4x4 or intra8x8).
 bool predictIntraNxN(int mode, const IntraEdges& e, int bitDepth, std::int32_t* pred, int stride,
-                     IntraNxNKernel kernel);
+                     IntraKernel kernel);
 // The plane modes compute their rows with `planeRow` (the kernel table's).
 bool predictIntra16x16(int mode, const IntraEdges& e, int bitDepth, std::int32_t* pred, int stride,
                        PlaneRowKernel planeRow);
