@@ -80,6 +80,15 @@ struct Kernels {
   // half read only with kIntraTopRight (else p[N-1, -1] stands in); left: p[-1, 0..N-1].
   IntraKernel intra4x4;
   IntraKernel intra8x8;
+  // Intra_16x16 prediction (clause 8.3.3), mode 0..3 as Intra16x16PredMode. top: p[0..15, -1],
+  // left: p[-1, 0..15].
+  IntraKernel intra16x16;
+  // Chroma prediction of a ChromaArrayType 1 (8x8) or 2 (8x16) macroblock (clause 8.3.4), mode
+  // 0..3 as intra_chroma_pred_mode: 0 DC of each 4x4 block, 1 horizontal, 2 vertical, 3 plane.
+  // top: p[0..7, -1], left: p[-1, 0..H-1]. One entry a height, so that each kernel knows its
+  // rows and the plane's constants.
+  IntraKernel intraChroma8x8;
+  IntraKernel intraChroma8x16;
   // `groups` whole groups of six pixels of one v210 row, from 6 * groups
   // luma and 3 * groups chroma samples of each plane (the preview: every
   // second sample of twice as many).

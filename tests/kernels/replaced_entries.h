@@ -63,6 +63,9 @@ std::vector<std::pair<std::string, const void*>> tableEntries(const Kernels<T>& 
       {"planeRow", address(k.planeRow)},
       {"intra4x4", address(k.intra4x4)},
       {"intra8x8", address(k.intra8x8)},
+      {"intra16x16", address(k.intra16x16)},
+      {"intraChroma8x8", address(k.intraChroma8x8)},
+      {"intraChroma8x16", address(k.intraChroma8x16)},
       {"packV210", address(k.packV210)},
       {"packV210Preview", address(k.packV210Preview)}};
   const char* const kIndex[] = {"[0][0]", "[0][1]", "[1][0]", "[1][1]"};  // [orientation][strong]
@@ -71,7 +74,7 @@ std::vector<std::pair<std::string, const void*>> tableEntries(const Kernels<T>& 
     entries.push_back({std::string("chromaEdge") + kIndex[i], address(k.chromaEdge[i / 2][i % 2])});
   }
   // Every entry of the table is listed: a new one must be added here.
-  static_assert(sizeof(Kernels<T>) == 18 * sizeof(void (*)()));
+  static_assert(sizeof(Kernels<T>) == 21 * sizeof(void (*)()));
   return entries;
 }
 
