@@ -25,7 +25,8 @@ inline const std::map<KernelLevel, std::set<std::string>>& ownEntries() {
   // SSE4.1 and NEON replace every entry but Intra_4x4 prediction.
   static const std::set<std::string> kEvery =
       with({"reconstruct4x4", "reconstruct8x8", "addDc4x4", "chromaDc422", "copyPrediction",
-            "planeRow", "intra8x8", "packV210", "packV210Preview"},
+            "planeRow", "intra8x8", "intra16x16", "intraChroma8x8", "intraChroma8x16", "packV210",
+            "packV210Preview"},
            kEdges);
   static const std::map<KernelLevel, std::set<std::string>> kOwn = {
       {KernelLevel::kSse41, kEvery},
