@@ -17,9 +17,6 @@ struct V210Shift {
   unsigned chromaLeft = 0, chromaRight = 0;
 };
 
-using PlaneRowKernel = void (*)(std::int32_t* dst, int width, std::int32_t start, std::int32_t step,
-                                std::int32_t maxValue);
-
 // What one edge of the deblocking filter is filtered with (clause 8.7.2),
 // already scaled to the samples' bit depth.
 struct EdgeThresholds {
@@ -72,9 +69,6 @@ struct Kernels {
   // may be levels.
   void (*chromaDc422)(const std::int32_t* levels, std::int32_t levelScale, int qPDc,
                       bool conformant, std::int32_t* dc);
-  // One row of plane prediction (clauses 8.3.3.4, 8.3.4.4): dst[x] =
-  // Clip3(0, maxValue, (start + step * x) >> 5), width a multiple of 4.
-  PlaneRowKernel planeRow;
   // Intra_4x4 and Intra_8x8 prediction of one N x N block (clauses 8.3.1.2 and 8.3.2.2; for
   // 8x8 the reference filter of 8.3.2.2.1 first), mode 0..8. top: p[0..2N-1, -1], its second
   // half read only with kIntraTopRight (else p[N-1, -1] stands in); left: p[-1, 0..N-1].

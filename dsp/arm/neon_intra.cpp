@@ -8,18 +8,6 @@
 namespace H264::neon {
 namespace {
 
-void planeRow(std::int32_t* dst, int width, std::int32_t start, std::int32_t step,
-              std::int32_t maxValue) {
-  const std::int32_t offsets[4] = {0, 1, 2, 3};
-  const int32x4_t step4 = vdupq_n_s32(4 * step);
-  const int32x4_t zero = vdupq_n_s32(0);
-  const int32x4_t maxv = vdupq_n_s32(maxValue);
-  int32x4_t v = vmlaq_n_s32(vdupq_n_s32(start), vld1q_s32(offsets), step);
-  for (int x = 0; x < width; x += 4, v = vaddq_s32(v, step4)) {
-    vst1q_s32(dst + x, vminq_s32(vmaxq_s32(vshrq_n_s32(v, 5), zero), maxv));
-  }
-}
-
 // Four int32 lanes for dsp/intra8x8_lanes.h and dsp/intra_macroblock_lanes.h.
 struct Lanes {
   using V = int32x4_t;
@@ -73,7 +61,6 @@ struct Lanes {
 }  // namespace
 
 void fillIntra(Kernels<unsigned short>& k) {
-  k.planeRow = planeRow;
   k.intra8x8 = intra8x8_lanes::predict<Lanes>;
   k.intra16x16 = intra_macroblock_lanes::predict16x16<Lanes>;
   k.intraChroma8x8 = intra_macroblock_lanes::predictChroma<Lanes, 8>;

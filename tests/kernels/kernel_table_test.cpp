@@ -154,18 +154,6 @@ Output copyPrediction(const Table& table, Draw& draw, int trial) {
       w, h, [&](Sample* d) { table.copyPrediction(pred.data(), kPredStride, d, kCanvas, w, h); });
 }
 
-// The whole range of start and step values that bit depths 8 to 14
-// produce, with clipping on both sides.
-Output planeRow(const Table& table, Draw& draw, int) {
-  const int bitDepth = draw(8, 14), width = 4 * draw(1, 4);
-  const std::int32_t maxValue = (1 << bitDepth) - 1;
-  const std::int32_t step = draw(-2 * (maxValue + 1), 2 * (maxValue + 1));
-  const std::int32_t start = draw(-40 * (maxValue + 1), 40 * (maxValue + 1));
-  std::vector<std::int32_t> row(width + 4, -1);  // 4 guards after the row
-  table.planeRow(row.data(), width, start, step, maxValue);
-  return {{row.begin(), row.end()}};
-}
-
 // Intra prediction of a W x H block with the kernel of `entry`: every mode with every
 // combination of available sides (the kernels must agree whatever they are given), references
 // of bit depths 8 to 14, random or, one round of all modes and sides in eight, only 0 and the
@@ -319,7 +307,6 @@ const Kernel kKernels[] = {
     {"reconstruct8x8", 7500, reconstruct<8>},
     {"addDc4x4", 7500, addDc},
     {"copyPrediction", 900, copyPrediction},
-    {"planeRow", 20000, planeRow},
     {"intra8x8", 14400, intra<&Table::intra8x8, 8, 8, 9>},
     {"intra16x16", 6400, intra<&Table::intra16x16, 16, 16, 4>},
     {"intraChroma8x8", 6400, intra<&Table::intraChroma8x8, 8, 8, 4>},
