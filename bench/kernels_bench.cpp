@@ -150,6 +150,13 @@ const void* address(F f) {
   return reinterpret_cast<const void*>(f);
 }
 
+// An intra prediction kernel of the table in one of its modes.
+template <IntraKernel Table::*kKernel, int kMode>
+Entry intraEntry(const char* name) {
+  return {name, [](const Table& k) { return address(k.*kKernel); },
+          [](benchmark::State& s, const Table& k) { intra(s, k.*kKernel, kMode); }};
+}
+
 const Entry kEntries[] = {
     {"Reconstruct4x4", [](const Table& k) { return address(k.reconstruct4x4); },
      [](benchmark::State& s, const Table& k) { reconstruct(s, k.reconstruct4x4, 4); }},
@@ -161,14 +168,10 @@ const Entry kEntries[] = {
      [](benchmark::State& s, const Table& k) { copyPrediction(s, k, 8); }},
     {"CopyPrediction16x16", [](const Table& k) { return address(k.copyPrediction); },
      [](benchmark::State& s, const Table& k) { copyPrediction(s, k, 16); }},
-    {"Intra16x16Plane", [](const Table& k) { return address(k.intra16x16); },
-     [](benchmark::State& s, const Table& k) { intra(s, k.intra16x16, 3); }},
-    {"Intra16x16Dc", [](const Table& k) { return address(k.intra16x16); },
-     [](benchmark::State& s, const Table& k) { intra(s, k.intra16x16, 2); }},
-    {"IntraChroma8x8Dc", [](const Table& k) { return address(k.intraChroma8x8); },
-     [](benchmark::State& s, const Table& k) { intra(s, k.intraChroma8x8, 0); }},
-    {"IntraChroma8x16Plane", [](const Table& k) { return address(k.intraChroma8x16); },
-     [](benchmark::State& s, const Table& k) { intra(s, k.intraChroma8x16, 3); }},
+    intraEntry<&Table::intra16x16, 3>("Intra16x16Plane"),
+    intraEntry<&Table::intra16x16, 2>("Intra16x16Dc"),
+    intraEntry<&Table::intraChroma8x8, 0>("IntraChroma8x8Dc"),
+    intraEntry<&Table::intraChroma8x16, 3>("IntraChroma8x16Plane"),
     {"PackV210Row1920", [](const Table& k) { return address(k.packV210); },
      [](benchmark::State& s, const Table& k) { packRow(s, k.packV210, 1); }},
     {"PackV210PreviewRow960", [](const Table& k) { return address(k.packV210Preview); },
