@@ -91,15 +91,16 @@ void copyPrediction(benchmark::State& state, const Table& k, int n) {
   }
 }
 
-// A whole 16x16 plane prediction: sixteen rows of sixteen.
-void planeRows(benchmark::State& state, const Table& k) {
-  const std::vector<std::int32_t> start = randomValues(kInputs, -40 * 1024, 40 * 1024);
-  const std::vector<std::int32_t> step = randomValues(kInputs, -2048, 2048);
-  std::int32_t pred[16 * 16];
+// One intra prediction of `mode` with every side available, from random 10-bit references.
+void intra(benchmark::State& state, IntraKernel kernel, int mode) {
+  const std::vector<std::int32_t> top = randomValues(kInputs * 16, 0, kMaxValue);
+  const std::vector<std::int32_t> left = randomValues(kInputs * 16, 0, kMaxValue);
+  constexpr unsigned kSides = kIntraTop | kIntraLeft | kIntraTopLeft;
+  std::int32_t pred[16 * kPredStride];
   int i = 0;
   for (auto _ : state) {
-    for (int y = 0; y < 16; ++y)
-      k.planeRow(pred + 16 * y, 16, start[i] + y * step[i], step[i], 1023);
+    kernel(mode, top.data() + 16 * i, left.data() + 16 * i, left[16 * i + 1], kSides, 10, pred,
+           kPredStride);
     benchmark::ClobberMemory();
     i = (i + 1) % kInputs;
   }
@@ -149,6 +150,13 @@ const void* address(F f) {
   return reinterpret_cast<const void*>(f);
 }
 
+// An intra prediction kernel of the table in one of its modes.
+template <IntraKernel Table::*kKernel, int kMode>
+Entry intraEntry(const char* name) {
+  return {name, [](const Table& k) { return address(k.*kKernel); },
+          [](benchmark::State& s, const Table& k) { intra(s, k.*kKernel, kMode); }};
+}
+
 const Entry kEntries[] = {
     {"Reconstruct4x4", [](const Table& k) { return address(k.reconstruct4x4); },
      [](benchmark::State& s, const Table& k) { reconstruct(s, k.reconstruct4x4, 4); }},
@@ -160,7 +168,10 @@ const Entry kEntries[] = {
      [](benchmark::State& s, const Table& k) { copyPrediction(s, k, 8); }},
     {"CopyPrediction16x16", [](const Table& k) { return address(k.copyPrediction); },
      [](benchmark::State& s, const Table& k) { copyPrediction(s, k, 16); }},
-    {"PlaneRows16x16", [](const Table& k) { return address(k.planeRow); }, planeRows},
+    intraEntry<&Table::intra16x16, 3>("Intra16x16Plane"),
+    intraEntry<&Table::intra16x16, 2>("Intra16x16Dc"),
+    intraEntry<&Table::intraChroma8x8, 0>("IntraChroma8x8Dc"),
+    intraEntry<&Table::intraChroma8x16, 3>("IntraChroma8x16Plane"),
     {"PackV210Row1920", [](const Table& k) { return address(k.packV210); },
      [](benchmark::State& s, const Table& k) { packRow(s, k.packV210, 1); }},
     {"PackV210PreviewRow960", [](const Table& k) { return address(k.packV210Preview); },

@@ -24,6 +24,7 @@ void fillEdgeFilters(Kernels<unsigned short>& k) {
 namespace plain {
 void fillTransforms(Kernels<unsigned short>& k);
 void fillIntra(Kernels<unsigned short>& k);
+void fillIntraMacroblock(Kernels<unsigned short>& k);
 void fillV210(Kernels<unsigned short>& k);
 void fillDeblock(Kernels<unsigned short>& k);
 }  // namespace plain

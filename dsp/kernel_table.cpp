@@ -7,6 +7,7 @@ Kernels<unsigned short> build(KernelLevel level) {
   Kernels<unsigned short> k{};
   plain::fillTransforms(k);
   plain::fillIntra(k);
+  plain::fillIntraMacroblock(k);
   plain::fillV210(k);
   plain::fillDeblock(k);
 #if defined(__x86_64__) || defined(_M_X64)

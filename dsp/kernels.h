@@ -17,9 +17,6 @@ struct V210Shift {
   unsigned chromaLeft = 0, chromaRight = 0;
 };
 
-using PlaneRowKernel = void (*)(std::int32_t* dst, int width, std::int32_t start, std::int32_t step,
-                                std::int32_t maxValue);
-
 // What one edge of the deblocking filter is filtered with (clause 8.7.2),
 // already scaled to the samples' bit depth.
 struct EdgeThresholds {
@@ -35,14 +32,13 @@ enum EdgeOrientation { kVerticalEdge = 0, kHorizontalEdge = 1 };
 // The neighbour samples of an intra block that are available, as bits.
 enum IntraSides : unsigned { kIntraTop = 1, kIntraLeft = 2, kIntraTopLeft = 4, kIntraTopRight = 8 };
 
-// Intra_4x4 and Intra_8x8 prediction of one N x N block (clauses 8.3.1.2 and 8.3.2.2; for 8x8
-// the reference filter of 8.3.2.2.1 first), mode 0..8, the samples it needs available. top:
-// p[0..2N-1, -1] (its second half read only with kIntraTopRight, else p[N-1, -1] stands in),
-// left: p[-1, 0..N-1], topLeft: p[-1, -1]; `sides` are IntraSides; an unavailable side is
-// never read. Writes N rows of N samples into pred.
-using IntraNxNKernel = void (*)(int mode, const std::int32_t* top, const std::int32_t* left,
-                                std::int32_t topLeft, unsigned sides, int bitDepth,
-                                std::int32_t* pred, int predStride);
+// Intra prediction of one block from its neighbour samples (the entries below say which
+// blocks and modes), the samples its mode needs available. top: p[0.., -1], left: p[-1, 0..],
+// topLeft: p[-1, -1]; `sides` are IntraSides. An unavailable side is never read: a mode that
+// needs it predicts as if its samples were 0. Writes the block's rows into pred.
+using IntraKernel = void (*)(int mode, const std::int32_t* top, const std::int32_t* left,
+                             std::int32_t topLeft, unsigned sides, int bitDepth, std::int32_t* pred,
+                             int predStride);
 
 template <typename T>
 struct Kernels {
@@ -73,11 +69,20 @@ struct Kernels {
   // may be levels.
   void (*chromaDc422)(const std::int32_t* levels, std::int32_t levelScale, int qPDc,
                       bool conformant, std::int32_t* dc);
-  // One row of plane prediction (clauses 8.3.3.4, 8.3.4.4): dst[x] =
-  // Clip3(0, maxValue, (start + step * x) >> 5), width a multiple of 4.
-  PlaneRowKernel planeRow;
-  IntraNxNKernel intra4x4;
-  IntraNxNKernel intra8x8;
+  // Intra_4x4 and Intra_8x8 prediction of one N x N block (clauses 8.3.1.2 and 8.3.2.2; for
+  // 8x8 the reference filter of 8.3.2.2.1 first), mode 0..8. top: p[0..2N-1, -1], its second
+  // half read only with kIntraTopRight (else p[N-1, -1] stands in); left: p[-1, 0..N-1].
+  IntraKernel intra4x4;
+  IntraKernel intra8x8;
+  // Intra_16x16 prediction (clause 8.3.3), mode 0..3 as Intra16x16PredMode. top: p[0..15, -1],
+  // left: p[-1, 0..15].
+  IntraKernel intra16x16;
+  // Chroma prediction of a ChromaArrayType 1 (8x8) or 2 (8x16) macroblock (clause 8.3.4), mode
+  // 0..3 as intra_chroma_pred_mode: 0 DC of each 4x4 block, 1 horizontal, 2 vertical, 3 plane.
+  // top: p[0..7, -1], left: p[-1, 0..H-1]. One entry a height, so that each kernel knows its
+  // rows and the plane's constants.
+  IntraKernel intraChroma8x8;
+  IntraKernel intraChroma8x16;
   // `groups` whole groups of six pixels of one v210 row, from 6 * groups
   // luma and 3 * groups chroma samples of each plane (the preview: every
   // second sample of twice as many).

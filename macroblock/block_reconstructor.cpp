@@ -23,7 +23,7 @@ void BlockReconstructor<T>::predictLuma(int plane, int x, int y, int size, int m
                                         const IntraEdges& edges) {
   std::int32_t* pred = pred_ + y * 16 + x;
   const int depth = bitDepth_[plane];
-  const bool ok = size == 16 ? predictIntra16x16(mode, edges, depth, pred, 16, kernels_.planeRow)
+  const bool ok = size == 16 ? predictIntra16x16(mode, edges, depth, pred, 16, kernels_.intra16x16)
                              : predictIntraNxN(mode, edges, depth, pred, 16,
                                                size == 4 ? kernels_.intra4x4 : kernels_.intra8x8);
   if (!ok) fail(kSliceError);
@@ -32,8 +32,10 @@ void BlockReconstructor<T>::predictLuma(int plane, int x, int y, int size, int m
 template <typename T>
 void BlockReconstructor<T>::predictChroma(int plane, int mode, int width, int height,
                                           const IntraEdges& edges) {
-  if (!predictIntraChroma(mode, edges, width, height, bitDepth_[plane], pred_, 16,
-                          kernels_.planeRow)) {
+  // ChromaArrayType 1 (8x8) and 2 (8x16) only.
+  const bool known = width == 8 && (height == 8 || height == 16);
+  const IntraKernel kernel = height == 8 ? kernels_.intraChroma8x8 : kernels_.intraChroma8x16;
+  if (!known || !predictIntraChroma(mode, edges, bitDepth_[plane], pred_, 16, kernel)) {
     fail(kSliceError);
   }
 }

@@ -27,21 +27,21 @@ struct IntraEdges {
 };
 
 // Each writes width x height predicted samples, row by row, into pred (stride in int32
-// entries). Returns false when the mode is outside its table (Intra_4x4 / Intra_8x8: 0..8,
-// Intra_16x16: 0..3, chroma: 0..3) or needs samples marked unavailable (e.g. vertical without
-// top): a malformed slice, which the caller reports as an error. Nothing is written then.
-// DC modes never fail (they fall back as clause 8.3 says). bitDepth is 8..14.
-// Intra_4x4 or Intra_8x8, by the kernel given (the table's intra4x4 or intra8x8).
+// entries) with the kernel given, an entry of the kernel table. Returns false when the mode is
+// outside its table (Intra_4x4 / Intra_8x8: 0..8, Intra_16x16: 0..3, chroma: 0..3) or needs samples
+// marked unavailable (e.g. vertical without top): a malformed slice, which the caller reports as an
+// error. Nothing is written then. DC modes never fail (they fall back as clause 8.3 says). bitDepth
+// is 8..14. Intra_4x4 or Intra_8x8: the table's intra4x4 or intra8x8.
 bool predictIntraNxN(int mode, const IntraEdges& e, int bitDepth, std::int32_t* pred, int stride,
-                     IntraNxNKernel kernel);
-// The plane modes compute their rows with `planeRow` (the kernel table's).
+                     IntraKernel kernel);
+// Intra_16x16: the table's intra16x16.
 bool predictIntra16x16(int mode, const IntraEdges& e, int bitDepth, std::int32_t* pred, int stride,
-                       PlaneRowKernel planeRow);
-// Chroma of a ChromaArrayType 1 or 2 macroblock: width 8, height 8 (4:2:0) or 16 (4:2:2);
-// mode 0 DC, 1 horizontal, 2 vertical, 3 plane (clause 8.3.4, xCF/yCF for 4:2:2 plane).
-// Other sizes return false. ChromaArrayType 3 predicts chroma with the luma functions.
-bool predictIntraChroma(int mode, const IntraEdges& e, int width, int height, int bitDepth,
-                        std::int32_t* pred, int stride, PlaneRowKernel planeRow);
+                       IntraKernel kernel);
+// Chroma of a ChromaArrayType 1 or 2 macroblock, 8 samples wide: the table's intraChroma8x8
+// (4:2:0) or intraChroma8x16 (4:2:2); mode 0 DC, 1 horizontal, 2 vertical, 3 plane (clause
+// 8.3.4). ChromaArrayType 3 predicts chroma with the luma functions.
+bool predictIntraChroma(int mode, const IntraEdges& e, int bitDepth, std::int32_t* pred, int stride,
+                        IntraKernel kernel);
 
 // predIntraNxNPredMode from the neighbouring blocks' modes (clauses 8.3.1.1 and 8.3.2.1).
 // Each of modeA/modeB is the neighbour's Intra4x4PredMode or Intra8x8PredMode, -1 when the

@@ -2,24 +2,13 @@
 #include <arm_neon.h>
 
 #include "dsp/intra8x8_lanes.h"
+#include "dsp/intra_macroblock_lanes.h"
 #include "dsp/kernel_levels.h"
 
 namespace H264::neon {
 namespace {
 
-void planeRow(std::int32_t* dst, int width, std::int32_t start, std::int32_t step,
-              std::int32_t maxValue) {
-  const std::int32_t offsets[4] = {0, 1, 2, 3};
-  const int32x4_t step4 = vdupq_n_s32(4 * step);
-  const int32x4_t zero = vdupq_n_s32(0);
-  const int32x4_t maxv = vdupq_n_s32(maxValue);
-  int32x4_t v = vmlaq_n_s32(vdupq_n_s32(start), vld1q_s32(offsets), step);
-  for (int x = 0; x < width; x += 4, v = vaddq_s32(v, step4)) {
-    vst1q_s32(dst + x, vminq_s32(vmaxq_s32(vshrq_n_s32(v, 5), zero), maxv));
-  }
-}
-
-// Four int32 lanes for dsp/intra8x8_lanes.h.
+// Four int32 lanes for dsp/intra8x8_lanes.h and dsp/intra_macroblock_lanes.h.
 struct Lanes {
   using V = int32x4_t;
   static V load(const std::int32_t* p) { return vld1q_s32(p); }
@@ -56,13 +45,26 @@ struct Lanes {
   // Lanes 0 and 1 of a, 2 and 3 of b.
   static V lowThenHigh(V a, V b) { return vcombine_s32(vget_low_s32(a), vget_high_s32(b)); }
   static std::int32_t sum(V v) { return vaddvq_s32(v); }
+  // start, start + step, start + 2 step, start + 3 step.
+  static V ramp(std::int32_t start, std::int32_t step) {
+    const std::int32_t offsets[4] = {0, 1, 2, 3};
+    return vmlaq_n_s32(vdupq_n_s32(start), vld1q_s32(offsets), step);
+  }
+  // Arithmetic shift.
+  template <int n>
+  static V shiftRight(V v) {
+    return vshrq_n_s32(v, n);
+  }
+  static V clamp(V v, V lo, V hi) { return vminq_s32(vmaxq_s32(v, lo), hi); }
 };
 
 }  // namespace
 
 void fillIntra(Kernels<unsigned short>& k) {
-  k.planeRow = planeRow;
   k.intra8x8 = intra8x8_lanes::predict<Lanes>;
+  k.intra16x16 = intra_macroblock_lanes::predict16x16<Lanes>;
+  k.intraChroma8x8 = intra_macroblock_lanes::predictChroma<Lanes, 8>;
+  k.intraChroma8x16 = intra_macroblock_lanes::predictChroma<Lanes, 16>;
 }
 
 }  // namespace H264::neon

@@ -14,11 +14,6 @@ using intra::fillVertical;
 using intra::filter121;
 using intra::sum;
 
-void planeRow(std::int32_t* dst, int width, std::int32_t start, std::int32_t step,
-              std::int32_t maxValue) {
-  for (int x = 0; x < width; ++x) dst[x] = std::clamp((start + step * x) >> 5, 0, maxValue);
-}
-
 // ---- Intra_4x4 and Intra_8x8 -------------------------------------------------------------
 //
 // The references of an N x N block lie on one line, bottom-left to top-right:
@@ -276,7 +271,6 @@ void intra8x8(int mode, const Sample* top, const Sample* left, Sample topLeft, u
 }  // namespace
 
 void fillIntra(Kernels<unsigned short>& k) {
-  k.planeRow = planeRow;
   k.intra4x4 = intra4x4;
   k.intra8x8 = intra8x8;
 }

@@ -2,24 +2,13 @@
 #include <smmintrin.h>
 
 #include "dsp/intra8x8_lanes.h"
+#include "dsp/intra_macroblock_lanes.h"
 #include "dsp/kernel_levels.h"
 
 namespace H264::sse41 {
 namespace {
 
-void planeRow(std::int32_t* dst, int width, std::int32_t start, std::int32_t step,
-              std::int32_t maxValue) {
-  const __m128i step4 = _mm_set1_epi32(4 * step);
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i maxv = _mm_set1_epi32(maxValue);
-  __m128i v = _mm_add_epi32(_mm_set1_epi32(start), _mm_setr_epi32(0, step, 2 * step, 3 * step));
-  for (int x = 0; x < width; x += 4, v = _mm_add_epi32(v, step4)) {
-    const __m128i clipped = _mm_min_epi32(_mm_max_epi32(_mm_srai_epi32(v, 5), zero), maxv);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), clipped);
-  }
-}
-
-// Four int32 lanes for dsp/intra8x8_lanes.h.
+// Four int32 lanes for dsp/intra8x8_lanes.h and dsp/intra_macroblock_lanes.h.
 struct Lanes {
   using V = __m128i;
   static V load(const std::int32_t* p) { return _mm_loadu_si128(reinterpret_cast<const V*>(p)); }
@@ -60,13 +49,25 @@ struct Lanes {
     v = _mm_add_epi32(v, _mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 3, 2)));
     return _mm_cvtsi128_si32(_mm_add_epi32(v, _mm_shuffle_epi32(v, _MM_SHUFFLE(2, 3, 0, 1))));
   }
+  // start, start + step, start + 2 step, start + 3 step.
+  static V ramp(std::int32_t start, std::int32_t step) {
+    return _mm_setr_epi32(start, start + step, start + 2 * step, start + 3 * step);
+  }
+  // Arithmetic shift.
+  template <int n>
+  static V shiftRight(V v) {
+    return _mm_srai_epi32(v, n);
+  }
+  static V clamp(V v, V lo, V hi) { return _mm_min_epi32(_mm_max_epi32(v, lo), hi); }
 };
 
 }  // namespace
 
 void fillIntra(Kernels<unsigned short>& k) {
-  k.planeRow = planeRow;
   k.intra8x8 = intra8x8_lanes::predict<Lanes>;
+  k.intra16x16 = intra_macroblock_lanes::predict16x16<Lanes>;
+  k.intraChroma8x8 = intra_macroblock_lanes::predictChroma<Lanes, 8>;
+  k.intraChroma8x16 = intra_macroblock_lanes::predictChroma<Lanes, 16>;
 }
 
 }  // namespace H264::sse41

@@ -154,39 +154,31 @@ Output copyPrediction(const Table& table, Draw& draw, int trial) {
       w, h, [&](Sample* d) { table.copyPrediction(pred.data(), kPredStride, d, kCanvas, w, h); });
 }
 
-// The whole range of start and step values that bit depths 8 to 14
-// produce, with clipping on both sides.
-Output planeRow(const Table& table, Draw& draw, int) {
-  const int bitDepth = draw(8, 14), width = 4 * draw(1, 4);
-  const std::int32_t maxValue = (1 << bitDepth) - 1;
-  const std::int32_t step = draw(-2 * (maxValue + 1), 2 * (maxValue + 1));
-  const std::int32_t start = draw(-40 * (maxValue + 1), 40 * (maxValue + 1));
-  std::vector<std::int32_t> row(width + 4, -1);  // 4 guards after the row
-  table.planeRow(row.data(), width, start, step, maxValue);
-  return {{row.begin(), row.end()}};
-}
-
-// Intra_8x8 prediction: every mode with every combination of available
-// sides (the kernels must agree whatever they are given), references of
-// bit depths 8 to 14, random or only 0 and the maximum.
-Output intra8x8(const Table& table, Draw& draw, int trial) {
+// Intra prediction of a W x H block with the kernel of `entry`: every mode with every
+// combination of available sides (the kernels must agree whatever they are given), references
+// of bit depths 8 to 14, random or, one round of all modes and sides in eight, only 0 and the
+// maximum. The block is predicted into rows wider than 16 and one row more than it has, filled
+// with -1s: a sample written outside it shows on the canvas.
+template <IntraKernel Table::*entry, int W, int H, int kModes>
+Output intra(const Table& table, Draw& draw, int trial) {
+  constexpr int kStride = 24;
   const int bitDepth = draw(8, 14), max = (1 << bitDepth) - 1;
-  std::int32_t top[16], left[8];
+  const bool extreme = trial / (16 * kModes) % 8 == 7;
+  std::int32_t top[2 * W], left[H];
   for (auto* side : {top, left}) {
-    for (int i = 0; i < (side == top ? 16 : 8); ++i)
-      side[i] = trial % 8 == 7 ? draw(0, 1) * max : draw(0, max);
+    for (int i = 0; i < (side == top ? 2 * W : H); ++i)
+      side[i] = extreme ? draw(0, 1) * max : draw(0, max);
   }
   const std::int32_t topLeft = draw(0, max);
-  const int mode = trial % 9, sides = trial / 9 % 16;
-  return onCanvas(8, 8, [&](Sample* d) {
-    std::int32_t pred[8 * kPredStride];
-    std::fill_n(pred, 8 * kPredStride, -1);
-    table.intra8x8(mode, top, left, topLeft, static_cast<unsigned>(sides), bitDepth, pred,
-                   kPredStride);
-    // Samples are never negative: what is left of the -1s beside the block is a stray write.
-    for (int y = 0; y < 8; ++y) {
-      for (int x = 0; x < kPredStride; ++x) {
-        if (pred[y * kPredStride + x] >= 0) d[y * kCanvas + x] = Sample(pred[y * kPredStride + x]);
+  const int mode = trial % kModes, sides = trial / kModes % 16;
+  return onCanvas(W, H, [&](Sample* d) {
+    std::int32_t pred[(H + 1) * kStride];
+    std::fill_n(pred, (H + 1) * kStride, -1);
+    (table.*entry)(mode, top, left, topLeft, static_cast<unsigned>(sides), bitDepth, pred, kStride);
+    // Samples are never negative: what is left of the -1s is not copied.
+    for (int y = 0; y <= H; ++y) {
+      for (int x = 0; x < kStride; ++x) {
+        if (pred[y * kStride + x] >= 0) d[y * kCanvas + x] = Sample(pred[y * kStride + x]);
       }
     }
   });
@@ -315,8 +307,10 @@ const Kernel kKernels[] = {
     {"reconstruct8x8", 7500, reconstruct<8>},
     {"addDc4x4", 7500, addDc},
     {"copyPrediction", 900, copyPrediction},
-    {"planeRow", 20000, planeRow},
-    {"intra8x8", 14400, intra8x8},
+    {"intra8x8", 14400, intra<&Table::intra8x8, 8, 8, 9>},
+    {"intra16x16", 6400, intra<&Table::intra16x16, 16, 16, 4>},
+    {"intraChroma8x8", 6400, intra<&Table::intraChroma8x8, 8, 8, 4>},
+    {"intraChroma8x16", 6400, intra<&Table::intraChroma8x16, 8, 16, 4>},
     {"chromaDc422", 20000, chromaDc422},
     {"packV210", 3000, packV210<false>},
     {"packV210Preview", 3000, packV210<true>},

@@ -23,10 +23,10 @@ inline const std::map<KernelLevel, std::set<std::string>>& ownEntries() {
     return entries;
   };
   // SSE4.1 and NEON replace every entry but Intra_4x4 prediction.
-  static const std::set<std::string> kEvery =
-      with({"reconstruct4x4", "reconstruct8x8", "addDc4x4", "chromaDc422", "copyPrediction",
-            "planeRow", "intra8x8", "packV210", "packV210Preview"},
-           kEdges);
+  static const std::set<std::string> kEvery = with(
+      {"reconstruct4x4", "reconstruct8x8", "addDc4x4", "chromaDc422", "copyPrediction", "intra8x8",
+       "intra16x16", "intraChroma8x8", "intraChroma8x16", "packV210", "packV210Preview"},
+      kEdges);
   static const std::map<KernelLevel, std::set<std::string>> kOwn = {
       {KernelLevel::kSse41, kEvery},
       {KernelLevel::kAvx2, with({"reconstruct8x8", "packV210", "packV210Preview"}, kEdges)},
@@ -60,9 +60,11 @@ std::vector<std::pair<std::string, const void*>> tableEntries(const Kernels<T>& 
       {"addDc4x4", address(k.addDc4x4)},
       {"chromaDc422", address(k.chromaDc422)},
       {"copyPrediction", address(k.copyPrediction)},
-      {"planeRow", address(k.planeRow)},
       {"intra4x4", address(k.intra4x4)},
       {"intra8x8", address(k.intra8x8)},
+      {"intra16x16", address(k.intra16x16)},
+      {"intraChroma8x8", address(k.intraChroma8x8)},
+      {"intraChroma8x16", address(k.intraChroma8x16)},
       {"packV210", address(k.packV210)},
       {"packV210Preview", address(k.packV210Preview)}};
   const char* const kIndex[] = {"[0][0]", "[0][1]", "[1][0]", "[1][1]"};  // [orientation][strong]
@@ -71,7 +73,7 @@ std::vector<std::pair<std::string, const void*>> tableEntries(const Kernels<T>& 
     entries.push_back({std::string("chromaEdge") + kIndex[i], address(k.chromaEdge[i / 2][i % 2])});
   }
   // Every entry of the table is listed: a new one must be added here.
-  static_assert(sizeof(Kernels<T>) == 18 * sizeof(void (*)()));
+  static_assert(sizeof(Kernels<T>) == 20 * sizeof(void (*)()));
   return entries;
 }
 

@@ -11,7 +11,6 @@ namespace H264 {
 namespace {
 
 const Kernels<unsigned short>& kPlain = kernelsFor<unsigned short>(KernelLevel::kPlain);
-const PlaneRowKernel kPlaneRow = kPlain.planeRow;
 
 IntraEdges edges(bool top, bool topRight, bool left, bool topLeft) {
   IntraEdges e{};
@@ -24,7 +23,7 @@ TEST(IntraPrediction, PlaneClipsAtFourteenBits) {
   for (int i = 0; i < 16; ++i) e.top[i] = e.left[i] = i < 8 ? 0 : 16383;
   // H = V = 36 * 16383, b = c = 46077, a = 524256.
   std::int32_t b[16 * 16];
-  ASSERT_TRUE(predictIntra16x16(3, e, 14, b, 16, kPlaneRow));  // Intra_16x16_Plane
+  ASSERT_TRUE(predictIntra16x16(3, e, 14, b, 16, kPlain.intra16x16));  // Intra_16x16_Plane
   EXPECT_EQ(b[0], 0);
   EXPECT_EQ(b[16 * 15 + 15], 16383);
   EXPECT_EQ(b[16 * 7 + 7], 16383);  // 524272 >> 5
@@ -43,14 +42,14 @@ TEST(IntraPrediction, RefusesModesWhoseSamplesAreMissingWritingNothing) {
   EXPECT_FALSE(
       predictIntraNxN(4, e, 8, p, 16, kPlain.intra4x4));  // Diagonal_Down_Right without p[-1, -1]
   EXPECT_FALSE(
-      predictIntraNxN(5, e, 8, p, 16, kPlain.intra8x8));       // Vertical_Right without p[-1, -1]
-  EXPECT_FALSE(predictIntra16x16(3, e, 8, p, 16, kPlaneRow));  // plane without p[-1, -1]
-  EXPECT_FALSE(predictIntraChroma(3, e, 8, 16, 8, p, 16, kPlaneRow));
+      predictIntraNxN(5, e, 8, p, 16, kPlain.intra8x8));  // Vertical_Right without p[-1, -1]
+  EXPECT_FALSE(predictIntra16x16(3, e, 8, p, 16, kPlain.intra16x16));  // plane without p[-1, -1]
+  EXPECT_FALSE(predictIntraChroma(3, e, 8, p, 16, kPlain.intraChroma8x16));
   e.hasTop = false;
-  EXPECT_FALSE(predictIntra16x16(0, e, 8, p, 16, kPlaneRow));
-  EXPECT_FALSE(predictIntraChroma(2, e, 8, 8, 8, p, 16, kPlaneRow));  // chroma vertical
-  EXPECT_FALSE(predictIntraNxN(7, e, 8, p, 16, kPlain.intra8x8));     // Vertical_Left
-  EXPECT_FALSE(predictIntraNxN(3, e, 8, p, 16, kPlain.intra4x4));     // Diagonal_Down_Left
+  EXPECT_FALSE(predictIntra16x16(0, e, 8, p, 16, kPlain.intra16x16));
+  EXPECT_FALSE(predictIntraChroma(2, e, 8, p, 16, kPlain.intraChroma8x8));  // chroma vertical
+  EXPECT_FALSE(predictIntraNxN(7, e, 8, p, 16, kPlain.intra8x8));           // Vertical_Left
+  EXPECT_FALSE(predictIntraNxN(3, e, 8, p, 16, kPlain.intra4x4));           // Diagonal_Down_Left
   EXPECT_EQ(pred, untouched);
 }
 
