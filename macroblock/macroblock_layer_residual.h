@@ -24,6 +24,23 @@ ISTREL_FORCE_INLINE std::int32_t scaleLevel(std::int32_t level, std::int32_t lev
   return static_cast<std::int32_t>(value >> norm);
 }
 
+// Calls read(place) with the function that puts each level of a block at its
+// raster position through `scan`: as it is in lossless macroblocks, scaled
+// with norm `Norm` (4 for 4x4 blocks, 6 for 8x8) otherwise. The choice is made
+// once per block, not per coefficient inside the entropy decoder's loop.
+template <int Norm, typename Read>
+ISTREL_FORCE_INLINE auto withPlacing(bool bypass, const std::uint8_t* scan,
+                                     const std::int32_t* scale, int shift, std::int32_t* coeff,
+                                     Read read) {
+  if (bypass) {
+    return read([scan, coeff](int position, std::int32_t level) { coeff[scan[position]] = level; });
+  }
+  return read([scan, scale, shift, coeff](int position, std::int32_t level) {
+    const int pos = scan[position];
+    coeff[pos] = scaleLevel(level, scale[pos], shift, Norm);
+  });
+}
+
 // Bypass direction of a prediction mode (clause 8.5.15): 1 vertical, 2 horizontal.
 inline int bypassDirection(int predMode) { return predMode == 0 ? 1 : predMode == 1 ? 2 : 0; }
 inline int chromaBypassDirection(int chromaMode) {
@@ -38,41 +55,24 @@ int MacroblockLayer<T, Derived>::read4x4Block(Reader& reader, BlockKind kind, in
                                               int blockIndex, std::int32_t* coeff) {
   const int startIdx = kind == BlockKind::k4x4 ? 0 : 1;
   const BlockPair n = neighboursOf(kind == BlockKind::kChromaAc, blockIndex);
-  const std::uint8_t* scan = scan4x4_ + startIdx;
-  const std::int32_t* scale = levelScale4x4_[plane][qp_[plane] % 6];
-  const int shift = qp_[plane] / 6;
-  if (blocks_.bypass()) {
-    return reader.residualBlock(
-        kind, plane, blockIndex, 16 - startIdx, n.a, n.b, *at_.current, fieldMacroblock_,
-        [scan, coeff](int position, std::int32_t level) { coeff[scan[position]] = level; });
-  }
-  return reader.residualBlock(kind, plane, blockIndex, 16 - startIdx, n.a, n.b, *at_.current,
-                              fieldMacroblock_,
-                              [scan, scale, shift, coeff](int position, std::int32_t level) {
-                                const int pos = scan[position];
-                                coeff[pos] = residual::scaleLevel(level, scale[pos], shift, 4);
-                              });
+  return residual::withPlacing<4>(
+      blocks_.bypass(), scan4x4_ + startIdx, levelScale4x4_[plane][qp_[plane] % 6], qp_[plane] / 6,
+      coeff, [&](auto place) {
+        return reader.residualBlock(kind, plane, blockIndex, 16 - startIdx, n.a, n.b, *at_.current,
+                                    fieldMacroblock_, place);
+      });
 }
 
 template <typename T, typename Derived>
 template <typename Reader>
 void MacroblockLayer<T, Derived>::read8x8Block(Reader& reader, int plane, int block8x8,
                                                std::int32_t* coeff) {
-  const auto neighbours = [this](int k) { return neighboursOf(false, k); };
-  const std::uint8_t* scan = scan8x8_;
-  if (blocks_.bypass()) {
-    reader.residual8x8(
-        plane, block8x8, neighbours, *at_.current, fieldMacroblock_,
-        [scan, coeff](int position, std::int32_t level) { coeff[scan[position]] = level; });
-    return;
-  }
-  const std::int32_t* scale = levelScale8x8_[plane][qp_[plane] % 6];
-  const int shift = qp_[plane] / 6;
-  reader.residual8x8(plane, block8x8, neighbours, *at_.current, fieldMacroblock_,
-                     [scan, scale, shift, coeff](int position, std::int32_t level) {
-                       const int pos = scan[position];
-                       coeff[pos] = residual::scaleLevel(level, scale[pos], shift, 6);
-                     });
+  residual::withPlacing<6>(blocks_.bypass(), scan8x8_, levelScale8x8_[plane][qp_[plane] % 6],
+                           qp_[plane] / 6, coeff, [&](auto place) {
+                             reader.residual8x8(
+                                 plane, block8x8, [this](int k) { return neighboursOf(false, k); },
+                                 *at_.current, fieldMacroblock_, place);
+                           });
 }
 
 // A 4x4 block of the residual: read when its pattern bit says it is coded,
