@@ -71,15 +71,15 @@ ISTREL_FORCE_INLINE void BlockReconstructor<T>::finish(int plane, int x, int y, 
   const std::int32_t* pred = pred_ + y * 16 + x;
   const int max = maxValue_[plane];
   if (!enabled_) {
-    // Nothing is written, but the next block still starts from zeros.
+    // Profiling: nothing is stored.
   } else if (bypass_) {
     bypassReconstruct(coeff_, size, size, direction, pred, 16, dst, stride, max);
   } else if (size == 8) {
-    if (!coded) {
+    if (coded) {
+      kernels_.reconstruct8x8(coeff_, pred, 16, dst, stride, max);
+    } else {
       kernels_.copyPrediction(pred, 16, dst, stride, 8, 8);
-      return;  // nothing was written into the coefficients
     }
-    kernels_.reconstruct8x8(coeff_, pred, 16, dst, stride, max);
   } else if (coded) {
     kernels_.reconstruct4x4(coeff_, pred, 16, dst, stride, max);
   } else if (coeff_[0] != 0) {
@@ -87,7 +87,9 @@ ISTREL_FORCE_INLINE void BlockReconstructor<T>::finish(int plane, int x, int y, 
   } else {
     kernels_.copyPrediction(pred, 16, dst, stride, 4, 4);
   }
-  std::fill_n(coeff_, size * size, 0);
+  // The next block starts from zeros, written or not; an uncoded 8x8 block
+  // used none of the buffer.
+  if (coded || size == 4) std::fill_n(coeff_, size * size, 0);
 }
 
 ISTREL_LEVEL_END
